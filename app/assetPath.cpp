@@ -1,0 +1,18 @@
+#include "assetPath.h"
+
+#include <cstdio>
+
+namespace QEL {
+
+std::string assetPath(const std::string& name, const std::string& extension) {
+    return "../assets/" + name + "." + extension;
+}
+
+bool assetFileExists(const std::string& name, const std::string& extension) {
+    FILE* file = std::fopen(assetPath(name, extension).c_str(), "rb");
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+}  // namespace QEL
