@@ -1,0 +1,88 @@
+#include "app/dataFileReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A temporary working directory with a sibling assets folder, as the game expects.
+class DataFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("kablix_data_" + std::to_string(::getpid()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(root / "work");
+        fs::create_directories(root / "assets");
+        old = fs::current_path();
+        fs::current_path(root / "work");
+        oldCout = std::cout.rdbuf(captured.rdbuf());
+    }
+    void TearDown() override {
+        std::cout.rdbuf(oldCout);
+        fs::current_path(old);
+        fs::remove_all(root);
+    }
+    void write(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+    fs::path root, old;
+    std::ostringstream captured;
+    std::streambuf* oldCout = nullptr;
+};
+
+TEST_F(DataFiles, CatalogueLinesFollowTheTokenRules) {
+    write("gunList.txt",
+          "# 9=commented out\n"
+          "1=rifle # best\n"
+          "  2  =  pistol  \n"
+          "=lonely\n"
+          "a=b=c\n"
+          "d==e\n"
+          "===\n"
+          "\n"
+          "3=first\r\n"
+          "3=second\n"
+          "k\n"
+          "\tt\t=\ttabbed\t\n");
+    QEL::dataFileReader reader("gunList.txt");
+    EXPECT_EQ(captured.str(), "[dataFileReader] Reading data file: gunList.txt\n");
+    EXPECT_EQ(reader.getValue("9"), "");
+    EXPECT_EQ(reader.getValue("1"), "rifle # best");
+    EXPECT_EQ(reader.getValue("2"), "pistol");
+    EXPECT_EQ(reader.getValue("lonely"), "");
+    EXPECT_EQ(reader.getValue("a"), "b");
+    EXPECT_EQ(reader.getValue("d"), "e");
+    EXPECT_EQ(reader.getValue("3"), "second");
+    EXPECT_EQ(reader.getValue("k"), "");
+    EXPECT_EQ(reader.getValue("\tt\t"), "\ttabbed\t");  // only blanks are trimmed
+    EXPECT_EQ(reader.getValue("A"), "");                // keys are case-sensitive
+}
+
+TEST_F(DataFiles, MissingCatalogueSaysSoAndAnswersEmpty) {
+    QEL::dataFileReader reader("gunList.txt");
+    EXPECT_EQ(captured.str(), "[dataFileReader] could not open data file: gunList.txt\n");
+    EXPECT_EQ(reader.getValue("0"), "");
+}
+
+TEST_F(DataFiles, DamageSettingReadsLikeAtoi) {
+    EXPECT_EQ(QEL::readDamageSetting(), 0);
+    write(root / "assets/damage.txt", "25 points\nignored 99\n");
+    EXPECT_EQ(QEL::readDamageSetting(), 25);
+    write(root / "assets/damage.txt", "letters\n");
+    EXPECT_EQ(QEL::readDamageSetting(), 0);
+    write(root / "assets/damage.txt", "");
+    EXPECT_EQ(QEL::readDamageSetting(), 0);
+}
+
+TEST(SplitString, RunsOfDelimitersSeparateLikeOne) {
+    std::vector<std::string> tokens;
+    QEL::splitString("==a===b=", "=", tokens);
+    EXPECT_EQ(tokens, (std::vector<std::string>{"a", "b"}));
+}
+
+}  // namespace
