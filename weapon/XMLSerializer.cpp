@@ -1,0 +1,108 @@
+#include "weapon/XMLSerializer.h"
+
+#include "app/log.h"
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace QEL {
+
+namespace {
+
+const char* const kLoadXML = "QEL::XMLSerializer::loadXML";
+
+// atoi's reading (blanks, sign, digits up to the first other character) without its undefined
+// behaviour on values that do not fit: those stop at the int32 limits.
+int32_t readInt(const char* text) {
+    long value = std::strtol(text, nullptr, 10);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+// The whole file as text, every line (the last one too) followed by one "\n".
+std::string readLines(std::ifstream& file) {
+    std::string text, line;
+    while (std::getline(file, line)) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+bool XMLSerializer::loadXML(const std::string& path, TiXmlDocument** slot) {
+    if (!slot) return false;
+    if (*slot) logWarning(kLoadXML, "XML document pointer to be overwritten is not null!  Potential memory leak!");
+
+    std::ifstream file(path);
+    if (!file) {
+        logError(kLoadXML, "Could not open XML file: ", path);
+        return false;
+    }
+    const std::string text = readLines(file);
+
+    try {
+        TiXmlDocument* document = new TiXmlDocument();
+        // The slot's owner handed it over filled: replace its document rather than lose it.
+        delete *slot;
+        *slot = document;
+        document->Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+        if (document->Error()) {
+            logError(kLoadXML, "[XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.");
+            delete document;
+            *slot = nullptr;
+            return false;
+        }
+    } catch (...) {
+        logError(kLoadXML, "[XMLSerializer] Error creating TiXmlDocument: Invalid rules file");
+        delete *slot;
+        *slot = nullptr;
+        return false;
+    }
+    return processDocument(*slot);
+}
+
+bool XMLSerializer::processDocument(TiXmlDocument* doc) {
+    if (!doc) return false;
+    TiXmlElement* root = doc->FirstChildElement();
+    if (!root) return false;
+    return processRoot(root);
+}
+
+std::string getAttributeString(TiXmlElement* element, const std::string& name, const std::string& defaultValue) {
+    const char* value = element ? element->Attribute(name.c_str()) : nullptr;
+    return value ? std::string(value) : defaultValue;
+}
+
+int32_t getAttributeInt(TiXmlElement* element, const std::string& name, int32_t defaultValue) {
+    const char* value = element ? element->Attribute(name.c_str()) : nullptr;
+    return value ? readInt(value) : defaultValue;
+}
+
+float getAttributeFloat(TiXmlElement* element, const std::string& name, float defaultValue) {
+    const char* value = element ? element->Attribute(name.c_str()) : nullptr;
+    if (!value) return defaultValue;
+    std::istringstream stream(value);
+    // A failed extraction stores 0.0 (and the type's limit on overflow), which is what we answer.
+    float result = 0.0f;
+    stream >> result;
+    return result;
+}
+
+bool getAttributeBool(TiXmlElement* element, const std::string& name) {
+    const char* value = element ? element->Attribute(name.c_str()) : nullptr;
+    return value ? readInt(value) != 0 : false;
+}
+
+std::string getElementText(TiXmlElement* element) {
+    if (!element) return std::string();
+    const TiXmlNode* first = element->FirstChild();
+    if (!first || !first->ToText()) return std::string();
+    return first->Value();
+}
+
+}  // namespace QEL
