@@ -1,0 +1,218 @@
+#include "render/QuadSet.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <iostream>
+
+#include "app/log.h"
+
+namespace QEL {
+
+int32_t screenMirrorMode = 0;
+
+namespace {
+
+constexpr uint32_t kVerticesPerQuad = 4;
+constexpr uint32_t kIndicesPerQuad = 6;
+
+const float kPi = static_cast<float>(4.0 * std::atan(1.0));
+
+}  // namespace
+
+Quad::Quad(QuadSet* ownerSet) : owner(ownerSet) { setAllColors(Color::white); }
+
+void Quad::setAllColors(const Color& color) {
+    for (Color& corner : colors) corner = color;
+}
+
+void Quad::setTextureRect(const FloatCoords& pixelRect) {
+    textureRect = pixelRect.dividedBy(owner->getTextureWidth(), owner->getTextureHeight());
+}
+
+QuadSet::QuadSet(int32_t screenW, int32_t screenH)
+    : screenWidth(static_cast<float>(screenW)), screenHeight(static_cast<float>(screenH)) {}
+
+QuadSet::~QuadSet() {
+    if (hasTexture) glDeleteTextures(1, &textureName);
+    clearQuads();
+}
+
+void QuadSet::unlock() { editable = true; }
+
+Quad* QuadSet::addQuad() {
+    if (!editable || quads.size() >= kMaxQuads) return nullptr;
+    Quad* quad = new Quad(this);
+    quads.push_back(quad);
+    return quad;
+}
+
+Quad* QuadSet::getQuad(uint32_t index) {
+    if (!editable || index >= quads.size()) return nullptr;
+    auto it = quads.begin();
+    std::advance(it, index);
+    return *it;
+}
+
+void QuadSet::clearQuads() {
+    for (Quad* quad : quads) delete quad;
+    quads.clear();
+}
+
+bool QuadSet::loadTexture(const std::string& path) {
+    Image image;
+    uint32_t result = image.LoadPNG_forcePowerOfTwo(path);
+    if (result == kImageUnreadable) result = image.LoadTGA(path);
+    if (result != kImageLoaded) {
+        std::cout << "Could not load image: " << path << "\n" << std::flush;
+        return false;
+    }
+    return setTexture(image);
+}
+
+bool QuadSet::setTexture(const Image& image) {
+    const int32_t bytesPerPixel = image.getBpp() / 8;
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || !image.getPixels()) {
+        logWarning("QEL::QuadSet::setTexture", "No texture format for a ", image.getBpp(),
+                   " bpp image; the texture stays as it was.");
+        return false;
+    }
+    glEnable(GL_TEXTURE_2D);
+    if (hasTexture) {
+        glDeleteTextures(1, &textureName);
+        hasTexture = false;
+        textureHasAlpha = false;
+    }
+    glGenTextures(1, &textureName);
+    glBindTexture(GL_TEXTURE_2D, textureName);
+    const GLenum format = bytesPerPixel == 4 ? GL_RGBA : GL_RGB;
+    // Rows are packed without padding: an RGB row of width 2 is 6 bytes, not 8.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), image.getWidth(), image.getHeight(), 0, format,
+                 GL_UNSIGNED_BYTE, image.getPixels());
+    textureHasAlpha = bytesPerPixel == 4;
+    hasTexture = true;
+    textureWidth = static_cast<float>(image.getWidth());
+    textureHeight = static_cast<float>(image.getHeight());
+    return true;
+}
+
+void QuadSet::resizeArrays(uint32_t count) {
+    vertices.assign(static_cast<size_t>(count) * kVerticesPerQuad * 3, 0.0f);
+    texCoords.assign(static_cast<size_t>(count) * kVerticesPerQuad * 2, 0.0f);
+    colors.assign(static_cast<size_t>(count) * kVerticesPerQuad * 4, 0.0f);
+    indices.assign(static_cast<size_t>(count) * kIndicesPerQuad, 0);
+    allocatedQuads = count;
+}
+
+// Corners are placed and rotated in pixels (y up) so that a turned quad keeps its proportions on
+// a screen that is not square, then converted to device units.
+void QuadSet::writeQuad(const Quad& quad, uint32_t index) {
+    const float W = screenWidth, H = screenHeight;
+    const FloatCoords& p = quad.position;
+    const float left = W * (p.x + 1) / 2, right = W * (p.x + 2 * p.w + 1) / 2;
+    const float top = H * (p.y + 1) / 2, bottom = H * (p.y - 2 * p.h + 1) / 2;
+    const float cx = W * (p.x + p.w + 1) / 2, cy = H * (p.y - p.h + 1) / 2;
+    const float cornerX[4] = {left, right, right, left};
+    const float cornerY[4] = {bottom, bottom, top, top};
+
+    float c = 1, s = 0;
+    if (quad.angle != 0) {
+        const float theta = quad.angle * kPi / 180.0f;
+        c = std::cos(theta);
+        s = std::sin(theta);
+    }
+    const uint32_t base = index * kVerticesPerQuad;
+    float* v = &vertices[base * 3];
+    for (int k = 0; k < 4; ++k) {
+        const float dx = cornerX[k] - cx, dy = cornerY[k] - cy;
+        v[k * 3 + 0] = (cx + c * dx - s * dy) / W * 2 - 1;
+        v[k * 3 + 1] = (cy + s * dx + c * dy) / H * 2 - 1;
+        v[k * 3 + 2] = 0;
+    }
+
+    const FloatCoords& t = quad.textureRect;
+    float* tc = &texCoords[base * 2];
+    tc[0] = t.x;       tc[1] = t.y;
+    tc[2] = t.x + t.w; tc[3] = t.y;
+    tc[4] = t.x + t.w; tc[5] = t.y + t.h;
+    tc[6] = t.x;       tc[7] = t.y + t.h;
+
+    float* col = &colors[base * 4];
+    for (int k = 0; k < 4; ++k) {
+        col[k * 4 + 0] = quad.colors[k].r;
+        col[k * 4 + 1] = quad.colors[k].g;
+        col[k * 4 + 2] = quad.colors[k].b;
+        col[k * 4 + 3] = quad.colors[k].a;
+    }
+
+    uint16_t* idx = &indices[index * kIndicesPerQuad];
+    const uint16_t b = static_cast<uint16_t>(base);
+    idx[0] = b;
+    idx[1] = static_cast<uint16_t>(b + 1);
+    idx[2] = static_cast<uint16_t>(b + 3);
+    idx[3] = static_cast<uint16_t>(b + 1);
+    idx[4] = static_cast<uint16_t>(b + 2);
+    idx[5] = static_cast<uint16_t>(b + 3);
+}
+
+void QuadSet::rebuild() {
+    const uint32_t count = quadCount();
+    if (count != allocatedQuads || indices.size() != static_cast<size_t>(count) * kIndicesPerQuad) resizeArrays(count);
+    uint32_t index = 0;
+    for (const Quad* quad : quads) writeQuad(*quad, index++);
+    editable = false;
+}
+
+void QuadSet::draw(int32_t blendMode) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, 0);
+    switch (screenMirrorMode) {
+        case 1: glScalef(-1, 1, 1); break;
+        case 2: glScalef(1, -1, 1); break;
+        case 3: glScalef(-1, -1, 1); break;
+        default: break;
+    }
+    glDisable(GL_DEPTH_TEST);
+
+    switch (blendMode) {
+        case kBlendOpaque: glDisable(GL_BLEND); break;
+        case kBlendAlpha: glEnable(GL_BLEND); glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
+        case kBlendAdditive: glEnable(GL_BLEND); glBlendFunc(GL_ONE, GL_ONE); break;
+        case kBlendMultiply: glEnable(GL_BLEND); glBlendFunc(GL_DST_COLOR, GL_ZERO); break;
+        default: break;
+    }
+
+    if (hasTexture) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, textureName);
+        const GLint filter = filterMode == kFilterNearest ? GL_NEAREST : GL_LINEAR;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    } else {
+        glDisable(GL_TEXTURE_2D);
+    }
+
+    // The arrays always match the quads as last rebuilt; a set that was never rebuilt draws nothing.
+    const GLsizei indexCount = static_cast<GLsizei>(indices.size());
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    if (hasTexture) {
+        glTexCoordPointer(2, GL_FLOAT, 0, texCoords.data());
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    glColorPointer(4, GL_FLOAT, 0, colors.data());
+    glEnableClientState(GL_COLOR_ARRAY);
+    if (indexCount > 0) glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, indices.data());
+
+    glDisableClientState(GL_VERTEX_ARRAY);
+    if (hasTexture) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+}
+
+}  // namespace QEL

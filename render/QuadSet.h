@@ -1,0 +1,108 @@
+// QuadSet: a batch of textured, coloured, rotatable rectangles ("quads") that share one texture
+// and one glDrawElements call. The set owns its quads, its arrays and its texture object.
+// Per frame: rebuild(), draw(mode), unlock(); quads are added, fetched and changed only while the
+// set is editable (between unlock() and the next rebuild()).
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "render/Image.h"
+#include "render/types.h"
+
+namespace QEL {
+
+// Mirrors all drawing: 0 none, 1 left-right, 2 top-bottom, 3 both. Set by the key bindings.
+extern int32_t screenMirrorMode;
+
+// Blend modes for QuadSet::draw; any other value leaves the blend state as it is.
+enum BlendMode : int32_t { kBlendOpaque = 1, kBlendAlpha = 2, kBlendAdditive = 3, kBlendMultiply = 4 };
+
+class QuadSet;
+
+// One rectangle of a set, owned by the set.
+class Quad {
+public:
+    explicit Quad(QuadSet* ownerSet);
+
+    void setAllColors(const Color& color);
+    // `pixelRect` in texture pixels; stored in texture units (divided by the padded texture size).
+    void setTextureRect(const FloatCoords& pixelRect);
+
+    // x, y: top-left corner in device units (-1 left/bottom, +1 right/top); w, h: fractions of the
+    // screen width and height (the quad covers 2w × 2h device units).
+    FloatCoords position{0, 0, 0, 0};
+    // x, y: (s, t) of the bottom-left corner; w, h: extent. t = 0 is the bottom of the picture.
+    FloatCoords textureRect{0, 0, 0, 0};
+    float angle = 0;  // degrees, counter-clockwise on screen, about the quad's centre
+    Color colors[4];  // bottom-left, bottom-right, top-right, top-left
+    QuadSet* owner;
+};
+
+class QuadSet {
+public:
+    // 16-bit indices bound a set to this many quads; addQuad refuses more.
+    static constexpr uint32_t kMaxQuads = 16384;
+    enum FilterMode : int32_t { kFilterLinear = 1, kFilterNearest = 2 };
+
+    QuadSet(int32_t screenW, int32_t screenH);
+    virtual ~QuadSet();
+    QuadSet(const QuadSet&) = delete;
+    QuadSet& operator=(const QuadSet&) = delete;
+
+    void unlock();
+    // Null while the set is built, or when it already holds kMaxQuads quads.
+    Quad* addQuad();
+    // Null while built or past the end.
+    Quad* getQuad(uint32_t index);
+    void clearQuads();
+    uint32_t quadCount() const { return static_cast<uint32_t>(quads.size()); }
+    bool isEditable() const { return editable; }
+
+    // PNG first, TGA when the PNG could not be read; on failure prints "Could not load image: "
+    // and keeps the previous texture.
+    bool loadTexture(const std::string& path);
+    // Uploads an RGB or RGBA image (rows tightly packed, bottom row first). Any other pixel size
+    // is refused with a warning and the previous texture stays.
+    bool setTexture(const Image& image);
+
+    void rebuild();
+    void draw(int32_t blendMode);
+
+    float getScreenWidth() const { return screenWidth; }
+    float getScreenHeight() const { return screenHeight; }
+    float getTextureWidth() const { return textureWidth; }
+    float getTextureHeight() const { return textureHeight; }
+    bool getHasTexture() const { return hasTexture; }
+    bool getTextureHasAlpha() const { return textureHasAlpha; }
+    uint32_t getTextureName() const { return textureName; }
+
+    // Arrays as last rebuilt: 3 floats per vertex, 2 per texture coordinate, 4 per colour,
+    // 4 vertices and 6 indices per quad.
+    const float* getVertices() const { return vertices.data(); }
+    const float* getTexCoords() const { return texCoords.data(); }
+    const float* getColors() const { return colors.data(); }
+    const uint16_t* getIndices() const { return indices.data(); }
+
+private:
+    void resizeArrays(uint32_t count);
+    void writeQuad(const Quad& quad, uint32_t index);
+
+    uint32_t allocatedQuads = 0;  // the quad count the arrays are sized for
+    std::list<Quad*> quads;       // owned, drawn in list order
+    bool editable = false;
+    float screenWidth, screenHeight;
+    float textureWidth = 0, textureHeight = 0;
+    bool hasTexture = false;
+    bool textureHasAlpha = false;
+    std::vector<float> vertices;
+    std::vector<uint16_t> indices;
+    std::vector<float> texCoords;
+    std::vector<float> colors;
+    int32_t filterMode = kFilterLinear;
+    uint32_t textureName = 0;
+};
+
+}  // namespace QEL
