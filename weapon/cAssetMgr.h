@@ -1,0 +1,152 @@
+// cAssetMgr: the one object that holds the weapon in the user's hand. It owns the loaded cAsset,
+// the weapon file reader, the 15 image slots (plus a default slot for any other index), the 10
+// sound slots, the shared sounds (empty click, shells hitting the floor, death cries), the hit
+// effects and the weapon's particle layer, the damage display, the cartridge ejector, the debug
+// light, the fire-mode switch and the list of recorded events. The firing state machine and the
+// drawing of each frame run on it (cAssetMgrFiring.cpp, cAssetMgrDrawing.cpp).
+//
+// Slots, pools and emitters handed out to the asset are borrowed: nothing outside frees them.
+// Everything runs on the main thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/types.h"
+#include "stats/ScoreEvent.h"
+#include "weapon/cAsset.h"
+
+namespace QEL {
+
+class QuadSet;
+class cAssetSerializer;
+class cCartridgeEjector;
+class teamDamage;
+class debugLight;
+class cOverlayFXMgr;
+class cSoundManager;
+class cSoundPool;
+
+constexpr int32_t kImageSlotCount = 15;  // indices 0 to 14; any other index gives the default slot
+constexpr int32_t kSoundSlotCount = 10;  // indices 0 to 9
+
+// What a frame's sound points at: one pool per variant of the slot's sound, in loading order.
+class cSoundSlot {
+public:
+    explicit cSoundSlot(cSoundManager* soundManager) : soundManager(soundManager) {}
+    ~cSoundSlot() { empty(); }
+    cSoundSlot(const cSoundSlot&) = delete;
+    cSoundSlot& operator=(const cSoundSlot&) = delete;
+
+    // Releases each pool's sounds, takes the pool out of the manager's groups and deletes it.
+    void empty();
+    bool hasVariants() const { return !pools.empty(); }
+
+    cSoundManager* soundManager;     // not owned
+    std::vector<cSoundPool*> pools;  // owned by the slot once taken from the groups
+};
+
+class cAssetMgr {
+public:
+    explicit cAssetMgr(cSoundManager* soundManager);
+    ~cAssetMgr();
+    cAssetMgr(const cAssetMgr&) = delete;
+    cAssetMgr& operator=(const cAssetMgr&) = delete;
+
+    // --- Loading (cAssetMgr.cpp) ---
+    // Loads the weapon of the last checked document; the fire mode chosen, or -2 when the file
+    // could not be read (the manager then holds no weapon).
+    int32_t loadAsset();
+    // Stores the events of the weapon being put down and empties every slot.
+    void unloadAsset();
+    bool loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName);
+    bool loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName);
+    // Sets up the magazine; returns the slot showing the rounds, or null when none is shown.
+    QuadSet* setAmmo(int32_t rounds, int32_t imageIndex);
+    // Next available fire mode (auto → burst → single); the first call after a load picks the start.
+    int32_t toggleAssetMode();
+    // Logs the event line and keeps the event for the score database (idle events are only logged).
+    void recordEvent(int32_t type, int32_t data1, int32_t data2);
+    bool storeEventsToDB();
+    // Image slot `index`, or the default slot for any index outside 0 to 14.
+    QuadSet* imageSlot(int32_t index);
+
+    // --- Firing (cAssetMgrFiring.cpp) ---
+    void injectInputDown();
+    void injectInputUp();
+    bool requestReload();
+    void tapInput();
+    bool injectDodgeInput(bool pressed);
+    void receiveHit(int32_t effectId);
+    // Advances by the clock reading `now` and draws; `netShotOut` receives the pending shot number
+    // (-1 when none). True when a frame was drawn.
+    bool update(uint32_t now, int32_t& netShotOut);
+
+    void setAnimation(cAnimation* animation);
+    bool canInterrupt();
+    void recordShot(int32_t rounds);
+    cAnimation* nextAnimation();
+    cAnimation* restAnimation();
+    void reloadFinished();
+    bool isEmpty() const { return magazineSize != 0 && roundsLeft < 0; }
+    bool playerDead() const;
+    bool dodging() const;
+
+    // --- Drawing (cAssetMgrDrawing.cpp) ---
+    void drawFrame(cAnimFrame* frame, bool repeat);
+    void catchUpFrames(cAnimFrame* shown, cAnimFrame* next);
+    void fireFrameEffects(cAnimFrame* frame);
+    void playFrameSound(cSoundSlot* slot);
+    void ejectCartridges(const cAnimFrame* frame);
+
+    // Fields, in the order the manager is described in.
+    bool eventGuard = false;
+    std::vector<ScoreEvent> events;
+    bool dirty = true;
+    bool inputHeld = false;
+    cAnimFrame* currentFrame = nullptr;
+    int32_t fireMode = -1;
+    cAsset* asset = nullptr;  // owned
+    cAnimation* currentAnimation = nullptr;
+    uint32_t animationStart = 0;
+    cAssetSerializer* serializer = nullptr;  // owned
+    cCartridgeEjector* ejector = nullptr;    // owned
+    teamDamage* damage = nullptr;            // owned
+    debugLight* light = nullptr;             // owned
+    int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
+    int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
+    QuadSet* defaultSlot = nullptr;                  // owned
+    QuadSet* imageSlots[kImageSlotCount] = {};       // owned
+    QuadSet* modeIndicator = nullptr;                // owned
+    int32_t soundOffsets[kSoundSlotCount] = {};
+    cSoundPool* emptyClick = nullptr;                // owned by the sound manager
+    cSoundSlot* soundSlots[kSoundSlotCount] = {};    // owned
+    cSoundManager* soundManager;                     // not owned
+    std::vector<int32_t> playingFrameSounds;         // ids of sounds started by frames
+    std::vector<std::string> interruptCounted;
+    std::vector<std::string> interruptFree;
+    int32_t pendingNetShot = -1;
+    cOverlayFXMgr* hitEffects = nullptr;     // owned
+    cOverlayFXMgr* particleLayer = nullptr;  // owned
+    bool damageEnabled = true;
+    bool shotStatsEnabled = true;
+
+private:
+    void buildModeIndicator();
+    void clearSlots();
+    bool animationNamed(const std::vector<std::string>& names) const;
+    void startIntroAtRest();
+    bool updateAtRest();
+    bool showFrameOf(cAnimation* animation, cAnimFrame* frame);
+    void fireRunOutTail(cAnimation* ranOut);
+    cAnimFrame* frameDue(cAnimation* animation, uint32_t now) const;
+    void updateLight(uint32_t now);
+    void stopFrameSound(int32_t id);
+    void pruneFrameSounds();
+    void drawWeaponImage(cAnimFrame* frame);
+    void drawBackgroundOf(cAnimation* animation);
+};
+
+}  // namespace QEL
