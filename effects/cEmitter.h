@@ -1,0 +1,116 @@
+// cEmitter: a fixed ring of 20 particles that share one image, simulated in screen pixels
+// (launch, gravity, friction, spin, growth, fade-out). Overlay emitters are read in full from an
+// <emitter> element; weapon emitters only name their image and take their motion from each frame's
+// spawn records. The emitter owns its particles and its QuadSet; a cOverlayFXMgr owns the emitter.
+// Nothing is allocated while simulating: the particles exist from construction and each particle's
+// quad is made on its first spawn and reused after that.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "weapon/XMLSerializer.h"
+
+namespace QEL {
+
+class Quad;
+class QuadSet;
+struct cSpawnRecord;
+
+// The launch parameters of one particle. Positions and sizes are screen pixels (y downwards),
+// speeds pixels per millisecond, gravity pixels per millisecond squared, angles degrees.
+struct cParticleParams {
+    float size = 100.0f;
+    float sizeSpeed = 0.0f;
+    float x = 0.0f, y = 0.0f;  // top-left corner
+    float vx = 0.0f, vy = 0.0f;
+    float gravX = 0.0f, gravY = 0.0f;
+    float rotation = 0.0f;
+    float spin = 0.0f;  // degrees per millisecond
+    float friction = 0.0f;
+    int32_t lifeMs = 0;
+};
+
+class cParticle {
+public:
+    cParticle(int32_t screenWidth, int32_t screenHeight) : screenW(screenWidth), screenH(screenHeight) {}
+
+    // Starts the particle from `p`: full opacity for a third of its life, then a linear fade over lifeMs.
+    void start(const cParticleParams& p);
+    // One simulation step of `dtMs`; false (and nothing moves) when the particle is not active.
+    bool step(int32_t dtMs);
+
+    bool fadeColour = false;  // fade the colour together with the alpha (additive blending)
+    bool active = false;
+    int32_t screenW, screenH;  // outside this area (by twice the size) the particle dies
+    int32_t ageMs = 0;
+    int32_t delayMs = 0;       // time at full opacity
+    cParticleParams params;
+    Quad* quad = nullptr;      // in the emitter's QuadSet; null until the first spawn
+
+private:
+    void applyFriction(float dt);
+    void placeQuad();
+};
+
+class cEmitter : public XMLSerializer {
+public:
+    static constexpr int32_t kParticleCount = 20;
+    // The blend number that makes particles additive and fades their colour with the alpha.
+    static constexpr int32_t kBlendAdditiveFade = 3;
+
+    cEmitter(int32_t screenWidth, int32_t screenHeight);
+    ~cEmitter() override;
+    cEmitter(const cEmitter&) = delete;
+    cEmitter& operator=(const cEmitter&) = delete;
+
+    // Reads a complete emitter from an <emitter> element (warnings for a missing name, duration or
+    // scale; reading goes on after each). Always true.
+    bool processRoot(TiXmlElement* emitter) override;
+    // A weapon emitter: only the name, the image (file + ".png" in the assets folder) and the blend.
+    void setup(const std::string& emitterName, const std::string& imageFile, const int& blendMode);
+    std::string getName() const { return name; }
+
+    // Launches `count` particles from the emitter's own parameters (overlay hit effects).
+    void emit(int32_t count);
+    // Starts one particle in the next ring position; the 21st spawn replaces the oldest particle.
+    bool spawn(const cParticleParams& p);
+    // Fires one spawn record of a weapon frame into the record's own emitter; a record without an
+    // emitter spawns nothing. Call as cEmitter::emitFromRecord(record).
+    static void emitFromRecord(const cSpawnRecord& record);
+
+    // Advances every active particle by `dtMs`; false at once when nothing was alive last time.
+    // Keep updating and drawing the emitter until an update returns false.
+    bool update(int32_t dtMs);
+    // Rebuilds, draws (with `blend`) and unlocks the particles' set, only while anyActive.
+    void draw();
+
+    const cParticle& particle(int32_t index) const { return *particles[index]; }
+    QuadSet* getQuads() const { return quads; }
+
+    bool anyActive = false;  // a particle was alive at the last update, or was spawned since
+    int32_t rangeX = 0, rangeY = 0;  // top-left corner of the spawn area, pixels
+    int32_t rangeW = 0, rangeH = 0;  // size of the spawn area; a negative size counts as 0
+    std::string name;
+    std::string file;  // base name of the particle image (".png")
+    float scale = 0.0f;
+    float gravX = 0.0f, gravY = 0.0f;
+    float speed = 0.0f;
+    float friction = 0.0f;
+    float angle = 0.0f, angleRange = 0.0f;  // degrees; the range is centred on angle
+    float rotSpeedMin = 0.0f, rotSpeedMax = 0.0f;
+    int32_t durationMs = 0;
+    bool startAtRotZero = false;
+    int32_t blend = 2;
+
+private:
+    void ensureTexture();
+    void setFadeColour(bool fade);
+
+    cParticleParams params;  // scratch template that emit fills
+    int32_t nextIndex = 0;
+    cParticle* particles[kParticleCount];  // owned
+    QuadSet* quads;                        // owned
+};
+
+}  // namespace QEL

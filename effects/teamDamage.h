@@ -1,0 +1,145 @@
+// teamDamage: the player's health in a team game and everything it shows: armour icons while
+// armour (health above 100) remains, a darkening and reddening screen as health falls, the shield
+// that the dodge input raises (dodgeShield), and the death screen on which the player digs out by
+// pressing the input repeatedly. Health regenerates slowly below 100; armour does not.
+// Two layouts: landscape, or portrait (the weapon checker's portraitDisplay), which turns most
+// elements by 90 degrees. One teamDamage per asset manager; it owns the shield and all its
+// QuadSets. Sounds, pools and variants belong to the sound manager.
+#pragma once
+
+#include <cstdint>
+
+#include "render/types.h"
+
+namespace QEL {
+
+class Quad;
+class QuadSet;
+class cSound;
+class cSoundManager;
+class cSoundPool;
+
+class dodgeShield {
+public:
+    static constexpr float kMaxEnergy = 320.0f;
+    static constexpr float kRechargePerMs = 0.04f;
+
+    explicit dodgeShield(cSoundManager* soundManager);
+    ~dodgeShield();
+    dodgeShield(const dodgeShield&) = delete;
+    dodgeShield& operator=(const dodgeShield&) = delete;
+
+    // Full energy, lowered, intact, turned for the current layout.
+    void reset();
+    void setColors(const Color& teamColor);
+    // Raises or lowers the shield (the dodge input is held or released).
+    void setDodge(bool on);
+    // Takes `amount` (negative) of energy; true when the shield soaked it all up. A shield that
+    // runs dry breaks, and then lets the whole amount through.
+    bool absorb(float amount);
+    // A broken shield recharges; the energy bar follows the energy.
+    void update(uint32_t time);
+    void draw();
+
+    float screenWidth = 568.0f, screenHeight = 320.0f;
+    float maxEnergy = kMaxEnergy;
+    float energy = kMaxEnergy;
+    bool active = false;  // the dodge input is held
+    bool broken = false;
+    uint32_t lastTime = 0;
+    QuadSet* shieldSet;  // owned; texture "_shield"
+    Quad* picture = nullptr;
+    Quad* bar = nullptr;
+    Quad* dimmer = nullptr;
+    cSoundManager* soundManager;
+    cSoundPool* dodgeOn = nullptr;  // variants and pool made on first use
+    cSoundPool* dodgeOff = nullptr;
+    cSoundPool* dodgeFail = nullptr;
+    cSoundPool* dodgeRecharge = nullptr;
+    Color shieldColor{1, 0, 1, 1};
+    Color barColor{1, 0, 1, 1};
+    float energyPercentage = 100.0f;
+
+private:
+    bool makeQuads();
+    void setPictureIntact(bool intact);
+    void placeBar();
+    cSoundPool* variant(cSoundPool*& slot, const char* name);
+};
+
+class teamDamage {
+public:
+    static constexpr float kFullHealth = 200.0f;
+    static constexpr float kDeathHealth = -15.0f;  // below this the player dies
+    static constexpr float kDigStep = 17.0f;       // gauge gained per dig press
+    static constexpr float kGaugeFull = 200.0f;
+    static constexpr int32_t kReviveDelayMs = 1500;
+
+    explicit teamDamage(cSoundManager* soundManager);
+    ~teamDamage();
+    teamDamage(const teamDamage&) = delete;
+    teamDamage& operator=(const teamDamage&) = delete;
+
+    // Starts (or restarts) the display for `newMode`: 0 or 1 off, 2 red, 3 green, 4 blue team.
+    // Full health (200), the damage factor from damage.txt, the shield reset.
+    void set(int32_t newMode);
+    // Applies `change` (negative for damage) times the damage factor; false when the player is
+    // (or now is) dead. `inputHeld`: the trigger was down when the hit came, so a death from this
+    // hit needs a release before the first dig press counts.
+    bool hit(int32_t change, bool inputHeld = false);
+    // Once per frame with the clock reading; true when something shown changed.
+    bool update(uint32_t time);
+    void draw();
+    // An input press while dead.
+    void digPress();
+    // An input release while dead: arms the next dig press.
+    void armDig() { digArmed = true; }
+    void setDodge(bool on) { shield->setDodge(on); }
+    void die(bool inputHeld = false);
+    void loadDamageTexture();
+    void loadDeathTexture();
+
+    dodgeShield* shield;  // owned
+    bool dead = false;
+    int32_t mode = 1;
+    float health = kFullHealth;
+    QuadSet* armourSet;  // owned; "_helmetBodyArmor"
+    QuadSet* damageSet;  // owned; "_deathGUI": vignette, backdrop, death picture
+    QuadSet* bloodSet;   // owned; "_deathGUI": blood
+    Quad* armourIcon1 = nullptr;
+    Quad* armourIcon2 = nullptr;
+    Quad* vignette = nullptr;
+    Quad* blood = nullptr;
+    Quad* deathPicture = nullptr;
+    Quad* backdrop = nullptr;
+    QuadSet* deathSet;  // owned; "_deathGAME": gauge, death icon, strip
+    Quad* gauge = nullptr;
+    Quad* deathIcon = nullptr;
+    Quad* strip = nullptr;
+    int32_t gaugeComplete = 0;  // 0, or 200 once the gauge is full
+    int32_t gaugeBlink = 0;     // 0 or 100, alternating every 50 ms
+    float digProgress = 0.0f;   // 0 to 200
+    int32_t reviveCountdown = kReviveDelayMs;
+    float digDecay = 0.08f;     // gauge lost per ms
+    bool digArmed = true;       // a dig press counts only when set
+    cSound* resurrectSound = nullptr;
+    cSound* digSounds[6] = {};
+    Color teamColor{1, 0, 1, 1};
+    uint32_t lastTime = 0;  // previous regeneration or death update
+    float vignetteFrequency = 0.01f, bloodFrequency = 0.008f;
+    float vignetteAmplitude = 0.03f, bloodAmplitude = 0.02f;
+    cSoundManager* soundManager;
+    float damageFactor = 1.0f;
+
+private:
+    bool teamMode() const { return mode != 0 && mode != 1; }
+    void loadArmourTexture();
+    void placeArmourIcons();
+    void colourArmourIcons();
+    void hideDeathScreen();
+    void placeDeathScreen();
+    void updateDeath(uint32_t time);
+    void regenerate(uint32_t time);
+};
+
+}  // namespace QEL
