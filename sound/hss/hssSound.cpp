@@ -1,0 +1,308 @@
+#include "sound/hss/hssSound.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "sound/hss/hssResult.h"
+#include "sound/hss/hssStream.h"
+
+namespace QEL {
+
+namespace {
+
+size_t streamRead(void* destination, size_t size, size_t count, void* source) {
+    auto* decoder = static_cast<hssStreamDecoder*>(source);
+    if (size == 0 || !decoder->file->seek(decoder->position, hssSeekStart)) return 0;
+    size_t got = decoder->file->read(destination, size * count);
+    decoder->position += static_cast<int64_t>(got);
+    return got / size;
+}
+
+int streamSeek(void* source, ogg_int64_t offset, int whence) {
+    auto* decoder = static_cast<hssStreamDecoder*>(source);
+    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_END ? decoder->file->size()
+                                                              : decoder->position;
+    int64_t target = base + offset;
+    if (target < 0) return -1;
+    decoder->position = target;
+    return 0;
+}
+
+int streamClose(void*) { return 0; }  // the file belongs to the sound
+
+long streamTell(void* source) { return static_cast<long>(static_cast<hssStreamDecoder*>(source)->position); }
+
+std::string absolutePath(const char* path) {
+    if (path[0] == '/' || path[0] == '\\') return path;
+    char directory[4096];
+    if (!getcwd(directory, sizeof directory)) return path;
+    return std::string(directory) + "/" + path;
+}
+
+bool endsWithOgg(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".ogg";
+}
+
+uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+int16_t readS16(const uint8_t* p) { return static_cast<int16_t>(readU16(p)); }
+uint32_t readU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Rates outside this range are not sound files but damage (0 would hold a channel forever).
+constexpr uint32_t kMaxSampleRate = 1000000;
+
+// Microsoft ADPCM's published step adaptation table.
+const int32_t kAdpcmAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
+                                      768, 614, 512, 409, 307, 230, 230, 230};
+
+struct AdpcmState {
+    int32_t coefficient1 = 0, coefficient2 = 0, delta = 16, sample1 = 0, sample2 = 0;
+};
+
+int16_t adpcmExpand(AdpcmState& state, int32_t nibble) {
+    int32_t signedNibble = nibble >= 8 ? nibble - 16 : nibble;
+    int32_t predictor = (state.sample1 * state.coefficient1 + state.sample2 * state.coefficient2) / 256;
+    int32_t sample = predictor + signedNibble * state.delta;
+    if (sample > 32767) sample = 32767;
+    if (sample < -32768) sample = -32768;
+    state.sample2 = state.sample1;
+    state.sample1 = sample;
+    state.delta = kAdpcmAdaptation[nibble] * state.delta / 256;
+    if (state.delta < 16) state.delta = 16;
+    return static_cast<int16_t>(sample);
+}
+
+// Decodes Microsoft ADPCM blocks into 16-bit PCM; a short last block gives what it holds.
+std::vector<int16_t> decodeAdpcm(const uint8_t* data, size_t size, int32_t channels,
+                                 int32_t blockAlign, const int32_t coefficients[7][2]) {
+    std::vector<int16_t> out;
+    const size_t header = 7u * static_cast<size_t>(channels);
+    if (blockAlign <= 0 || static_cast<size_t>(blockAlign) < header) return out;
+    out.reserve(size / static_cast<size_t>(channels) * 2 + 4);
+    for (size_t offset = 0; offset + header <= size; offset += static_cast<size_t>(blockAlign)) {
+        size_t blockSize = size - offset < static_cast<size_t>(blockAlign) ? size - offset
+                                                                            : static_cast<size_t>(blockAlign);
+        const uint8_t* p = data + offset;
+        AdpcmState state[2];
+        for (int32_t c = 0; c < channels; ++c) {
+            int32_t predictor = p[c] < 7 ? p[c] : 6;
+            state[c].coefficient1 = coefficients[predictor][0];
+            state[c].coefficient2 = coefficients[predictor][1];
+            state[c].delta = readS16(p + channels + 2 * c);
+            state[c].sample1 = readS16(p + 3 * channels + 2 * c);
+            state[c].sample2 = readS16(p + 5 * channels + 2 * c);
+        }
+        for (int32_t c = 0; c < channels; ++c) out.push_back(static_cast<int16_t>(state[c].sample2));
+        for (int32_t c = 0; c < channels; ++c) out.push_back(static_cast<int16_t>(state[c].sample1));
+        // Nibbles alternate between the channels (mono: every nibble is the one channel), high first.
+        int32_t channel = 0;
+        for (size_t i = header; i < blockSize; ++i) {
+            out.push_back(adpcmExpand(state[channel], p[i] >> 4));
+            channel = (channel + 1) % channels;
+            out.push_back(adpcmExpand(state[channel], p[i] & 0x0F));
+            channel = (channel + 1) % channels;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+int32_t hssOpenStream(hssStreamDecoder& decoder, hssFile* file) {
+    static const ov_callbacks callbacks = {streamRead, streamSeek, streamClose, streamTell};
+    decoder.file = file;
+    decoder.position = 0;
+    decoder.open = false;
+    if (ov_open_callbacks(&decoder, &decoder.vorbis, nullptr, 0, callbacks) != 0) return hssErrFormat;
+    decoder.open = true;
+    return hssOk;
+}
+
+void hssCloseStream(hssStreamDecoder& decoder) {
+    if (decoder.open) ov_clear(&decoder.vorbis);
+    decoder.open = false;
+}
+
+hssSound::~hssSound() { free(); }
+
+void hssSound::free() {
+    std::free(data);
+    data = nullptr;
+    file.close();
+    eightBit = false;
+    stereo = false;
+    sampleRate = 0;
+    length = 0;
+    baseRate = 0;
+    speed = 128;
+    kind = hssSoundNone;
+}
+
+int32_t hssSound::load(const char* path, uint32_t flags) {
+    free();
+    if (!path || !*path) return hssErrCannotOpen;
+    std::string fullPath = absolutePath(path);
+    int32_t result = loadOgg(fullPath, flags);
+    if (result == hssOk || endsWithOgg(fullPath)) return result;
+    hssFile source;
+    if (!source.open(fullPath.c_str())) return hssErrCannotOpen;
+    return loadWavFile(source);
+}
+
+int32_t hssSound::loadWav(const void* bytes, size_t size) {
+    free();
+    hssFile source;
+    if (!source.open(nullptr, bytes, size)) return hssErrCannotOpen;
+    return loadWavFile(source);
+}
+
+int32_t hssSound::loadOgg(const std::string& path, uint32_t flags) {
+    if (!file.open(path.c_str())) return hssErrCannotOpen;
+    hssStreamDecoder probe;
+    if (hssOpenStream(probe, &file) != hssOk) {
+        file.close();
+        return hssErrFormat;
+    }
+    vorbis_info* info = ov_info(&probe.vorbis, -1);
+    ogg_int64_t total = ov_pcm_total(&probe.vorbis, -1);
+    bool usable = info && (info->channels == 1 || info->channels == 2) && info->rate > 0 &&
+                  static_cast<uint32_t>(info->rate) <= kMaxSampleRate;
+    if (usable) {
+        stereo = info->channels == 2;
+        sampleRate = static_cast<int32_t>(info->rate);
+        baseRate = sampleRate;
+        speed = 128;
+        length = total > 0 ? total : 0;
+    }
+    hssCloseStream(probe);
+    if (!usable) {
+        file.close();
+        return hssErrFormat;
+    }
+    kind = hssSoundStream;
+    if (flags & hssLoadDecodeOgg) return decodeOggToMemory();
+    return hssOk;
+}
+
+int32_t hssSound::decodeOggToMemory() {
+    hssStreamDecoder decoder;
+    if (hssOpenStream(decoder, &file) != hssOk) {
+        free();
+        return hssErrFormat;
+    }
+    const int32_t frameBytes = stereo ? 4 : 2;
+    std::vector<char> pcm;
+    char block[4096];
+    int bitstream = 0;
+    for (;;) {
+        long got = ov_read(&decoder.vorbis, block, sizeof block, &bitstream);
+        if (got == OV_HOLE) continue;
+        if (got <= 0) break;
+        pcm.insert(pcm.end(), block, block + got);
+    }
+    hssCloseStream(decoder);
+    file.close();
+    data = std::malloc(pcm.size() ? pcm.size() : 1);
+    if (!data) {
+        free();
+        return hssErrNoMemory;
+    }
+    std::memcpy(data, pcm.data(), pcm.size());
+    length = static_cast<int64_t>(pcm.size()) / frameBytes;
+    kind = hssSoundMemory;
+    return hssOk;
+}
+
+int32_t hssSound::loadWavFile(hssFile& source) {
+    uint8_t header[8];
+    // The RIFF header is not checked: the first chunk must be "fmt ".
+    if (!source.seek(12, hssSeekStart) || source.read(header, 8) != 8) return hssErrBadWav;
+    if (std::memcmp(header, "fmt ", 4) != 0) return hssErrBadWav;
+    uint32_t formatSize = readU32(header + 4);
+    if (formatSize < 16) return hssErrBadWav;
+
+    uint8_t format[80] = {};
+    size_t formatRead = source.read(format, formatSize < sizeof format ? formatSize : sizeof format);
+    if (formatRead < 16) return hssErrBadWav;
+    // RIFF pads odd chunks to an even size.
+    if (!source.seek(static_cast<int64_t>(formatSize) + (formatSize & 1) -
+                         static_cast<int64_t>(formatRead), hssSeekCurrent))
+        return hssErrBadWav;
+
+    uint16_t formatTag = readU16(format);
+    uint16_t channels = readU16(format + 2);
+    uint32_t rate = readU32(format + 4);
+    uint16_t blockAlign = readU16(format + 12);
+    uint16_t bits = readU16(format + 14);
+    if ((bits != 4 && bits != 8 && bits != 16) || (channels != 1 && channels != 2)) return hssErrFormat;
+    if (rate == 0 || rate > kMaxSampleRate) return hssErrFormat;
+    int32_t coefficients[7][2] = {};
+    if (bits == 4) {
+        // Format tag 2 (Microsoft ADPCM) with its seven coefficient pairs after the extension size.
+        if (formatTag != 2 || formatRead < 50 || readU16(format + 20) != 7) return hssErrFormat;
+        for (int i = 0; i < 7; ++i) {
+            coefficients[i][0] = readS16(format + 22 + 4 * i);
+            coefficients[i][1] = readS16(format + 24 + 4 * i);
+        }
+    }
+
+    uint32_t dataSize = 0;
+    for (;;) {
+        if (source.read(header, 8) != 8) return hssErrBadWav;
+        uint32_t chunkSize = readU32(header + 4);
+        if (std::memcmp(header, "data", 4) == 0) {
+            dataSize = chunkSize;
+            break;
+        }
+        if (!source.seek(static_cast<int64_t>(chunkSize) + (chunkSize & 1), hssSeekCurrent))
+            return hssErrBadWav;
+    }
+    // A truncated file gives what it holds; never allocate more than the file can deliver.
+    int64_t available = source.size() - source.tell();
+    if (available < static_cast<int64_t>(dataSize)) dataSize = static_cast<uint32_t>(available > 0 ? available : 0);
+    if (dataSize == 0) return hssErrBadWav;
+
+    uint8_t* raw = static_cast<uint8_t*>(std::malloc(dataSize));
+    if (!raw) return hssErrNoMemory;
+    dataSize = static_cast<uint32_t>(source.read(raw, dataSize));
+
+    int64_t samples = 0;
+    if (bits == 16) {
+        samples = dataSize / 2;
+        data = raw;
+    } else if (bits == 8) {
+        samples = dataSize;
+        data = raw;
+        eightBit = true;
+    } else {
+        std::vector<int16_t> pcm = decodeAdpcm(raw, dataSize, channels, blockAlign, coefficients);
+        std::free(raw);
+        data = std::malloc(pcm.size() * 2 + 2);
+        if (!data) return hssErrNoMemory;
+        std::memcpy(data, pcm.data(), pcm.size() * 2);
+        samples = static_cast<int64_t>(pcm.size());
+    }
+    stereo = channels == 2;
+    length = stereo ? samples / 2 : samples;
+    if (length == 0) {
+        free();
+        return hssErrBadWav;
+    }
+    sampleRate = static_cast<int32_t>(rate);
+    baseRate = sampleRate;
+    speed = 128;
+    kind = hssSoundMemory;
+    return hssOk;
+}
+
+}  // namespace QEL
