@@ -40,12 +40,12 @@ public:
     cSoundSlot(const cSoundSlot&) = delete;
     cSoundSlot& operator=(const cSoundSlot&) = delete;
 
-    // Releases each pool's sounds, takes the pool out of the manager's groups and deletes it.
+    // Releases each pool's sounds and forgets the pools (the sound manager keeps the pool objects).
     void empty();
     bool hasVariants() const { return !pools.empty(); }
 
     cSoundManager* soundManager;     // not owned
-    std::vector<cSoundPool*> pools;  // owned by the slot once taken from the groups
+    std::vector<cSoundPool*> pools;  // borrowed from the sound manager's groups
 };
 
 class cAssetMgr {
@@ -114,7 +114,7 @@ public:
     cAssetSerializer* serializer = nullptr;  // owned
     cCartridgeEjector* ejector = nullptr;    // owned
     teamDamage* damage = nullptr;            // owned
-    debugLight* light = nullptr;             // owned
+    class debugLight* debugLight = nullptr;  // owned
     int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
     int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
     QuadSet* defaultSlot = nullptr;                  // owned
@@ -135,14 +135,14 @@ public:
 
 private:
     void buildModeIndicator();
+    cSoundPool* poolForSlot(int32_t instances, const std::string& name);
     void clearSlots();
-    bool animationNamed(const std::vector<std::string>& names) const;
     void startIntroAtRest();
     bool updateAtRest();
-    bool showFrameOf(cAnimation* animation, cAnimFrame* frame);
+    void recordShotFor(cAnimation* next, int32_t rounds);
     void fireRunOutTail(cAnimation* ranOut);
     cAnimFrame* frameDue(cAnimation* animation, uint32_t now) const;
-    void updateLight(uint32_t now);
+    void stopAllSounds();
     void stopFrameSound(int32_t id);
     void pruneFrameSounds();
     void drawWeaponImage(cAnimFrame* frame);

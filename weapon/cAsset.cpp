@@ -1,0 +1,109 @@
+#include "weapon/cAsset.h"
+
+#include <cstdlib>
+
+#include "app/log.h"
+#include "render/QuadSet.h"
+#include "render/screen.h"
+#include "weapon/cAssetMgr.h"
+
+namespace QEL {
+
+cAnimation::cAnimation(QuadSet* background, int32_t frameCount, const std::string& name)
+    : name(name), background(background), durationMs(frameCount * 1000 / kAnimationFps) {
+    if (!background) return;
+    // The background always covers the whole screen; the drawing only picks its texture rectangle.
+    background->unlock();
+    if (Quad* quad = background->getQuad(0)) {
+        quad->position = FloatCoords(-1.0f, 1.0f, widthFraction(kScreenWidth),
+                                     heightFraction(kScreenHeight));
+    }
+    background->rebuild();
+}
+
+cAnimation::~cAnimation() {
+    for (cAnimFrame* frame : frames) delete frame;
+    frames.clear();
+}
+
+cAsset::cAsset(cAssetMgr* assetMgr) : assetMgr(assetMgr) {}
+
+cAsset::~cAsset() {
+    for (cAnimation* animation : animations) delete animation;
+    animations.clear();
+    burstAnimations.clear();
+    shotAnimations.clear();
+    idleAnimations.clear();
+}
+
+void cAsset::addAnimation(cAnimation* animation) {
+    if (!animation) return;
+    animations.push_back(animation);
+    const std::string& n = animation->name;
+    // Role names carry exactly one decimal digit: shot10 and shot01 are ordinary animations.
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        if (n == std::string("shot") + digit) {
+            animation->isShot = true;
+            shotAnimations.push_back(animation);
+            return;
+        }
+        if (n == std::string("burst") + digit) {
+            animation->isBurst = true;
+            burstAnimations.push_back(animation);
+            return;
+        }
+        if (n == std::string("idle") + digit) {
+            hasIdle = true;
+            animation->isIdle = true;
+            idleAnimations.push_back(animation);
+            return;
+        }
+    }
+    if (n == "firstShot") {
+        animation->isShot = true;
+        animation->isFirstShot = true;
+    } else if (n == "windDown") {
+        animation->isWindDown = true;
+    } else if (n == "emptyState") {
+        animation->isEmptyState = true;
+        animation->isIdle = true;
+    } else if (n == "intro") {
+        hasIntro = true;
+    }
+}
+
+cAnimation* cAsset::findAnimation(const std::string& wanted) const {
+    for (cAnimation* animation : animations) {
+        if (animation->name == wanted) return animation;
+    }
+    return nullptr;
+}
+
+static cAnimation* randomElement(const std::vector<cAnimation*>& list) {
+    if (list.empty()) return nullptr;
+    return list[static_cast<size_t>(rand()) % list.size()];
+}
+
+cAnimation* cAsset::getAnimation(FireMode mode) {
+    if (hasIntro) {
+        hasIntro = false;
+        return findAnimation("intro");
+    }
+    if (mode == kFireModeBurst) return randomElement(burstAnimations);
+    if (mode == kFireModeSingle || mode == kFireModeAuto) {
+        if (shotAnimations.empty()) {
+            logError("QEL::cAsset::getAnimation", "Could not find single shot. (ie. shot1, shot2, shot3) ");
+            return nullptr;
+        }
+        return randomElement(shotAnimations);
+    }
+    return nullptr;
+}
+
+cAnimation* cAsset::getIdleAnimation() {
+    if (!hasIdle) return nullptr;
+    if (assetMgr) assetMgr->recordEvent(eventIdled, assetMgr->fireMode, -1);
+    return randomElement(idleAnimations);
+}
+
+}  // namespace QEL

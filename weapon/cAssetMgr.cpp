@@ -1,0 +1,309 @@
+// cAssetMgr: construction, loading a weapon into the slots, the fire-mode switch and events.
+#include "weapon/cAssetMgr.h"
+
+#include <GL/gl.h>
+
+#include "app/assetPath.h"
+#include "app/log.h"
+#include "effects/cCartridgeEjector.h"
+#include "effects/debugLight.h"
+#include "effects/overlayEffects.h"
+#include "effects/teamDamage.h"
+#include "render/Image.h"
+#include "render/QuadSet.h"
+#include "render/screen.h"
+#include "sound/cSoundManager.h"
+#include "stats/scoreDatabase.h"
+#include "weapon/cAssetSerializer.h"
+
+namespace QEL {
+
+void cSoundSlot::empty() {
+    // The pool objects stay with the sound manager, which frees them when a pool of the same name
+    // is made again or at shutdown; their sounds go now.
+    for (cSoundPool* pool : pools) {
+        if (pool) pool->release();
+    }
+    pools.clear();
+}
+
+cAssetMgr::cAssetMgr(cSoundManager* soundManager) : soundManager(soundManager) {
+    serializer = new cAssetSerializer();
+    ejector = new cCartridgeEjector(
+        soundManager->createSoundPool(3, "shellHitFloor", assetPath("ShellsHittingFloor1", "ogg")));
+    damage = new teamDamage(soundManager);
+    debugLight = new QEL::debugLight();
+    defaultSlot = new QuadSet(kScreenWidth, kScreenHeight);
+    defaultSlot->unlock();
+    modeIndicator = new QuadSet(kScreenWidth, kScreenHeight);
+    modeIndicator->unlock();
+
+    particleLayer = new cOverlayFXMgr(soundManager, this, kScreenWidth, kScreenHeight);
+    hitEffects = new cOverlayFXMgr(soundManager, this, kScreenWidth, kScreenHeight);
+    TiXmlDocument* effectsDocument = nullptr;
+    hitEffects->loadXML(assetPath("EFFECTS", "xml"), &effectsDocument);
+    delete effectsDocument;
+
+    emptyClick = soundManager->createSoundPool(3, "emptyClick", assetPath("emptySound", "ogg"));
+
+    // Stands in for a missing picture: one blank quad over the whole screen.
+    if (Quad* blank = defaultSlot->addQuad()) {
+        blank->setAllColors(Color(1.0f, 1.0f, 1.0f, 0.0f));
+        blank->position = FloatCoords(-1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    defaultSlot->rebuild();
+
+    for (QuadSet*& slot : imageSlots) {
+        slot = new QuadSet(kScreenWidth, kScreenHeight);
+        slot->unlock();
+    }
+    for (cSoundSlot*& slot : soundSlots) slot = new cSoundSlot(soundManager);
+
+    // Shots may be cut short only when the weapon allows it; idles and the wind-down always.
+    interruptCounted.push_back("firstShot");
+    for (int n = 0; n <= 10; ++n) interruptCounted.push_back("shot" + std::to_string(n));
+    for (int n = 0; n <= 10; ++n) interruptCounted.push_back("custom" + std::to_string(n));
+    interruptFree.push_back("windDown");
+    interruptFree.push_back("emptyState");
+    for (int n = 0; n <= 10; ++n) interruptFree.push_back("idle" + std::to_string(n));
+
+    soundManager->createSound("death1", assetPath("death01", "ogg"));
+    soundManager->createSound("death2", assetPath("death02", "ogg"));
+    soundManager->createSound("death3", assetPath("death03", "ogg"));
+}
+
+cAssetMgr::~cAssetMgr() {
+    delete serializer;
+    serializer = nullptr;
+    delete ejector;
+    ejector = nullptr;
+    delete particleLayer;
+    particleLayer = nullptr;
+    delete hitEffects;
+    hitEffects = nullptr;
+    unloadAsset();
+    delete damage;
+    delete debugLight;
+    delete defaultSlot;
+    for (QuadSet* slot : imageSlots) delete slot;
+    delete modeIndicator;
+    for (cSoundSlot* slot : soundSlots) delete slot;
+}
+
+QuadSet* cAssetMgr::imageSlot(int32_t index) {
+    if (index < 0 || index >= kImageSlotCount) return defaultSlot;
+    return imageSlots[index];
+}
+
+int32_t cAssetMgr::loadAsset() {
+    unloadAsset();
+    asset = new cAsset(this);
+    if (!serializer->loadXML(asset)) {
+        unloadAsset();
+        return -2;
+    }
+    recordEvent(eventWeaponLoaded, -1, -1);
+    ejector->gravityX = asset->gravityX;
+    ejector->gravityY = asset->gravityY;
+    toggleAssetMode();
+    if (fireMode == -1) {
+        logWarning("QEL::cAssetMgr::loadAsset", "[cAssetMgr] No fire modes available for: ", asset->name);
+    }
+    dirty = true;
+    return fireMode;
+}
+
+void cAssetMgr::unloadAsset() {
+    storeEventsToDB();
+    fireMode = -1;
+    currentAnimation = nullptr;
+    currentFrame = nullptr;
+    debugLight->reset();
+    damage->set(damage->mode);
+    delete asset;
+    asset = nullptr;
+    magazineSize = 0;
+    roundsLeft = -1;
+    clearSlots();
+}
+
+void cAssetMgr::clearSlots() {
+    for (QuadSet* slot : imageSlots) {
+        slot->unlock();
+        slot->clearQuads();
+        slot->rebuild();
+    }
+    // Frame sounds belong to the slots' pools, which go away now.
+    playingFrameSounds.clear();
+    for (int32_t i = 0; i < kSoundSlotCount; ++i) {
+        soundSlots[i]->empty();
+        soundOffsets[i] = 0;
+    }
+}
+
+bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName) {
+    const char* fn = "QEL::cAssetMgr::loadImageIntoSlot";
+    // A name too short to carry an extension is reported as it was given.
+    const std::string base = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+    if (fileName.size() < 4 || !assetFileExists(base, "png")) {
+        logError(fn, "IMAGE NOT FOUND: ", base, ".", "png");
+        return false;
+    }
+    if (slot < 0 || slot >= kImageSlotCount) return false;
+    QuadSet* set = imageSlots[slot];
+    set->unlock();
+    set->clearQuads();
+
+    const std::string path = assetPath(base, "png");
+    Image image;
+    image.padR = padColor.r;
+    image.padG = padColor.g;
+    image.padB = padColor.b;
+    image.padA = padColor.a;
+    uint32_t result = image.LoadPNG_forcePowerOfTwo(path);
+    if (result == kImageUnreadable) result = image.LoadTGA(path);
+    if (result != kImageLoaded || !set->setTexture(image)) {
+        logWarning(fn, "cAssetMgr could not load image file: ", path);
+        set->rebuild();
+        return true;
+    }
+    if (Quad* quad = set->addQuad()) {
+        quad->setTextureRect(FloatCoords(0, 0, 600, 400));
+        // A placeholder: each frame places the weapon image itself.
+        quad->position = FloatCoords(0.5f, 0.5f, 0.5f, 0.5f);
+    }
+    set->rebuild();
+    return true;
+}
+
+bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
+    if (!assetFileExists(fileName, "ogg")) {
+        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", fileName, ".ogg");
+        return false;
+    }
+    if (slot < 0 || slot >= kSoundSlotCount) return false;
+    cSoundSlot* target = soundSlots[slot];
+    target->empty();
+    soundOffsets[slot] = offset;
+    target->pools.push_back(poolForSlot(instances, fileName));
+    // Variants -v1 to -v3; the first missing one ends the search.
+    for (int n = 1; n <= 3; ++n) {
+        const std::string variant = fileName + "-v" + std::to_string(n);
+        if (!assetFileExists(variant, "ogg")) break;
+        target->pools.push_back(poolForSlot(instances, variant));
+    }
+    return true;
+}
+
+// The sound manager replaces (and frees) a pool when another is made under the same name, so two
+// slots naming the same file share one pool instead of one freeing the other's.
+cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
+    for (cSoundSlot* slot : soundSlots) {
+        for (cSoundPool* pool : slot->pools) {
+            if (pool && pool->name == name) return pool;
+        }
+    }
+    return soundManager->createSoundPool(instances, name, assetPath(name, "ogg"));
+}
+
+QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
+    if (imageIndex < 0 || rounds <= 0) {
+        magazineSize = 0;
+        roundsLeft = -1;
+        if (asset) asset->ammoImage = nullptr;
+        return nullptr;
+    }
+    magazineSize = rounds;
+    roundsLeft = rounds - 1;
+    // The default slot stands in for missing backgrounds and must keep its one blank quad: a
+    // magazine without its own slot is counted but not shown.
+    if (imageIndex >= kImageSlotCount) {
+        if (asset) asset->ammoImage = nullptr;
+        return nullptr;
+    }
+    QuadSet* set = imageSlots[imageIndex];
+    if (asset) asset->ammoImage = set;
+    set->unlock();
+    set->clearQuads();
+    for (int32_t i = 0; i < rounds; ++i) {
+        Quad* quad = set->addQuad();
+        if (!quad) break;
+        quad->textureRect = FloatCoords(0, 0, 1, 1);
+        quad->position = FloatCoords(0.5f, 0.5f, 0.5f, 0.5f);
+    }
+    set->rebuild();
+    return set;
+}
+
+int32_t cAssetMgr::toggleAssetMode() {
+    if (damage->dead) return fireMode;
+    if (!asset) return -1;
+    const bool single = asset->singleEnabled, burst = asset->burstEnabled, automatic = asset->autoEnabled;
+    switch (fireMode) {
+        case -1:
+            if (asset->forceStartingMode != -1) fireMode = asset->forceStartingMode;
+            else if (automatic) fireMode = kFireModeAuto;
+            else if (single) fireMode = kFireModeSingle;
+            else if (burst) fireMode = kFireModeBurst;
+            break;
+        case kFireModeAuto:
+            if (emptyClick) emptyClick->play2d();
+            fireMode = burst ? kFireModeBurst : single ? kFireModeSingle : kFireModeAuto;
+            break;
+        case kFireModeBurst:
+            if (emptyClick) emptyClick->play2d();
+            fireMode = single ? kFireModeSingle : automatic ? kFireModeAuto : kFireModeBurst;
+            break;
+        case kFireModeSingle:
+            if (emptyClick) emptyClick->play2d();
+            fireMode = automatic ? kFireModeAuto : burst ? kFireModeBurst : kFireModeSingle;
+            break;
+        default:
+            break;
+    }
+    const char* label = fireMode == kFireModeAuto    ? "auto fire"
+                        : fireMode == kFireModeBurst  ? "burst fire"
+                        : fireMode == kFireModeSingle ? "single fire"
+                                                      : "invalid fire mode";
+    logStatus(label);
+    buildModeIndicator();
+    dirty = true;
+    recordEvent(eventSwitchedMode, fireMode, -1);
+    return fireMode;
+}
+
+void cAssetMgr::buildModeIndicator() {
+    modeIndicator->unlock();
+    if (fireMode < 0 || fireMode > 2) {
+        logError("QEL::cAssetMgr::toggleAssetMode", "[cAssetMgr] invalid fire mode for: ", asset->name);
+        return;
+    }
+    if (!modeIndicator->getHasTexture()) modeIndicator->loadTexture(assetPath("_switchModeButton", "png"));
+    Quad* quad = modeIndicator->getQuad(0);
+    if (!quad) quad = modeIndicator->addQuad();
+    if (quad) {
+        // One 64 × 64 column per mode: single, burst, auto.
+        quad->setTextureRect(FloatCoords(static_cast<float>(fireMode * 64), 0, 64, 64));
+        quad->position = FloatCoords(pixelToDeviceX(static_cast<float>(asset->switchPosX)),
+                                     pixelToDeviceY(static_cast<float>(asset->switchPosY)),
+                                     widthFraction(64), heightFraction(64));
+        quad->angle = asset->landscapeMode ? 0.0f : 90.0f;
+    }
+    modeIndicator->rebuild();
+    glGetError();
+}
+
+void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2) {
+    if (eventGuard) return;
+    eventGuard = true;
+    std::cout << "   E: " << eventLogName(type) << " data1: " << data1 << " data2: " << data2 << std::endl
+              << std::flush;
+    if (type != eventIdled) events.push_back(ScoreEvent{type, data1, data2});
+    eventGuard = false;
+}
+
+bool cAssetMgr::storeEventsToDB() {
+    return storeEventsToDatabase(asset != nullptr, asset ? asset->name : std::string(), events);
+}
+
+}  // namespace QEL

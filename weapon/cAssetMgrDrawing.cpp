@@ -1,0 +1,142 @@
+// cAssetMgr: drawing one frame of the weapon screen in layer order, and the side effects of each
+// newly shown (or skipped) frame: sound, cartridges with their rounds, particles, network value, light.
+#include <cstdlib>
+
+#include "app/log.h"
+#include "effects/cCartridgeEjector.h"
+#include "effects/cEmitter.h"
+#include "effects/debugLight.h"
+#include "effects/overlayEffects.h"
+#include "effects/teamDamage.h"
+#include "render/QuadSet.h"
+#include "render/screen.h"
+#include "sound/cSoundManager.h"
+#include "weapon/cAssetMgr.h"
+
+namespace QEL {
+
+namespace {
+
+// Weapon pictures are drawn 600 × 400 pixels; the background covers the 568 × 320 screen.
+constexpr float kWeaponImageWidth = 600.0f;
+constexpr float kWeaponImageHeight = 400.0f;
+
+enum ParticleOrder : int32_t { kParticlesBack = 0, kParticlesOverBackground = 1, kParticlesFront = 2 };
+
+}  // namespace
+
+void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
+    if (!frame) {
+        logWarning("QEL::cAssetMgr::drawFrame",
+                   "cAssetMgr empty frame sent to draw! Check if the animation has any frames.");
+        return;
+    }
+    if (asset->drawOrder == kParticlesBack) particleLayer->draw();
+    if (asset->drawBackground) drawBackgroundOf(frame->animation);
+    if (asset->drawOrder == kParticlesOverBackground) particleLayer->draw();
+    drawWeaponImage(frame);
+    if (!repeat) fireFrameEffects(frame);
+    if (magazineSize != 0 && asset->ammoImage) asset->ammoImage->draw(kBlendAlpha);
+    if (ejector->image) ejector->image->draw(kBlendAlpha);
+    hitEffects->draw();
+    if (asset->drawOrder == kParticlesFront) particleLayer->draw();
+    modeIndicator->draw(kBlendAlpha);
+    damage->draw();
+    currentFrame = frame;
+    debugLight->draw();
+}
+
+void cAssetMgr::drawBackgroundOf(cAnimation* animation) {
+    if (!animation || !animation->background) return;
+    QuadSet* background = animation->background;
+    if (background->getHasTexture()) {
+        background->unlock();
+        if (Quad* quad = background->getQuad(0)) {
+            // The slot may also serve as a frame image, which moves its quad: place it every time.
+            quad->position = FloatCoords(-1.0f, 1.0f, 1.0f, 1.0f);
+            quad->angle = 0.0f;
+            quad->setTextureRect(FloatCoords(0, 0, static_cast<float>(kScreenWidth), static_cast<float>(kScreenHeight)));
+        }
+        background->rebuild();
+    }
+    background->draw(asset->backgroundBlend);
+}
+
+void cAssetMgr::drawWeaponImage(cAnimFrame* frame) {
+    QuadSet* image = frame->image;
+    if (!image) return;
+    image->unlock();
+    Quad* quad = image->getQuad(0);
+    // A slot whose picture could not be loaded holds no quad: nothing to show.
+    if (!quad) return;
+    quad->position = FloatCoords(pixelToDeviceX(frame->x), pixelToDeviceY(frame->y),
+                                 widthFraction(kWeaponImageWidth), heightFraction(kWeaponImageHeight));
+    quad->angle = frame->rot;
+    image->rebuild();
+    image->draw(frame->blendMode);
+}
+
+void cAssetMgr::fireFrameEffects(cAnimFrame* frame) {
+    if (frame->sound) playFrameSound(frame->sound);
+    if (frame->eject) ejectCartridges(frame);
+    for (const cSpawnRecord& record : frame->spawns) cEmitter::emitFromRecord(record);
+    if (frame->netSend > 0) pendingNetShot = frame->netSend;
+    if (asset->light != 0 && frame->lit) debugLight->request();
+}
+
+void cAssetMgr::catchUpFrames(cAnimFrame* shown, cAnimFrame* next) {
+    if (!shown || !next || shown->animation != next->animation || !shown->animation) return;
+    bool passedShown = false;
+    for (cAnimFrame* frame : shown->animation->frames) {
+        if (frame == next) break;
+        if (passedShown) fireFrameEffects(frame);
+        if (frame == shown) passedShown = true;
+    }
+}
+
+void cAssetMgr::ejectCartridges(const cAnimFrame* frame) {
+    // An ejecting animation counts its rounds here, one ejectNum per ejecting frame.
+    recordShot(frame->ejectNum);
+    if (!ejector->image) return;
+    for (int32_t i = 0; i < frame->ejectNum; ++i) {
+        ejector->throwCartridge(frame->ejectX, frame->ejectY, frame->ejectRot, asset->ejectGivesMomentum,
+                                asset->ejectGivesRotation);
+    }
+}
+
+void cAssetMgr::stopFrameSound(int32_t id) {
+    cSound* sound = soundManager->findSoundById(static_cast<uint32_t>(id));
+    if (!sound) return;
+    if (hssSoundChannel* channel = sound->channel.load()) channel->stop();
+}
+
+// Ids of sounds that are gone or have ended are of no further use; dropping them keeps the list
+// at two entries at most.
+void cAssetMgr::pruneFrameSounds() {
+    size_t kept = 0;
+    for (int32_t id : playingFrameSounds) {
+        cSound* sound = soundManager->findSoundById(static_cast<uint32_t>(id));
+        if (sound && sound->channel.load()) playingFrameSounds[kept++] = id;
+    }
+    playingFrameSounds.resize(kept);
+}
+
+void cAssetMgr::playFrameSound(cSoundSlot* slot) {
+    if (!slot || slot->pools.empty()) return;
+    pruneFrameSounds();
+    if (!asset->allowSoundOverlap) {
+        for (int32_t id : playingFrameSounds) stopFrameSound(id);
+        playingFrameSounds.clear();
+    } else if (playingFrameSounds.size() > 1) {
+        // At most two frame sounds overlap: the oldest gives way.
+        stopFrameSound(playingFrameSounds.front());
+        playingFrameSounds.erase(playingFrameSounds.begin());
+    }
+    const size_t poolCount = slot->pools.size();
+    cSoundPool* pool = poolCount == 1 ? slot->pools.front() : slot->pools[static_cast<size_t>(rand()) % poolCount];
+    if (!pool) return;
+    const uint32_t id = pool->play2d();
+    if (id != 0) playingFrameSounds.push_back(static_cast<int32_t>(id));
+}
+
+}  // namespace QEL

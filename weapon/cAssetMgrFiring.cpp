@@ -1,0 +1,372 @@
+// cAssetMgr: the firing state machine. There is no state variable of its own: the state is the
+// playing animation (by its role) with the trigger, the fire mode and the magazine.
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "app/appTime.h"
+#include "app/log.h"
+#include "effects/cCartridgeEjector.h"
+#include "effects/debugLight.h"
+#include "effects/overlayEffects.h"
+#include "effects/teamDamage.h"
+#include "render/QuadSet.h"
+#include "sound/cSoundManager.h"
+#include "weapon/cAssetMgr.h"
+
+namespace QEL {
+
+namespace {
+
+bool containsName(const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& entry : names) {
+        if (entry == name) return true;
+    }
+    return false;
+}
+
+cAnimFrame* firstFrame(const cAnimation* animation) {
+    return animation && !animation->frames.empty() ? animation->frames.front() : nullptr;
+}
+
+cAnimFrame* lastFrame(const cAnimation* animation) {
+    return animation && !animation->frames.empty() ? animation->frames.back() : nullptr;
+}
+
+}  // namespace
+
+bool cAssetMgr::playerDead() const { return damage->dead; }
+
+bool cAssetMgr::dodging() const { return damage->shield->active && !damage->shield->broken; }
+
+void cAssetMgr::setAnimation(cAnimation* animation) {
+    currentAnimation = animation;
+    currentFrame = nullptr;
+    animationStart = appTimeMs();
+}
+
+bool cAssetMgr::canInterrupt() {
+    if (!asset) return false;
+    if (!currentAnimation) return true;
+    if (containsName(interruptFree, currentAnimation->name)) return true;
+    if (asset->allowInterrupt && containsName(interruptCounted, currentAnimation->name)) {
+        recordEvent(eventInterruptedShot, fireMode, -1);
+        return true;
+    }
+    return false;
+}
+
+void cAssetMgr::injectInputDown() {
+    const char* fn = "QEL::cAssetMgr::injectInputDown";
+    if (playerDead()) {
+        damage->digPress();
+        return;
+    }
+    inputHeld = true;
+    if (!asset) {
+        logWarning(fn, "cAssetMgr Received input without any assets loaded!");
+        return;
+    }
+    if (!canInterrupt() || dodging()) return;
+    if (fireMode == -1) {
+        logWarning(fn, "cAssetMgr received input during invalid asset state!");
+        return;
+    }
+
+    int32_t rounds = 1;
+    bool pickAnimation = false;
+    if (asset->hasIntro) {
+        if (asset->findAnimation("intro")) {
+            startIntroAtRest();
+            return;
+        }
+        logWarning(fn, "cAssetMgr was told to play intro... BUT NO INTRO FOUND!");
+        asset->hasIntro = false;  // the press goes on as an ordinary shot
+    }
+    if (isEmpty()) {
+        if (emptyClick) emptyClick->play2d();
+        recordEvent(eventEmptyShot, fireMode, -1);
+        return;
+    }
+    if (fireMode == kFireModeBurst) {
+        rounds = 0;
+        pickAnimation = true;
+    } else if (fireMode == kFireModeSingle || fireMode == kFireModeAuto) {
+        if (currentAnimation && currentAnimation->isWindDown && asset->windDownInterrupts) {
+            setAnimation(currentAnimation->linked);
+            return;
+        }
+        if (roundsLeft == 0) {
+            // The last round; without a lastShot animation the weapon continues as at rest.
+            setAnimation(asset->findAnimation("lastShot"));
+            if (currentAnimation) {
+                if (!currentAnimation->hasEject) recordShot(1);
+                return;
+            }
+        }
+        if (!currentAnimation || currentAnimation->isIdle) {
+            setAnimation(asset->findAnimation("firstShot"));
+            if (currentAnimation) {
+                if (!currentAnimation->hasEject) recordShot(1);
+                return;
+            }
+        }
+        pickAnimation = true;
+    }
+    if (!pickAnimation) return;
+
+    cAnimation* next = asset->getAnimation(fireMode);
+    if (!next) {
+        logError(fn, "No animations found for the current firing mode! Crashing...");
+        // Nothing to play: the weapon stays at rest and takes the next press.
+        setAnimation(nullptr);
+        return;
+    }
+    // A fresh start, so that re-firing the same animation still shows its first frame anew.
+    setAnimation(next);
+    if (!next->hasEject) recordShot(rounds);
+}
+
+// The intro starts at the first press. Its first frame has been on screen (and has fired its side
+// effects) since the weapon came to rest, so it is not shown anew.
+void cAssetMgr::startIntroAtRest() {
+    cAnimFrame* shown = currentFrame;
+    cAnimation* intro = asset->getAnimation(fireMode);  // hands the intro out, once
+    setAnimation(intro);
+    if (shown && shown == firstFrame(intro)) currentFrame = shown;
+    if (intro && !intro->hasEject) recordShot(0);
+}
+
+void cAssetMgr::injectInputUp() {
+    if (playerDead()) {
+        damage->armDig();
+        return;
+    }
+    inputHeld = false;
+    if (asset && asset->firstShotIsCharge && currentAnimation && currentAnimation->isFirstShot) {
+        setAnimation(currentAnimation->linked);
+    }
+}
+
+bool cAssetMgr::requestReload() {
+    if (playerDead() || !canInterrupt()) return false;
+    cAnimation* reload = asset->findAnimation("reload");
+    if (!reload) return false;
+    setAnimation(reload);
+    return true;
+}
+
+void cAssetMgr::tapInput() {
+    if (isEmpty()) {
+        requestReload();
+        return;
+    }
+    injectInputDown();
+    injectInputUp();
+}
+
+bool cAssetMgr::injectDodgeInput(bool pressed) {
+    if (playerDead()) {
+        if (pressed) {
+            injectInputDown();
+        } else {
+            damage->armDig();
+        }
+        return false;
+    }
+    if (damage->mode != 0 && damage->mode != 1) damage->setDodge(pressed);
+    if (!dodging()) return false;
+    // Raising the shield lets go of the trigger.
+    inputHeld = false;
+    if (asset && asset->firstShotIsCharge && currentAnimation && currentAnimation->isFirstShot) {
+        setAnimation(currentAnimation->linked);
+    }
+    return true;
+}
+
+void cAssetMgr::receiveHit(int32_t effectId) {
+    if (playerDead()) return;
+    int32_t taken = 0;
+    if (cOverlayEffect* effect = hitEffects->findEffect(effectId)) effect->play(taken);
+    recordEvent(eventIncomingHit, effectId, taken);
+    if (!damageEnabled) return;
+    if (damage->hit(-taken, inputHeld)) return;
+
+    recordEvent(eventPlayerDeath, -1, -1);
+    setAnimation(nullptr);
+    stopAllSounds();
+    const std::string cry = "death" + std::to_string(rand() % 3 + 1);
+    if (cSound* sound = soundManager->findSound(cry)) soundManager->play(sound, false);
+}
+
+void cAssetMgr::stopAllSounds() {
+    playingFrameSounds.clear();
+    hssSpeaker* speaker = soundManager->getSpeaker();
+    if (!speaker || !speaker->isOpen()) return;
+    const int32_t first = speaker->getMusicChannelCount();
+    const int32_t end = first + speaker->getSoundChannelCount();
+    for (int32_t handle = first; handle < end; ++handle) {
+        if (hssChannel* channel = speaker->getChannel(handle)) channel->stop();
+    }
+}
+
+void cAssetMgr::recordShot(int32_t rounds) {
+    if (!asset) return;
+    if (asset->light == 2) debugLight->request();
+    if (shotStatsEnabled && currentAnimation && (currentAnimation->isShot || currentAnimation->isBurst)) {
+        recordEvent(eventShot, fireMode, rounds);
+    }
+    if (magazineSize == 0 || roundsLeft < 0) return;
+    QuadSet* ammo = asset->ammoImage;
+    if (ammo) ammo->unlock();
+    for (int32_t i = 0; i < rounds && roundsLeft >= 0; ++i) {
+        // The round's quad turns invisible.
+        if (ammo) {
+            if (Quad* quad = ammo->getQuad(static_cast<uint32_t>(roundsLeft))) {
+                quad->setAllColors(Color(1.0f, 1.0f, 1.0f, 0.0f));
+            }
+        }
+        --roundsLeft;
+    }
+    if (ammo) ammo->rebuild();
+    dirty = true;
+}
+
+// A round fired at the start of `next` counts against `next`, not against the animation that ran
+// out (which is still the current one while its successor is chosen).
+void cAssetMgr::recordShotFor(cAnimation* next, int32_t rounds) {
+    cAnimation* ranOut = currentAnimation;
+    currentAnimation = next;
+    recordShot(rounds);
+    currentAnimation = ranOut;
+}
+
+cAnimation* cAssetMgr::nextAnimation() {
+    cAnimation* ranOut = currentAnimation;
+    if (!ranOut || ranOut->isIdle || ranOut->name == "windDown") return restAnimation();
+    if (asset->firstShotIsCharge && ranOut->isFirstShot) return asset->getAnimation(fireMode);
+    if (ranOut->isShot && (fireMode == kFireModeSingle || !inputHeld)) return asset->findAnimation("windDown");
+    if (fireMode == kFireModeAuto && inputHeld) {
+        if (roundsLeft == 0) {
+            if (cAnimation* last = asset->findAnimation("lastShot")) {
+                if (magazineSize != 0 && !last->hasEject) recordShotFor(last, 1);
+                return last;
+            }
+        }
+        if (isEmpty()) return asset->findAnimation("windDown");
+        cAnimation* shot = asset->getAnimation(kFireModeAuto);
+        if (shot && !shot->hasEject) recordShotFor(shot, 1);
+        return shot;
+    }
+    return nullptr;
+}
+
+cAnimation* cAssetMgr::restAnimation() {
+    if (isEmpty()) {
+        if (cAnimation* empty = asset->findAnimation("emptyState")) return empty;
+    }
+    return asset->getIdleAnimation();
+}
+
+void cAssetMgr::reloadFinished() {
+    roundsLeft = magazineSize - 1;
+    if (QuadSet* ammo = asset->ammoImage) {
+        ammo->unlock();
+        for (int32_t i = 0; i < magazineSize; ++i) {
+            if (Quad* quad = ammo->getQuad(static_cast<uint32_t>(i))) quad->setAllColors(Color(1.0f, 1.0f, 1.0f, 1.0f));
+        }
+        ammo->rebuild();
+    }
+    dirty = true;
+    recordEvent(eventReload, fireMode, -1);
+}
+
+// Frame number trunc(t) plus one when the fraction of t is above one half, t = elapsed × 30 / 1000;
+// a number past the end gives the last frame.
+cAnimFrame* cAssetMgr::frameDue(cAnimation* animation, uint32_t now) const {
+    if (animation->frames.empty()) return nullptr;
+    const double t = static_cast<double>(now - animationStart) * kAnimationFps / 1000.0;
+    const double whole = std::trunc(t);
+    size_t index = static_cast<size_t>(whole) + (t - whole > 0.5 ? 1 : 0);
+    if (index >= animation->frames.size()) index = animation->frames.size() - 1;
+    return animation->frames[index];
+}
+
+// Frames of an animation that ran out after the one shown last, including its last frame, have
+// not been shown: their side effects (rounds above all) are caught up before the next animation.
+void cAssetMgr::fireRunOutTail(cAnimation* ranOut) {
+    const std::vector<cAnimFrame*>& frames = ranOut->frames;
+    size_t from = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (frames[i] == currentFrame) from = i + 1;
+    }
+    for (size_t i = from; i < frames.size(); ++i) fireFrameEffects(frames[i]);
+}
+
+bool cAssetMgr::update(uint32_t now, int32_t& netShotOut) {
+    netShotOut = pendingNetShot;
+    pendingNetShot = -1;
+    debugLight->update(now);
+    if (ejector->update(now)) dirty = true;
+    if (hitEffects->update(now)) dirty = true;
+    if (particleLayer->update(now)) dirty = true;
+    if (damage->update(now)) dirty = true;
+
+    if (!currentAnimation) return updateAtRest();
+
+    cAnimation* playing = currentAnimation;
+    const float elapsed = static_cast<float>(now - animationStart);
+    if (elapsed > static_cast<float>(playing->durationMs)) {
+        cAnimFrame* last = lastFrame(playing);
+        fireRunOutTail(playing);
+        if (playing->name == "reload") {
+            reloadFinished();
+            currentAnimation = nullptr;
+        }
+        currentAnimation = nextAnimation();
+        currentFrame = nullptr;
+        animationStart = appTimeMs();
+        if (currentAnimation) {
+            drawFrame(firstFrame(currentAnimation), false);
+        } else {
+            // Nothing follows: the last frame stays on screen; its side effects have fired.
+            drawFrame(last, true);
+        }
+        return true;
+    }
+
+    cAnimFrame* frame = frameDue(playing, now);
+    if (frame != currentFrame) {
+        catchUpFrames(currentFrame, frame);
+        drawFrame(frame, false);
+    } else {
+        drawFrame(frame, true);
+    }
+    return true;
+}
+
+bool cAssetMgr::updateAtRest() {
+    if (!asset) return false;
+    if (asset->hasIntro) {
+        // The intro waits for the first press; its first frame fires its side effects once.
+        cAnimFrame* frame = firstFrame(asset->findAnimation("intro"));
+        drawFrame(frame, frame != nullptr && frame == currentFrame);
+        return true;
+    }
+    if (asset->hasIdle) {
+        setAnimation(restAnimation());
+        drawFrame(firstFrame(currentAnimation), false);
+        return true;
+    }
+    cAnimation* still = asset->findAnimation("windDown");
+    if (!still) still = asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
+    if (!still) {
+        logError("QEL::cAssetMgr::update", asset->name,
+                 " has an inconsistency in it's firing mode.  Check it's custom XML.");
+        return false;
+    }
+    drawFrame(lastFrame(still), true);
+    return true;
+}
+
+}  // namespace QEL
