@@ -232,13 +232,7 @@ void captureFrameBuffer(const IntCoords& rect, Image& image) {
 
 bool takeScreenshot(const std::string& path) {
     Image shot;
-    // The picture on show: the key press is handled between frames, after the swap, when the
-    // back buffer no longer holds a finished frame.
-    GLint readBuffer = GL_BACK;
-    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
-    glReadBuffer(GL_FRONT);
     captureFrameBuffer(IntCoords(0, 0, kScreenWidth, kScreenHeight), shot);
-    glReadBuffer(static_cast<GLenum>(readBuffer));
     shot.mirrorImageY();
     return shot.saveToFilePNG(path);
 }

@@ -79,8 +79,9 @@ private:
 // as RGBA, bottom row first.
 void captureFrameBuffer(const IntCoords& rect, Image& image);
 
-// Captures the whole 568 × 320 window and writes it to `path` as an RGBA PNG whose first row is
-// the top of the window. False when the file could not be written.
+// Captures the whole 568 × 320 window from the current read buffer (the back buffer, which keeps
+// the last frame after a swap here) and writes it to `path` as an RGBA PNG whose first row is the
+// top of the window. False when the file could not be written.
 bool takeScreenshot(const std::string& path);
 
 }  // namespace QEL
