@@ -2,7 +2,7 @@
 
 #include "app/log.h"
 
-#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
