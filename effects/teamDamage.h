@@ -138,6 +138,7 @@ private:
     void colourArmourIcons();
     void hideDeathScreen();
     void placeDeathScreen();
+    void placeGauge();
     void updateDeath(uint32_t time);
     void regenerate(uint32_t time);
 };
