@@ -1,0 +1,71 @@
+// The application object: one for the whole run, reached through `appInstance`, which
+// createApp sets and destroyApp clears. It owns the weapon asset manager and (while networking
+// is on) the network peer; the sound manager is process-wide and only shared with it.
+#pragma once
+
+#include <cstdint>
+
+namespace QEL {
+
+class cAssetMgr;
+class cSoundManager;
+class QelPeer;
+
+class cApp {
+public:
+    // Builds the shared sound output and the asset manager, then the OpenGL state with the
+    // given clear colour and the 568 × 320 viewport.
+    cApp(float red, float green, float blue, float alpha);
+    ~cApp();
+
+    // One frame: clear, sample the clock, serve the peer, advance and draw the weapon.
+    // True when the weapon was updated and drawn.
+    bool runFrame();
+
+    // Loads the weapon whose document the last weapon check kept. Returns the fire mode
+    // chosen, or -2 when the weapon could not be loaded.
+    int32_t loadCurrentWeapon();
+
+    // What a shake does, chosen by shakeAction: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
+    void applyShake();
+
+    // A mouse press at window pixel (x, y), origin top left: switches the fire mode, dodges,
+    // or pulls the trigger.
+    void onMouseDown(int32_t x, int32_t y);
+
+    // Stores the window size and sets the viewport and identity matrices for it. A height of 0
+    // is given to OpenGL as 1. Also clears peerCount, as the start-up step always has.
+    void setViewport(int32_t width, int32_t height);
+
+    int32_t windowWidth = 568;
+    int32_t windowHeight = 320;
+    int32_t viewportX = 0;
+    int32_t viewportY = 0;
+    uint32_t frameTimeMs = 0;         // appTimeMs() at the start of the current frame
+    cAssetMgr* assetMgr = nullptr;    // owned
+    cSoundManager* soundManager = nullptr;  // shared with the process-wide pointer
+    QelPeer* peer = nullptr;          // owned; null while networking is off
+    int32_t pendingShot = -1;         // shot number to send to peers; -1 when none
+    int32_t peerCount = 0;
+    int32_t multiplayerMode = 1;      // 0 open play, 1 networking off, 2-4 team 1-3
+    int32_t shakeAction = 0;
+
+private:
+    void setUpSoundOutput();
+    void setUpOpenGL(float red, float green, float blue, float alpha);
+    void servePeer();
+    bool updateWeapon();
+};
+
+// The one application object, or null before createApp and after destroyApp.
+extern cApp* appInstance;
+
+// Destroys an existing application object, builds a new one and returns it (null when it
+// could not be allocated).
+cApp* createApp(float red, float green, float blue, float alpha);
+
+// Switches networking off, frees the asset manager, the process-wide sound manager (which
+// closes its speaker) and the application object, and clears appInstance.
+void destroyApp(cApp* app);
+
+}  // namespace QEL

@@ -1,0 +1,100 @@
+// The program's entry: SDL and the 568 × 320 OpenGL window, the application object, the weapon
+// catalogue and the first weapon, then the main loop, then shutdown in a fixed order.
+#include "app/cApp.h"
+#include "app/dataFileReader.h"
+#include "app/mainLoop.h"
+
+#include <SDL/SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+namespace {
+
+// SDL's own start: no parachute, and SDL_Quit runs at exit however the program ends.
+void startSDL() {
+    SDL_Init(SDL_INIT_NOPARACHUTE);
+    std::atexit(SDL_Quit);
+}
+
+void initSubsystem(Uint32 flag, const char* failureFormat) {
+    if (SDL_Init(flag) < 0) {
+        std::fprintf(stderr, failureFormat, SDL_GetError());
+        std::exit(-1);
+    }
+}
+
+void openWindow() {
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 6);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 5);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_WM_SetCaption("Kablix", "Kablix");
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
+    if (!SDL_SetVideoMode(568, 320, 16, SDL_OPENGL)) {
+        std::fprintf(stderr, "Couldn't set GL mode: %s\n", SDL_GetError());
+        SDL_Quit();
+        std::exit(1);
+    }
+}
+
+void openJoysticks() {
+    // The handles are not kept: joystick events are not acted on.
+    for (int index = 0; index < SDL_NumJoysticks(); ++index) SDL_JoystickOpen(index);
+}
+
+bool inputTraceRequested() {
+    const char* value = std::getenv("KABLIX_TRACE_INPUT");
+    return value && *value && std::string(value) != "0";
+}
+
+void loadFirstWeapon(QEL::cApp& app, const std::string& name) {
+}
+
+void storeEvents(QEL::cApp& app) {
+}
+
+void releaseCheckedDocument() {
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    startSDL();
+    initSubsystem(SDL_INIT_AUDIO, "Can't init audio: %s\n");
+    initSubsystem(SDL_INIT_JOYSTICK, "Can't init joystick: %s\n");
+    initSubsystem(SDL_INIT_VIDEO, "Can't init default SDL video driver: %s\n");
+    openWindow();
+
+    if (argc > 2) {
+        std::cout << "usage: " << argv[0] << " <assetName>\n" << std::flush;
+        std::exit(0);
+    }
+
+    QEL::cApp* app = QEL::createApp(0, 0, 0, 0);
+    if (!app) {
+        std::fprintf(stderr, "Out of memory for the application object\n");
+        std::exit(-1);
+    }
+    auto* catalogue = new QEL::dataFileReader("gunList.txt");
+    loadFirstWeapon(*app, argc > 1 ? std::string(argv[1]) : catalogue->getValue("0"));
+    openJoysticks();
+
+    {
+        QEL::mainLoop loop(*app, *catalogue, inputTraceRequested());
+        loop.run();
+    }
+
+    storeEvents(*app);
+    QEL::destroyApp(app);
+    releaseCheckedDocument();
+    delete catalogue;
+    std::cout << std::flush;
+    SDL_Quit();
+    std::exit(0);
+}

@@ -1,0 +1,179 @@
+#include "app/mainLoop.h"
+
+#include "app/cApp.h"
+#include "app/dataFileReader.h"
+#include "app/log.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace QEL {
+
+mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput)
+    : app(app), catalogue(catalogue), trace(traceInput) {}
+
+mainLoop::~mainLoop() {
+    if (trace) std::fprintf(stderr, "kablix: frames drawn: %lu\n", frames);
+}
+
+void mainLoop::run() {
+    do {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) handleEvent(event);
+        app.runFrame();
+        SDL_GL_SwapBuffers();
+        ++frames;
+    } while (!quit);
+}
+
+// A quit request is never taken back: no event type clears it.
+void mainLoop::handleEvent(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_KEYDOWN:
+        onKeyDown(event.key.keysym.sym);
+        break;
+    case SDL_KEYUP:
+        onKeyUp(event.key.keysym.sym);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        app.onMouseDown(event.button.x, event.button.y);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        onMouseUp();
+        break;
+    case SDL_VIDEORESIZE:
+        app.setViewport(event.resize.w, event.resize.h);
+        break;
+    case SDL_QUIT:
+        quit = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void mainLoop::onKeyDown(SDLKey key) {
+    handleCommonKey(key);
+    if (shift)
+        handleSimulatedShot(key);
+    else
+        handleWeaponKey(key);
+}
+
+void mainLoop::onKeyUp(SDLKey key) {
+    if (key == SDLK_LSHIFT || key == SDLK_RSHIFT) setShiftHeld(false);
+    if (key == SDLK_KP_MULTIPLY) setDodge(false);
+}
+
+void mainLoop::onMouseUp() {
+}
+
+void mainLoop::handleCommonKey(SDLKey key) {
+    switch (key) {
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: setShiftHeld(true); break;
+    case SDLK_MINUS:
+    case SDLK_F6: app.applyShake(); break;
+    case SDLK_EQUALS: writeStatusMessage(); break;
+    case SDLK_COMMA: setMirrorMode(0); break;
+    case SDLK_PERIOD: setMirrorMode(1); break;
+    case SDLK_SLASH: setMirrorMode(2); break;
+    case SDLK_BACKSLASH: setMirrorMode(3); break;
+    case SDLK_RETURN: requestReload(); break;
+    case SDLK_ESCAPE: quit = true; break;
+    case SDLK_SPACE: toggleFireMode(); break;
+    case SDLK_F1: saveScreenshot(); break;
+    case SDLK_F2: setShakeAction(3, "ON SHAKE:  NONE"); break;
+    case SDLK_F3: setShakeAction(1, "ON SHAKE:  FIRE"); break;
+    case SDLK_F4: setShakeAction(0, "ON SHAKE:  RELOAD"); break;
+    case SDLK_F5: setShakeAction(2, "ON SHAKE:  FIRE + RELOAD"); break;
+    default: break;
+    }
+}
+
+void mainLoop::handleWeaponKey(SDLKey key) {
+    std::string selectedWeapon;
+    switch (key) {
+    case SDLK_KP8: toggleDebugLight(); break;
+    case SDLK_KP0: switchMultiplayerMode(0); break;
+    case SDLK_KP_PERIOD: switchMultiplayerMode(1); break;
+    case SDLK_KP1: switchMultiplayerMode(2); break;
+    case SDLK_KP2: switchMultiplayerMode(3); break;
+    case SDLK_KP3: switchMultiplayerMode(4); break;
+    case SDLK_KP7: setShotStats(true); break;
+    case SDLK_KP4: setShotStats(false); break;
+    case SDLK_KP9: setDamage(true); break;
+    case SDLK_KP6: setDamage(false); break;
+    case SDLK_KP_MULTIPLY: setDodge(true); break;
+    default: {
+        const std::string entry = catalogueKeyFor(key);
+        // Keypad digits name no weapon; only the plain digit and letter keys do.
+        if (!entry.empty() && entry[0] != 'k') selectedWeapon = catalogue.getValue(entry);
+        break;
+    }
+    }
+    if (!selectedWeapon.empty()) switchWeapon(selectedWeapon);
+}
+
+void mainLoop::handleSimulatedShot(SDLKey key) {
+    const std::string entry = catalogueKeyFor(key);
+    if (entry.empty()) return;
+    const std::string value = catalogue.getValue("s" + entry);
+    if (!value.empty()) receiveSimulatedShot(std::atoi(value.c_str()));
+}
+
+void mainLoop::setShiftHeld(bool held) {
+    shift = held;
+    if (trace) std::fprintf(stderr, "kablix: shift %s\n", held ? "held" : "released");
+}
+
+void mainLoop::setMirrorMode(int mode) {
+    if (trace) std::fprintf(stderr, "kablix: mirror mode %d\n", mode);
+}
+
+void mainLoop::setShakeAction(int action, const char* statusText) {
+    app.shakeAction = action;
+    logStatus(statusText);
+}
+
+void mainLoop::writeStatusMessage() {
+}
+
+void mainLoop::saveScreenshot() {
+}
+
+void mainLoop::requestReload() {
+}
+
+void mainLoop::toggleFireMode() {
+}
+
+void mainLoop::toggleDebugLight() {
+}
+
+void mainLoop::switchMultiplayerMode(int mode) {
+}
+
+void mainLoop::setShotStats(bool enabled) {
+}
+
+void mainLoop::setDamage(bool enabled) {
+}
+
+void mainLoop::setDodge(bool pressed) {
+}
+
+void mainLoop::switchWeapon(const std::string& name) {
+}
+
+void mainLoop::receiveSimulatedShot(int shotNumber) {
+}
+
+std::string catalogueKeyFor(SDLKey key) {
+    if (key >= SDLK_0 && key <= SDLK_9) return std::string(1, char('0' + (key - SDLK_0)));
+    if (key >= SDLK_a && key <= SDLK_z) return std::string(1, char('a' + (key - SDLK_a)));
+    if (key >= SDLK_KP0 && key <= SDLK_KP9) return "k" + std::string(1, char('0' + (key - SDLK_KP0)));
+    return std::string();
+}
+
+}  // namespace QEL

@@ -1,0 +1,72 @@
+// The main loop: turns SDL events into actions on the application object, the display and the
+// weapon catalogue, and runs one frame per turn until a quit was requested. Lives in main from
+// the end of start-up to shutdown; borrows the application object and the catalogue.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <string>
+
+namespace QEL {
+
+class cApp;
+class dataFileReader;
+
+class mainLoop {
+public:
+    // traceInput: write a line to standard error for every state change that shows nothing on
+    // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them.
+    mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput);
+    ~mainLoop();
+
+    // Runs turns until a quit was requested; the turn that sees the quit still draws its frame.
+    void run();
+
+    // One event of the event table.
+    void handleEvent(const SDL_Event& event);
+
+    bool quitRequested() const { return quit; }
+    bool shiftHeld() const { return shift; }
+    unsigned long framesDrawn() const { return frames; }
+
+private:
+    void onKeyDown(SDLKey key);
+    void onKeyUp(SDLKey key);
+    void onMouseUp();
+
+    // Stage 1: keys with one meaning, with or without Shift.
+    void handleCommonKey(SDLKey key);
+    // Stage 2 without Shift: weapon keys and keypad switches.
+    void handleWeaponKey(SDLKey key);
+    // Stage 2 with Shift: a received shot simulated from the catalogue's "s…" entries.
+    void handleSimulatedShot(SDLKey key);
+
+    // The single bindings.
+    void setShiftHeld(bool held);
+    void setMirrorMode(int mode);
+    void setShakeAction(int action, const char* statusText);
+    void writeStatusMessage();
+    void saveScreenshot();
+    void requestReload();
+    void toggleFireMode();
+    void toggleDebugLight();
+    void switchMultiplayerMode(int mode);
+    void setShotStats(bool enabled);
+    void setDamage(bool enabled);
+    void setDodge(bool pressed);
+    void switchWeapon(const std::string& name);
+    void receiveSimulatedShot(int shotNumber);
+
+    cApp& app;
+    const dataFileReader& catalogue;
+    bool trace;
+    bool quit = false;
+    bool shift = false;
+    unsigned long frames = 0;
+};
+
+// The catalogue key a key symbol stands for: "0"…"9" and "a"…"z" for the digit and letter
+// keys, "k0"…"k9" for the keypad digits; empty for every other key.
+std::string catalogueKeyFor(SDLKey key);
+
+}  // namespace QEL

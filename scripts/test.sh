@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything into build/ and runs every test (unit and
+# end-to-end) through CTest. Quiet on success; ctest's summary line is always the last line
+# printed; the exit status is ctest's, or 1 when the build failed.
+set -uo pipefail
+source "$(dirname "$0")/common.sh"
+ensure_packages || exit 1
+# A failed build still runs the tests, so that every test that could not be built is counted
+# as failed in the summary.
+build_all 1
+built=$?
+
+ctest --test-dir build -j"$(nproc)" --output-on-failure --timeout 300 >build/ctest.log 2>&1
+status=$?
+summary_pattern='^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+'
+if [ "$status" -ne 0 ]; then
+  grep -v -E "$summary_pattern" build/ctest.log
+fi
+summary=$(grep -E "$summary_pattern" build/ctest.log | tail -n 1)
+echo "${summary:-ctest found no tests to run}"
+[ "$built" -eq 0 ] || exit 1
+exit "$status"

@@ -1,0 +1,120 @@
+"""The application shell seen from outside: the window, the exits, the usage line and the keys
+that only change state or print a status line."""
+
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from kablix_e2e import Game, NetNamespace, XServer  # noqa: E402
+
+SHAKE_LINES = ("   ON SHAKE:  NONE\n"
+               "   ON SHAKE:  FIRE\n"
+               "   ON SHAKE:  RELOAD\n"
+               "   ON SHAKE:  FIRE + RELOAD\n")
+
+
+def frames_drawn(stderr):
+    found = re.findall(r"^kablix: frames drawn: (\d+)$", stderr, re.M)
+    return int(found[-1]) if found else None
+
+
+class ShellTest(unittest.TestCase):
+    def setUp(self):
+        self.x = XServer()
+        self.addCleanup(self.x.close)
+
+    def game(self, **kwargs):
+        game = Game(self.x, **kwargs)
+        self.addCleanup(game.close)
+        return game.start()
+
+    def test_window_is_titled_kablix_and_568_by_320(self):
+        game = self.game()
+        game.wait_for_window()
+        self.assertEqual(game.window_name(), "Kablix")
+        self.assertEqual(game.window_size(), (568, 320))
+        game.key("Escape")
+        self.assertEqual(game.wait(), 0)
+
+    def test_escape_exits_with_0_after_drawing(self):
+        game = self.game()
+        game.wait_for_window()
+        game.key("Escape")
+        self.assertEqual(game.wait(), 0)
+        self.assertGreaterEqual(frames_drawn(game.stderr()) or 0, 1)
+
+    def test_closing_the_window_exits_with_0(self):
+        game = self.game()
+        game.wait_for_window()
+        game.close_window()
+        self.assertEqual(game.wait(), 0)
+        self.assertGreaterEqual(frames_drawn(game.stderr()) or 0, 1)
+
+    def test_a_quit_is_kept_when_other_events_follow_it(self):
+        # An event type the loop does not act on, in the same batch right after the close request.
+        game = self.game()
+        game.wait_for_window()
+        game.close_window(then_expose=True)
+        self.assertEqual(game.wait(timeout=10), 0)
+
+    def test_two_arguments_print_the_usage_line_and_exit_0(self):
+        game = self.game(args=["rifle", "pistol"])
+        self.assertEqual(game.wait(), 0)
+        self.assertEqual(game.stdout(), "usage: " + game.binary + " <assetName>\n")
+
+    def test_f2_to_f5_print_the_shake_lines(self):
+        game = self.game()
+        game.wait_for_window()
+        game.key("F2", "F3", "F4", "F5")
+        game.wait_for_stdout(SHAKE_LINES)
+        game.key("Escape")
+        self.assertEqual(game.wait(), 0)
+        self.assertEqual(game.stdout().count("ON SHAKE:"), 4)
+
+    def test_mirroring_and_shift_change_state_silently(self):
+        game = self.game(catalogue="1=nosuchweapon\n")
+        game.wait_for_window()
+        game.key("F2")
+        game.wait_for_stdout("ON SHAKE:  NONE\n")
+        before = game.stdout()
+        game.key("period", "slash", "backslash", "comma")
+        game.wait_for_stderr("mirror mode 0\n")
+        # With Shift held, the digit keys simulate a received shot instead of picking a weapon.
+        game.key_down("shift")
+        game.key("1")
+        game.key_up("shift")
+        game.wait_for_stderr("shift released\n")
+        game.key("Escape")
+        self.assertEqual(game.wait(), 0)
+        self.assertEqual(game.stdout(), before)
+        modes = re.findall(r"^kablix: mirror mode (\d)$", game.stderr(), re.M)
+        self.assertEqual(modes, ["1", "2", "3", "0"])
+        self.assertIn("kablix: shift held\nkablix: shift released\n", game.stderr())
+
+
+class HarnessTest(unittest.TestCase):
+    def test_x_server_is_gone_after_close(self):
+        with XServer() as x:
+            process = x.process
+            self.assertTrue(os.path.exists("/tmp/.X11-unix/X" + x.display[1:]))
+        self.assertIsNotNone(process.poll())
+
+    def test_game_runs_inside_a_namespace_that_is_removed_afterwards(self):
+        with XServer() as x, NetNamespace() as ns:
+            links = subprocess.run(["ip", "-n", ns.name, "-o", "link"], stdout=subprocess.PIPE,
+                                   text=True, check=True).stdout
+            self.assertEqual(re.findall(r"^\d+: (\S+?)[:@]", links, re.M), ["lo"])
+            with Game(x, netns=ns) as game:
+                game.wait_for_window()
+                game.key("Escape")
+                self.assertEqual(game.wait(), 0)
+            name = ns.name
+        listed = subprocess.run(["ip", "netns", "list"], stdout=subprocess.PIPE, text=True).stdout
+        self.assertNotIn(name, listed)
+
+
+if __name__ == "__main__":
+    unittest.main()
