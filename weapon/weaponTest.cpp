@@ -6,6 +6,7 @@
 namespace QEL {
 
 TiXmlDocument* lastTestedDocument = nullptr;
+std::string lastTestedWeaponName;
 bool backgroundOff = false;
 bool portraitDisplay = false;
 
@@ -108,12 +109,15 @@ bool testWeapon(const std::string& name) {
     // The previous weapon's document goes before the check, so a rejected weapon leaves none behind.
     releaseLastTestedDocument();
     weaponTest check;
-    return check.loadXML(assetPath(name, "xml"), &lastTestedDocument);
+    bool passed = check.loadXML(assetPath(name, "xml"), &lastTestedDocument);
+    lastTestedWeaponName = lastTestedDocument ? name : std::string();
+    return passed;
 }
 
 void releaseLastTestedDocument() {
     delete lastTestedDocument;
     lastTestedDocument = nullptr;
+    lastTestedWeaponName.clear();
 }
 
 }  // namespace QEL

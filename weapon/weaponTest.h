@@ -15,6 +15,10 @@ namespace QEL {
 // the weapon's file, read by the next weapon load, deleted at shutdown (releaseLastTestedDocument).
 extern TiXmlDocument* lastTestedDocument;
 
+// The base name whose document lastTestedDocument holds (empty when none is kept). A hit effect's
+// weapon-change command compares its target with it to leave the weapon in hand alone.
+extern std::string lastTestedWeaponName;
+
 // Display flags of the weapon checked last, set afresh by every check that reaches the <custom> step.
 extern bool backgroundOff;    // <drawBackground> is "false" or "blendAlpha"
 extern bool portraitDisplay;  // <landscapeMode> is "false", or <portraitMode> is "true"
