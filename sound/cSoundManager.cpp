@@ -73,6 +73,7 @@ cSound* cSoundManager::createSound(const std::string& name, const std::string& p
     sound->file = record;
     sound->manager = this;
     sounds[name] = sound;
+    idsInUse.insert(id);
     return sound;
 }
 
@@ -149,19 +150,14 @@ void cSoundManager::destroySound(cSound* sound) {
     releaseFile(sound->file);
     auto found = sounds.find(sound->name);
     if (found != sounds.end() && found->second == sound) sounds.erase(found);
+    idsInUse.erase(sound->id);
     delete sound;
-}
-
-bool cSoundManager::idInUse(uint32_t id) const {
-    for (const auto& entry : sounds)
-        if (entry.second->id == id) return true;
-    return false;
 }
 
 uint32_t cSoundManager::generateNewSoundID() {
     if (++idCounter > kMaxSoundId) idCounter = 1;
     // Every id 1 .. 65530 is tried at most once.
-    for (uint32_t tried = 1; idInUse(idCounter); ++tried) {
+    for (uint32_t tried = 1; idsInUse.count(idCounter); ++tried) {
         if (tried >= kMaxSoundId) {
             logError("QEL::cSoundManager::generateNewSoundID", "cSoundManager.cpp Too many sounds: ", idCounter);
             return 0;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -110,13 +111,14 @@ public:
 private:
     SoundFileRecord* acquireFile(const std::string& path);
     void releaseFile(SoundFileRecord* record);
-    bool idInUse(uint32_t id) const;
+
 
     hssSpeaker* speaker = nullptr;
     std::map<std::string, SoundFileRecord*> files;
     std::map<std::string, cSound*> sounds;
     std::map<std::string, cSoundPool*> groups;
     uint32_t idCounter = 0;
+    std::set<uint32_t> idsInUse;  // keeps the id search fast when many sounds exist
 };
 
 // The process-wide manager: set by start-up (or by getSoundManager), cleared at shutdown.

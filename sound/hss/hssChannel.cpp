@@ -97,7 +97,6 @@ bool hssSoundChannel::prepare(hssSound* playedSound, int32_t master) {
             return false;
         }
         samples = blockBuffer;
-        end = 0;  // the first mixed frame fetches the first block
     } else {
         samples = static_cast<const uint8_t*>(playedSound->getData());
         end = playedSound->getLength() << 8;
@@ -112,6 +111,11 @@ bool hssSoundChannel::prepare(hssSound* playedSound, int32_t master) {
     stereo = playedSound->isStereo();
     masterVolume = master;
     setVolume(playedSound->getVolume());
+    if (decoder) {
+        // The first read sets up the decoder's working memory: do it here, not on the mixing thread.
+        end = 0;
+        refill();
+    }
     return true;
 }
 
