@@ -1,6 +1,10 @@
 #include "app/cApp.h"
 
 #include "app/appTime.h"
+#include "sound/cSoundManager.h"
+#include "sound/hss/hssSpeaker.h"
+#include "weapon/cAssetMgr.h"
+#include "effects/teamDamage.h"
 
 #include <GL/gl.h>
 
@@ -12,22 +16,31 @@ cApp* appInstance = nullptr;
 
 cApp::cApp(float red, float green, float blue, float alpha) {
     setUpSoundOutput();
-    // The asset manager joins here, built with the shared sound manager; multiplayerMode
-    // starts at 1 (networking off).
+    assetMgr = new cAssetMgr(soundManager);
     multiplayerMode = 1;
     setUpOpenGL(red, green, blue, alpha);
     setViewport(windowWidth, windowHeight);
 }
 
-cApp::~cApp() = default;
+cApp::~cApp() {
+    delete assetMgr;
+    assetMgr = nullptr;
+}
 
 // The process-wide sound manager and its speaker (44100 Hz, 16 bits, stereo, 8 music and
 // 64 sound channels) are made here, before anything that loads sounds.
 void cApp::setUpSoundOutput() {
-    soundManager = nullptr;
+    if (!soundManagerInstance) soundManagerInstance = new cSoundManager();
+    soundManager = soundManagerInstance;
     peer = nullptr;
     pendingShot = -1;
     shakeAction = 0;
+    if (!soundManager->getSpeaker()) {
+        auto* speaker = new hssSpeaker();
+        soundManager->setSpeaker(speaker);
+        // Without an audio device the game still runs, silently.
+        speaker->open(44100, 16, 1, 8, 64);
+    }
 }
 
 void cApp::setUpOpenGL(float red, float green, float blue, float alpha) {
@@ -63,22 +76,56 @@ void cApp::servePeer() {
     if (!peer) return;
 }
 
+// The weapon hands out a shot number only in the frame that asked for it; keeping it until it
+// is sent means a shot made before any peer connected still goes out to the first one.
 bool cApp::updateWeapon() {
-    if (!assetMgr) return false;
-    return false;
+    if (!assetMgr || !assetMgr->asset) return false;
+    int32_t shot = -1;
+    const bool drawn = assetMgr->update(frameTimeMs, shot);
+    if (shot > 0) pendingShot = shot;
+    if (!drawn) return false;
+    glFinish();
+    return true;
 }
 
 int32_t cApp::loadCurrentWeapon() {
-    if (!assetMgr) return -2;
-    return -2;
+    int32_t result = -2;
+    try {
+        result = assetMgr->loadAsset();
+    } catch (...) {
+        result = -2;
+    }
+    return result;
 }
 
 void cApp::applyShake() {
-    if (!assetMgr) return;
+    switch (shakeAction) {
+    case 0: assetMgr->requestReload(); break;
+    case 1:
+        assetMgr->injectInputDown();
+        assetMgr->injectInputUp();
+        break;
+    case 2: assetMgr->tapInput(); break;
+    default: break;
+    }
 }
 
 void cApp::onMouseDown(int32_t x, int32_t y) {
-    if (!assetMgr) return;
+    const cAsset* asset = assetMgr->asset;
+    const int32_t switchX = asset ? asset->switchPosX : -100;
+    const int32_t switchY = asset ? asset->switchPosY : -100;
+    if (switchX < x && x < switchX + 64 && switchY < y && y < switchY + 64) {
+        assetMgr->toggleAssetMode();
+        return;
+    }
+    const int32_t damageMode = assetMgr->damage->mode;
+    if (assetMgr->damageEnabled && damageMode >= 2 && damageMode <= 4) {
+        // With no weapon in hand the strip follows the default, landscape orientation.
+        const bool landscape = asset ? asset->landscapeMode : true;
+        if (landscape ? y < 70 : x < 100) assetMgr->injectDodgeInput(true);
+        return;
+    }
+    assetMgr->injectInputDown();
 }
 
 cApp* createApp(float red, float green, float blue, float alpha) {
@@ -89,7 +136,11 @@ cApp* createApp(float red, float green, float blue, float alpha) {
 
 void destroyApp(cApp* app) {
     if (!app) return;
-    delete app;
+    delete app;  // frees the asset manager
+    if (soundManagerInstance) {
+        delete soundManagerInstance;  // closes the speaker and stops the mixing thread
+        soundManagerInstance = nullptr;
+    }
     if (app == appInstance) appInstance = nullptr;
 }
 

@@ -3,6 +3,8 @@
 #include "app/cApp.h"
 #include "app/dataFileReader.h"
 #include "app/mainLoop.h"
+#include "weapon/cAssetMgr.h"
+#include "weapon/weaponTest.h"
 
 #include <SDL/SDL.h>
 
@@ -53,13 +55,11 @@ bool inputTraceRequested() {
     return value && *value && std::string(value) != "0";
 }
 
+// A missing or failing first weapon does not stop start-up: the loop starts with whatever the
+// asset manager holds.
 void loadFirstWeapon(QEL::cApp& app, const std::string& name) {
-}
-
-void storeEvents(QEL::cApp& app) {
-}
-
-void releaseCheckedDocument() {
+    QEL::testWeapon(name);
+    app.loadCurrentWeapon();
 }
 
 }  // namespace
@@ -90,9 +90,9 @@ int main(int argc, char** argv) {
         loop.run();
     }
 
-    storeEvents(*app);
+    app->assetMgr->storeEventsToDB();
     QEL::destroyApp(app);
-    releaseCheckedDocument();
+    QEL::releaseLastTestedDocument();
     delete catalogue;
     std::cout << std::flush;
     SDL_Quit();

@@ -3,9 +3,16 @@
 #include "app/cApp.h"
 #include "app/dataFileReader.h"
 #include "app/log.h"
+#include "effects/debugLight.h"
+#include "render/Image.h"
+#include "render/QuadSet.h"
+#include "stats/tweetGenerator.h"
+#include "weapon/cAssetMgr.h"
+#include "weapon/weaponTest.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 namespace QEL {
 
@@ -13,6 +20,7 @@ mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput)
     : app(app), catalogue(catalogue), trace(traceInput) {}
 
 mainLoop::~mainLoop() {
+    delete tweets;
     if (trace) std::fprintf(stderr, "kablix: frames drawn: %lu\n", frames);
 }
 
@@ -66,6 +74,8 @@ void mainLoop::onKeyUp(SDLKey key) {
 }
 
 void mainLoop::onMouseUp() {
+    app.assetMgr->injectInputUp();
+    app.assetMgr->injectDodgeInput(false);
 }
 
 void mainLoop::handleCommonKey(SDLKey key) {
@@ -128,7 +138,8 @@ void mainLoop::setShiftHeld(bool held) {
 }
 
 void mainLoop::setMirrorMode(int mode) {
-    if (trace) std::fprintf(stderr, "kablix: mirror mode %d\n", mode);
+    screenMirrorMode = mode;
+    if (trace) std::fprintf(stderr, "kablix: mirror mode %d\n", int(screenMirrorMode));
 }
 
 void mainLoop::setShakeAction(int action, const char* statusText) {
@@ -136,38 +147,53 @@ void mainLoop::setShakeAction(int action, const char* statusText) {
     logStatus(statusText);
 }
 
+// A plain line: the message and a line end, without a flush.
 void mainLoop::writeStatusMessage() {
+    if (!tweets) tweets = new tweetGenerator();
+    std::string message;
+    tweets->generateTweet(message);
+    std::cout << message << "\n";
 }
 
-void mainLoop::saveScreenshot() {
-}
+void mainLoop::saveScreenshot() { takeScreenshot("screenshot.png"); }
 
-void mainLoop::requestReload() {
-}
+void mainLoop::requestReload() { app.assetMgr->requestReload(); }
 
-void mainLoop::toggleFireMode() {
-}
+void mainLoop::toggleFireMode() { app.assetMgr->toggleAssetMode(); }
 
-void mainLoop::toggleDebugLight() {
-}
+void mainLoop::toggleDebugLight() { app.assetMgr->debugLight->toggle(); }
 
-void mainLoop::switchMultiplayerMode(int mode) {
-}
+// Networking and its modes are not part of this build yet: the mode keys do nothing.
+void mainLoop::switchMultiplayerMode(int mode) {}
 
 void mainLoop::setShotStats(bool enabled) {
+    app.assetMgr->shotStatsEnabled = enabled;
+    logStatus(enabled ? "Ammo ON." : "Ammo OFF.");
 }
 
 void mainLoop::setDamage(bool enabled) {
+    app.assetMgr->damageEnabled = enabled;
+    logStatus(enabled ? "Damage ON." : "Damage OFF.");
 }
 
-void mainLoop::setDodge(bool pressed) {
-}
+void mainLoop::setDodge(bool pressed) { app.assetMgr->injectDodgeInput(pressed); }
 
+// The weapon in use keeps working unless the new one passes the check.
 void mainLoop::switchWeapon(const std::string& name) {
+    if (!testWeapon(name)) {
+        logStatus("WEAPON LOADING CANCELLED!");
+        return;
+    }
+    if (app.loadCurrentWeapon() == -2) {
+        logStatus("THE ASSET FAILED TO LOAD!");
+        return;
+    }
+    logStatus("FPS: ", backgroundOff);
+    logStatus("Portrait: ", portraitDisplay);
 }
 
-void mainLoop::receiveSimulatedShot(int shotNumber) {
-}
+// Received shots belong to networking, which is not part of this build yet.
+void mainLoop::receiveSimulatedShot(int shotNumber) {}
 
 std::string catalogueKeyFor(SDLKey key) {
     if (key >= SDLK_0 && key <= SDLK_9) return std::string(1, char('0' + (key - SDLK_0)));

@@ -11,6 +11,7 @@ namespace QEL {
 
 class cApp;
 class dataFileReader;
+class tweetGenerator;
 
 class mainLoop {
 public:
@@ -60,6 +61,7 @@ private:
     cApp& app;
     const dataFileReader& catalogue;
     bool trace;
+    tweetGenerator* tweets = nullptr;  // owned; made by the first status message request
     bool quit = false;
     bool shift = false;
     unsigned long frames = 0;

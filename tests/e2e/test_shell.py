@@ -74,6 +74,30 @@ class ShellTest(unittest.TestCase):
         self.assertEqual(game.wait(), 0)
         self.assertEqual(game.stdout().count("ON SHAKE:"), 4)
 
+    def test_keypad_switches_and_a_weapon_that_is_not_there(self):
+        game = self.game(catalogue="1=nosuchweapon\n")
+        game.wait_for_window()
+        game.key("KP_7", "KP_4", "KP_9", "KP_6", "1")
+        game.wait_for_stdout("WEAPON LOADING CANCELLED!\n")
+        game.key("Escape")
+        self.assertEqual(game.wait(), 0)
+        self.assertIn("   Ammo ON.\n   Ammo OFF.\n   Damage ON.\n   Damage OFF.\n"
+                      "   XML for nosuchweapon was not found.\n   WEAPON LOADING CANCELLED!\n",
+                      game.stdout())
+
+    def test_f1_writes_a_568_by_320_screenshot(self):
+        game = self.game()
+        game.wait_for_window()
+        game.key("F1")
+        path = os.path.join(game.workdir, "screenshot.png")
+        game.key("Escape")
+        self.assertEqual(game.wait(), 0)
+        with open(path, "rb") as png:
+            header = png.read(24)
+        self.assertEqual(header[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual((int.from_bytes(header[16:20], "big"), int.from_bytes(header[20:24], "big")),
+                         (568, 320))
+
     def test_mirroring_and_shift_change_state_silently(self):
         game = self.game(catalogue="1=nosuchweapon\n")
         game.wait_for_window()
