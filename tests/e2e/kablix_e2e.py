@@ -1,6 +1,6 @@
 """End-to-end harness: runs the real game under its own X server and drives it like a player.
 
-    from kablix_e2e import XServer, Game, NetNamespace
+    from kablix_e2e import XServer, Game, NetNamespace, demo_pack, read_png
 
     with XServer() as x, Game(x, catalogue="0=rifle\n", assets={"rifle.xml": xml}) as game:
         game.wait_for_window()
@@ -9,6 +9,9 @@
         game.key("Escape")
         assert game.wait() == 0                # exit status (negative: killed by that signal)
         assert "   ON SHAKE:  NONE\n" in game.stdout()
+
+    assets, catalogue = demo_pack()        # the pack the build made in build/assets
+    Game(x, catalogue=catalogue, assets=assets)   # a copy of it, without its score database
 
 XServer       an Xvfb on a free display number (no window manager); stopped on exit.
 NetNamespace  a network namespace with only `lo` up (needs root); removed on exit. Pass it as
@@ -21,7 +24,8 @@ Game          a temporary directory holding play/ (the working directory, with g
               Standard output and error are collected in files; stdout()/stderr() read them.
 
 The game binary is taken from the argument `binary`, else from $KABLIX_BINARY, else build/kablix.
-Every wait has a timeout and raises HarnessError when it runs out.
+Every wait has a timeout and raises HarnessError when it runs out. game.screenshot() presses F1
+and returns the picture decoded by read_png (width, height, channels, rows top first).
 """
 
 import ctypes
@@ -30,9 +34,11 @@ import os
 import select
 import shutil
 import signal
+import struct
 import subprocess
 import tempfile
 import time
+import zlib
 
 REPO_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WINDOW_TITLE = "Kablix"
@@ -44,6 +50,63 @@ class HarnessError(Exception):
 
 def default_binary():
     return os.environ.get("KABLIX_BINARY") or os.path.join(REPO_ROOT, "build", "kablix")
+
+
+def demo_pack():
+    """(assets folder, catalogue text) of the demo pack the build made next to the binary."""
+    build = os.path.dirname(default_binary())
+    with open(os.path.join(build, "play", "gunList.txt")) as catalogue:
+        return os.path.join(build, "assets"), catalogue.read()
+
+
+def read_png(path):
+    """Decodes an 8-bit RGB or RGBA, non-interlaced PNG: (width, height, channels, rows), where
+    rows is a list of bytes objects, top row first."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise HarnessError(path + " is not a PNG file")
+    pos, idat, header = 8, b"", None
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        elif kind == b"IEND":
+            break
+        pos += 12 + length
+    if header is None:
+        raise HarnessError(path + " has no header")
+    width, height, depth, colour, _, _, interlace = header
+    if depth != 8 or colour not in (2, 6) or interlace:
+        raise HarnessError("%s: unsupported PNG layout %s" % (path, header))
+    channels = 4 if colour == 6 else 3
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        start = y * (stride + 1)
+        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up = previous[i]
+            upper_left = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + up) & 255
+            elif kind == 3:
+                line[i] = (line[i] + ((left + up) >> 1)) & 255
+            elif kind == 4:
+                p = left + up - upper_left
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - upper_left)
+                predictor = left if pa <= pb and pa <= pc else (up if pb <= pc else upper_left)
+                line[i] = (line[i] + predictor) & 255
+        rows.append(bytes(line))
+        previous = line
+    return width, height, channels, rows
 
 
 def _wait_until(predicate, timeout, what):
@@ -253,7 +316,8 @@ class Game:
         if isinstance(assets, str):
             for name in os.listdir(assets):
                 source = os.path.join(assets, name)
-                if os.path.isfile(source):
+                # Each run starts without a score database of its own.
+                if os.path.isfile(source) and name != "scores.db":
                     shutil.copy(source, self.assetsdir)
             return
         for name, content in assets.items():
@@ -341,6 +405,20 @@ class Game:
 
     def mouse_up(self, button=1):
         self.xserver.xdotool("mouseup", button)
+
+    def screenshot(self, timeout=20.0):
+        """Presses F1 and returns the decoded screenshot.png (see read_png)."""
+        path = os.path.join(self.workdir, "screenshot.png")
+        if os.path.exists(path):
+            os.remove(path)
+        self.key("F1")
+
+        def decoded():
+            try:
+                return read_png(path)
+            except (OSError, HarnessError, zlib.error, struct.error, IndexError):
+                return None
+        return _wait_until(decoded, timeout, "screenshot.png")
 
     def close_window(self, then_expose=False):
         """Asks the window to close, as a window manager's close button does. then_expose: an

@@ -5,10 +5,11 @@ import os
 import re
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kablix_e2e import Game, NetNamespace, XServer  # noqa: E402
+from kablix_e2e import Game, NetNamespace, XServer, demo_pack  # noqa: E402
 
 SHAKE_LINES = ("   ON SHAKE:  NONE\n"
                "   ON SHAKE:  FIRE\n"
@@ -117,6 +118,53 @@ class ShellTest(unittest.TestCase):
         modes = re.findall(r"^kablix: mirror mode (\d)$", game.stderr(), re.M)
         self.assertEqual(modes, ["1", "2", "3", "0"])
         self.assertIn("kablix: shift held\nkablix: shift released\n", game.stderr())
+
+
+def samples(picture, left_right=False, top_bottom=False, step=4):
+    """Every step-th pixel of every step-th row as (r, g, b) rows, top first, taken after
+    mirroring the whole picture as asked."""
+    width, height, channels, rows = picture
+    pixels = [[tuple(row[x * channels:x * channels + 3]) for x in range(width)] for row in rows]
+    if left_right:
+        pixels = [row[::-1] for row in pixels]
+    if top_bottom:
+        pixels = pixels[::-1]
+    return [row[::step] for row in pixels[::step]]
+
+
+def agreement(a, b, tolerance=24):
+    """The share of sample points whose colours differ by at most `tolerance` per channel."""
+    same = total = 0
+    for row_a, row_b in zip(a, b):
+        for pa, pb in zip(row_a, row_b):
+            total += 1
+            same += all(abs(x - y) <= tolerance for x, y in zip(pa, pb))
+    return same / total
+
+
+class MirrorTest(unittest.TestCase):
+    def test_mirroring_keys_turn_the_picture(self):
+        assets, catalogue = demo_pack()
+        start = time.monotonic()
+        with XServer() as x, Game(x, catalogue=catalogue, assets=assets) as game:
+            game.wait_for_window()
+            # The weapon's first animation settles into a still picture.
+            previous, current = None, game.screenshot()
+            while previous is None or agreement(samples(previous), samples(current)) < 0.97:
+                self.assertLess(time.monotonic() - start, 30, "the picture never settled")
+                previous, current = current, game.screenshot()
+            pictures = {"comma": current}
+            for key in ("period", "slash", "backslash"):
+                game.key(key)
+                pictures[key] = samples(game.screenshot())
+            game.key("Escape")
+            self.assertEqual(game.wait(), 0)
+        normal = pictures["comma"]
+        self.assertLess(agreement(samples(normal), samples(normal, left_right=True)), 0.8,
+                        "the picture looks symmetric")
+        self.assertGreater(agreement(pictures["period"], samples(normal, left_right=True)), 0.9)
+        self.assertGreater(agreement(pictures["slash"], samples(normal, top_bottom=True)), 0.9)
+        self.assertGreater(agreement(pictures["backslash"], samples(normal, True, True)), 0.9)
 
 
 class HarnessTest(unittest.TestCase):
