@@ -247,11 +247,3 @@ TEST(ImageSave, FailuresAreReported) {
     EXPECT_FALSE(image.saveToFilePNG(tempPath("no-such-folder/shot.png")));
     EXPECT_EQ(GetCapturedStdout(), errorLine("QEL::Image::saveToFilePNG", "LodePNG file save failed with Error Code: 79"));
 }
-
-TEST(ValueTypes, DivisionBySizeScalesXWithWidthAndYWithHeight) {
-    const FloatCoords units = FloatCoords(0, 32, 100, 50).dividedBy(128, 64);
-    EXPECT_FLOAT_EQ(units.x, 0);
-    EXPECT_FLOAT_EQ(units.y, 0.5f);
-    EXPECT_FLOAT_EQ(units.w, 0.78125f);
-    EXPECT_FLOAT_EQ(units.h, 0.78125f);
-}

@@ -33,13 +33,13 @@ void stopGLContext() {
     }
 }
 
-// Starts Xvfb, which picks a free display and writes its number to the pipe. Returns the
-// display name, or empty on failure.
-std::string startXvfb() {
+// Starts Xvfb on display `number`; it writes the number to the pipe once it accepts clients.
+// Returns false when that server did not come up (e.g. the display is taken).
+bool startXvfb(int number) {
     int fds[2];
-    if (pipe(fds) != 0) return "";
+    if (pipe(fds) != 0) return false;
     const pid_t pid = fork();
-    if (pid < 0) return "";
+    if (pid < 0) return false;
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the test process
         close(fds[0]);
@@ -48,18 +48,35 @@ std::string startXvfb() {
             dup2(devNull, STDOUT_FILENO);
             dup2(devNull, STDERR_FILENO);
         }
+        const std::string display = ":" + std::to_string(number);
         const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
     xvfbPid = pid;
     close(fds[1]);
-    std::string number;
+    std::string reported;
     char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') reported += c;
     close(fds[0]);
-    return number.empty() ? "" : ":" + number;
+    return reported == std::to_string(number);
+}
+
+// Xvfb's own choice of a free display (-displayfd without a number) races when several test
+// processes start at once: a server that loses the race for :0 can leave the winner unreachable.
+// So each process tries display numbers of its own, spread by its process id, above those that
+// desktop sessions and other harnesses use.
+bool openWindowOnFreshServer(int attempt) {
+    const int number = 100 + (static_cast<int>(getpid()) * 7 + attempt * 13) % 800;
+    if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) return false;
+    if (!startXvfb(number)) return false;
+    setenv("DISPLAY", (":" + std::to_string(number)).c_str(), 1);
+    unsetenv("XAUTHORITY");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    windowOpen = true;
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    return SDL_SetVideoMode(kWindowWidth, kWindowHeight, 16, SDL_OPENGL) != nullptr;
 }
 
 }  // namespace
@@ -70,28 +87,16 @@ std::ostream& operator<<(std::ostream& out, const RGBA& p) {
 
 bool startGLContext() {
     if (windowOpen) return true;
-    const std::string display = startXvfb();
-    if (display.empty()) {
-        std::fprintf(stderr, "test support: Xvfb did not start\n");
-        stopGLContext();
-        return false;
-    }
     std::atexit(stopGLContext);
-    setenv("DISPLAY", display.c_str(), 1);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "test support: SDL_Init failed: %s\n", SDL_GetError());
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (openWindowOnFreshServer(attempt)) {
+            glViewport(0, 0, kWindowWidth, kWindowHeight);
+            return true;
+        }
         stopGLContext();
-        return false;
     }
-    windowOpen = true;
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, 16, SDL_OPENGL)) {
-        std::fprintf(stderr, "test support: SDL_SetVideoMode failed: %s\n", SDL_GetError());
-        stopGLContext();
-        return false;
-    }
-    glViewport(0, 0, kWindowWidth, kWindowHeight);
-    return true;
+    std::fprintf(stderr, "test support: no Xvfb with an OpenGL window could be started: %s\n", SDL_GetError());
+    return false;
 }
 
 std::vector<uint8_t> readPixels(int x, int yFromBottom, int w, int h) {

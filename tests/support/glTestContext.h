@@ -1,4 +1,4 @@
-// A real OpenGL context for tests: a private Xvfb server on a free display and an SDL 1.2
+// A real OpenGL context for tests: a private Xvfb server on a free display (100 and up) and an SDL 1.2
 // 568 × 320 OpenGL window (16-bit mode, as the game opens it).
 //
 // Use: link `kablix_test_support` and derive the test fixture from QEL::testing::GLTest:
