@@ -37,6 +37,16 @@ public:
     // is given to OpenGL as 1. Also clears peerCount, as the start-up step always has.
     void setViewport(int32_t width, int32_t height);
 
+    // --- Multiplayer (net/multiplayer.cpp) ---
+    // 0 open play, 1 networking off, 2-4 team 1-3: starts or stops the peer, sets the damage
+    // display's team and logs the change. The mode already set changes nothing.
+    void setMultiplayerMode(int32_t mode);
+    // Tags `shotNumber` with this player's team and sends it to every connected copy.
+    void sendShot(int32_t shotNumber);
+    // A shot number received from a copy (or the Shift test keys): a hit unless it is 0 or comes
+    // from this player's own team.
+    void receiveShot(int32_t shotNumber);
+
     int32_t windowWidth = 568;
     int32_t windowHeight = 320;
     int32_t viewportX = 0;

@@ -1,0 +1,50 @@
+// The team game over the peer link: networking on and off, the player's team, the team tag on
+// every outgoing shot and what a received shot does. Members of cApp, run on the main thread.
+#include "app/cApp.h"
+#include "app/log.h"
+#include "effects/teamDamage.h"
+#include "net/QelPeer.h"
+#include "net/shotMessage.h"
+#include "weapon/cAssetMgr.h"
+
+namespace QEL {
+
+void cApp::setMultiplayerMode(int32_t mode) {
+    if (mode == multiplayerMode) return;
+    if (mode == 1) {
+        if (peer) {
+            delete peer;
+            peer = nullptr;
+            logStatus("shut off networking.");
+        }
+    } else if (!peer) {
+        peer = new QelPeer(this);
+        peer->startPeer();
+        peerCount = 0;
+    }
+    multiplayerMode = mode;
+    if (assetMgr && assetMgr->damage) assetMgr->damage->set(mode);
+    logStatus("Changing multiplayer mode:", mode);
+}
+
+void cApp::sendShot(int32_t shotNumber) {
+    if (!peer || shotNumber == 0) return;
+    if (!shotCanCarryTeam(shotNumber)) {
+        logWarning("QEL::cApp::sendShot", "shot ", shotNumber, " is ", kTeamSpan,
+                   " or more and cannot carry a team; not sent");
+        return;
+    }
+    peer->shoot(tagShot(shotNumber, multiplayerMode));
+}
+
+void cApp::receiveShot(int32_t shotNumber) {
+    if (shotNumber == 0) {
+        logStatus("Received message with ID 0 from peer? ignoring.");
+        return;
+    }
+    int32_t hit = 0;
+    if (!shotHitsPlayer(shotNumber, multiplayerMode, hit)) return;  // players of one team do not hurt each other
+    if (assetMgr) assetMgr->receiveHit(hit);
+}
+
+}  // namespace QEL
