@@ -128,6 +128,8 @@ void cAssetMgr::unloadAsset() {
 }
 
 void cAssetMgr::clearSlots() {
+    // The cartridges' quads live in an image slot: they go with it.
+    if (ejector) ejector->reset();
     for (QuadSet* slot : imageSlots) {
         slot->unlock();
         slot->clearQuads();
@@ -223,6 +225,8 @@ QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
     }
     QuadSet* set = imageSlots[imageIndex];
     if (asset) asset->ammoImage = set;
+    // The rounds replace the slot's quads: cartridges drawn from the same slot would lose theirs.
+    if (ejector && ejector->image == set) ejector->reset();
     set->unlock();
     set->clearQuads();
     for (int32_t i = 0; i < rounds; ++i) {

@@ -141,7 +141,8 @@ void cAssetSerializer::processEjectCartridge(TiXmlElement* eject) {
     cAssetMgr* mgr = manager();
     const int32_t image = getAttributeInt(eject, "image", -1);
     const int32_t scale = getAttributeInt(eject, "scale", -1);
-    if (eject && image >= 0 && scale > 1) {
+    // The default slot stands in for missing backgrounds: cartridges never take it over.
+    if (eject && image >= 0 && image < kImageSlotCount && scale > 1) {
         mgr->ejector->setup(mgr->imageSlot(image), scale);
     } else {
         mgr->ejector->reset();

@@ -1,0 +1,242 @@
+// The weapon screen: layer order read back from the frame buffer, and the side effects of shown,
+// repeated and skipped frames (sounds, cartridges with their rounds, particles, network value, light).
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include "effects/cCartridgeEjector.h"
+#include "effects/debugLight.h"
+#include "render/QuadSet.h"
+#include "sound/cSoundManager.h"
+#include "tests/weapon/weaponWorld.h"
+
+namespace weaponTest {
+namespace {
+
+using QEL::testing::colorNear;
+using QEL::testing::readPixel;
+
+class Drawing : public WeaponWorld {
+protected:
+    void load(const std::string& body, const std::string& rootAttributes = "") {
+        ASSERT_NE(loadWeapon("w", weaponXml("w", body, rootAttributes)), -2);
+        takeLog();
+    }
+    QEL::cAnimFrame* frame(const std::string& animation, size_t index) {
+        return mgr().asset->findAnimation(animation)->frames.at(index);
+    }
+    bool slotPlaying(int slot) {
+        for (QEL::cSoundPool* pool : mgr().soundSlots[slot]->pools) {
+            for (QEL::cSound* sound : pool->instances) {
+                if (sound && sound->channel.load()) return true;
+            }
+        }
+        return false;
+    }
+    // Lets the 100 ms test sound end.
+    void letSoundsEnd() { mixAudio(8000); }
+    bool drawAt(uint32_t ms) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        return frameAt(ms);
+    }
+};
+
+std::string soundsXml(int count) {
+    std::string xml = "<sounds>";
+    for (int i = 0; i < count; ++i) xml += "<sound id=\"" + std::to_string(i) + "\">t" + std::to_string(i) + "</sound>";
+    return xml + "</sounds>";
+}
+
+TEST_F(Drawing, ARepeatedFramePlaysItsSoundOnce) {
+    writeOgg("t0");
+    load(standardImages() + shotTypes(true, false, false) + soundsXml(1) +
+         "<animations><animation name=\"shot1\" frameCount=\"3\"><frame img=\"0\" sound=\"0\"/></animation></animations>");
+    QEL::cAnimFrame* f = frame("shot1", 0);
+    mgr().drawFrame(f, false);
+    EXPECT_TRUE(slotPlaying(0));
+    letSoundsEnd();
+    EXPECT_FALSE(slotPlaying(0));
+    mgr().drawFrame(f, true);
+    EXPECT_FALSE(slotPlaying(0));
+    EXPECT_EQ(mgr().currentFrame, f);
+}
+
+TEST_F(Drawing, SkippedEjectFramesAreCaughtUp) {
+    const std::string frames = "<frame img=\"0\"/><frame img=\"0\"><eject num=\"1\"/></frame>"
+                               "<frame img=\"0\"><eject num=\"1\"/></frame><frame img=\"0\"/>";
+    load(standardImages() + shotTypes(true, false, false) + ammoXml(10) + "<ejectCartridge image=\"3\" scale=\"12\"/>" +
+         "<animations><animation name=\"shot1\" frameCount=\"4\">" + frames + "</animation></animations>");
+    setClock(0);
+    mgr().injectInputDown();
+    EXPECT_EQ(mgr().roundsLeft, 9);  // an ejecting shot counts at its eject frames
+    drawAt(0);
+    drawAt(100);  // ten frames per second: frames 1 and 2 were skipped
+    EXPECT_EQ(frameIndex(), 3);
+    EXPECT_EQ(mgr().ejector->nextIndex, 2);
+    EXPECT_TRUE(mgr().ejector->cartridge(0).active);
+    EXPECT_TRUE(mgr().ejector->cartridge(1).active);
+    EXPECT_EQ(mgr().roundsLeft, 7);
+    EXPECT_EQ(takeLog(), "   E: shot data1: 0 data2: 1\n   E: shot data1: 0 data2: 1\n");
+}
+
+TEST_F(Drawing, LastFrameOfARunOutAnimationIsARepeat) {
+    writeOgg("t0");
+    const std::string frames = "<frame img=\"0\"/><frame img=\"0\" sound=\"0\"><eject num=\"1\"/></frame>";
+    load(standardImages() + shotTypes(false, true, false) + soundsXml(1) + ammoXml(10) +
+         "<ejectCartridge image=\"3\" scale=\"12\"/><animations><animation name=\"burst1\" frameCount=\"2\">" + frames +
+         "</animation></animations>");
+    setClock(0);
+    mgr().injectInputDown();
+    drawAt(0);
+    drawAt(40);
+    EXPECT_EQ(frameIndex(), 1);
+    EXPECT_TRUE(slotPlaying(0));
+    letSoundsEnd();
+    drawAt(70);  // ran out, nothing follows
+    EXPECT_EQ(mgr().currentAnimation, nullptr);
+    EXPECT_EQ(frameIndex(), 1);
+    EXPECT_FALSE(slotPlaying(0));
+    EXPECT_EQ(mgr().roundsLeft, 8);
+    EXPECT_EQ(mgr().ejector->nextIndex, 1);
+
+    // At ten frames per second the last frame was never shown: its effects fire once as the
+    // animation runs out.
+    takeLog();
+    setClock(1000);
+    mgr().injectInputDown();
+    drawAt(1000);
+    drawAt(1101);
+    EXPECT_EQ(mgr().currentAnimation, nullptr);
+    EXPECT_TRUE(slotPlaying(0));
+    EXPECT_EQ(mgr().roundsLeft, 7);
+    EXPECT_EQ(mgr().ejector->nextIndex, 2);
+    EXPECT_EQ(takeLog(), "   E: shot data1: 1 data2: 1\n");
+}
+
+TEST_F(Drawing, TheIntroWaitingAtRestFiresItsFirstFrameOnce) {
+    writeOgg("t0");
+    load(standardImages() + shotTypes(true, false, false) + soundsXml(1) +
+         "<animations><animation name=\"intro\" frameCount=\"3\"><frame img=\"0\" sound=\"0\"/><frame img=\"0\"/>"
+         "</animation>" + animationXml("shot1", 3, 1) + "</animations>");
+    drawAt(0);
+    EXPECT_TRUE(slotPlaying(0));
+    letSoundsEnd();
+    drawAt(10);
+    drawAt(20);
+    EXPECT_FALSE(slotPlaying(0));
+    setClock(30);
+    mgr().injectInputDown();
+    EXPECT_EQ(mgr().currentAnimation->name, "intro");
+    drawAt(30);
+    EXPECT_FALSE(slotPlaying(0));
+    EXPECT_EQ(frameIndex(), 0);
+    drawAt(70);
+    EXPECT_EQ(frameIndex(), 1);
+    EXPECT_EQ(takeLog(), "");  // the intro fires no rounds
+}
+
+TEST_F(Drawing, FrameSoundsOverlapByTwoAtMost) {
+    for (int i = 0; i < 3; ++i) writeOgg("t" + std::to_string(i));
+    load(standardImages() + shotTypes(true, false, false) + soundsXml(3) + "<animations>" + animationXml("shot1", 3, 1) +
+             "</animations>",
+         "allowSoundOverlap=\"true\"");
+    QEL::cAssetMgr& m = mgr();
+    for (int i = 0; i < 3; ++i) m.playFrameSound(m.soundSlots[i]);
+    EXPECT_FALSE(slotPlaying(0));
+    EXPECT_TRUE(slotPlaying(1));
+    EXPECT_TRUE(slotPlaying(2));
+    EXPECT_EQ(m.playingFrameSounds.size(), 2u);
+    // Ended sounds leave the list.
+    letSoundsEnd();
+    m.playFrameSound(m.soundSlots[0]);
+    EXPECT_EQ(m.playingFrameSounds.size(), 1u);
+
+    m.asset->allowSoundOverlap = false;
+    for (int round = 0; round < 20; ++round) {
+        for (int i = 0; i < 3; ++i) m.playFrameSound(m.soundSlots[i]);
+        EXPECT_LE(m.playingFrameSounds.size(), 1u);
+    }
+    EXPECT_FALSE(slotPlaying(0));
+    EXPECT_FALSE(slotPlaying(1));
+    EXPECT_TRUE(slotPlaying(2));
+}
+
+TEST_F(Drawing, NetworkValueAndLight) {
+    load(standardImages() + shotTypes(true, false, false) +
+         "<animations><animation name=\"shot1\" frameCount=\"3\"><frame img=\"0\" netSend=\"7\"/>"
+         "<frame img=\"0\" netSend=\"0\" lit=\"1\"/><frame img=\"0\" netSend=\"-3\"/></animation></animations>");
+    QEL::cAssetMgr& m = mgr();
+    m.drawFrame(frame("shot1", 0), false);
+    EXPECT_EQ(m.pendingNetShot, 7);
+    m.drawFrame(frame("shot1", 1), false);
+    m.drawFrame(frame("shot1", 2), false);
+    EXPECT_EQ(m.pendingNetShot, 7);
+    frameAt(5);
+    EXPECT_EQ(lastNetShot, 7);
+    EXPECT_EQ(m.pendingNetShot, -1);
+    frameAt(6);
+    EXPECT_EQ(lastNetShot, -1);
+
+    // The lit frame asked for the light: on at the next update, off after 10 ms; drawn while visible.
+    EXPECT_TRUE(m.debugLight->on);
+    frameAt(20);
+    EXPECT_FALSE(m.debugLight->on);
+    m.debugLight->toggle();
+    m.drawFrame(frame("shot1", 1), false);
+    glClear(GL_COLOR_BUFFER_BIT);
+    frameAt(100);
+    EXPECT_TRUE(m.debugLight->on);
+    EXPECT_TRUE(colorNear(readPixel(15, 15), 255, 0, 0)) << readPixel(15, 15);
+    frameAt(110);
+    EXPECT_TRUE(m.debugLight->on);
+    glClear(GL_COLOR_BUFFER_BIT);
+    frameAt(111);
+    EXPECT_FALSE(m.debugLight->on);
+    EXPECT_FALSE(colorNear(readPixel(15, 15), 255, 0, 0)) << readPixel(15, 15);
+
+    takeLog();
+    m.drawFrame(nullptr, false);
+    EXPECT_EQ(takeLog(), "W: (QEL::cAssetMgr::drawFrame) cAssetMgr empty frame sent to draw! Check if the animation "
+                         "has any frames.\n");
+}
+
+// A weapon whose first frame starts a red particle at (40, 40), 40 pixels wide, over the blue
+// background; the green weapon picture sits at (300, 200).
+class LayerOrder : public Drawing {
+protected:
+    QEL::testing::RGBA particlePixel(const std::string& custom) {
+        writeSolidPng("spark", 8, 8, 255, 0, 0, true);
+        load(standardImages() + shotTypes(true, false, false) + "<emitters><emitter id=\"1\" name=\"spark\"/></emitters>" +
+             "<animations><animation name=\"shot1\" frameCount=\"30\" bg=\"1\"><frame img=\"0\" x=\"300\" y=\"200\">"
+             "<spawn e=\"1\" x=\"40\" y=\"40\" sc=\"40\" ms=\"1000\"/></frame></animation></animations>"
+             "<custom>" + custom + "</custom>");
+        setClock(0);
+        mgr().injectInputDown();
+        drawAt(0);
+        drawAt(10);
+        EXPECT_TRUE(colorNear(readPixel(400, 300), 0, 255, 0)) << readPixel(400, 300);
+        return readPixel(60, 60);
+    }
+};
+
+TEST_F(LayerOrder, ParticlesBackAreUnderTheBackground) {
+    EXPECT_TRUE(colorNear(particlePixel("<drawOrder>particlesBack</drawOrder>"), 0, 0, 255)) << readPixel(60, 60);
+    EXPECT_TRUE(colorNear(readPixel(200, 100), 0, 0, 255)) << readPixel(200, 100);
+}
+
+TEST_F(LayerOrder, ParticlesOverTheBackground) {
+    EXPECT_TRUE(colorNear(particlePixel("<drawOrder>particlesOverBG</drawOrder>"), 255, 0, 0)) << readPixel(60, 60);
+}
+
+TEST_F(LayerOrder, ParticlesFront) {
+    EXPECT_TRUE(colorNear(particlePixel(""), 255, 0, 0)) << readPixel(60, 60);
+}
+
+TEST_F(LayerOrder, WithoutBackgroundParticlesBackShowOverTheClearedScreen) {
+    EXPECT_TRUE(colorNear(particlePixel("<drawOrder>particlesBack</drawOrder><drawBackground>false</drawBackground>"),
+                          255, 0, 0))
+        << readPixel(60, 60);
+    EXPECT_TRUE(colorNear(readPixel(200, 100), 0, 0, 0)) << readPixel(200, 100);
+}
+
+}  // namespace
+}  // namespace weaponTest

@@ -1,0 +1,312 @@
+// The firing state machine, scenario by scenario on a set clock, with the event lines it writes.
+#include <gtest/gtest.h>
+
+#include "effects/cCartridgeEjector.h"
+#include "effects/teamDamage.h"
+#include "render/QuadSet.h"
+#include "sound/cSoundManager.h"
+#include "tests/weapon/weaponWorld.h"
+
+namespace weaponTest {
+namespace {
+
+std::string eventLines(const std::string& log) {
+    std::string events;
+    size_t start = 0;
+    while (start < log.size()) {
+        size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        const std::string line = log.substr(start, end - start);
+        if (line.rfind("   E: ", 0) == 0) events += line + "\n";
+        start = end + 1;
+    }
+    return events;
+}
+
+const char* kShotAuto = "   E: shot data1: 2 data2: 1\n";
+const char* kShotSingle = "   E: shot data1: 0 data2: 1\n";
+
+class Firing : public WeaponWorld {
+protected:
+    // Loads a weapon of three-frame (100 ms) animations; the log of the load is dropped.
+    void load(const std::string& modes, const std::vector<std::string>& animations, const std::string& extra = "",
+              const std::string& rootAttributes = "") {
+        std::string xml = "<animations>";
+        for (const std::string& name : animations) xml += animationXml(name, 3, 3);
+        xml += "</animations>";
+        ASSERT_NE(loadWeapon("w", weaponXml("w", standardImages() + modes + xml + extra, rootAttributes)), -2);
+        takeLog();
+    }
+    std::string playing() { return mgr().currentAnimation ? mgr().currentAnimation->name : "(rest)"; }
+    void press(uint32_t ms) {
+        setClock(ms);
+        mgr().injectInputDown();
+    }
+    void release(uint32_t ms) {
+        setClock(ms);
+        mgr().injectInputUp();
+    }
+    // Alpha of round `index` on the magazine picture as last built.
+    float roundAlpha(int index) { return mgr().asset->ammoImage->getColors()[index * 16 + 3]; }
+};
+
+TEST_F(Firing, AutoMagazineOfThreeHeldDown) {
+    load(shotTypes(false, false, true), {"firstShot", "shot1", "lastShot", "windDown", "reload"}, ammoXml(3));
+    EXPECT_TRUE(frameAt(10));
+    EXPECT_EQ(playing(), "(rest)");
+    press(1000);
+    EXPECT_EQ(playing(), "firstShot");
+    EXPECT_EQ(mgr().roundsLeft, 1);
+    frameAt(1000);
+    frameAt(1101);
+    EXPECT_EQ(playing(), "shot1");
+    EXPECT_EQ(mgr().roundsLeft, 0);
+    frameAt(1202);
+    EXPECT_EQ(playing(), "lastShot");
+    EXPECT_EQ(mgr().roundsLeft, -1);
+    frameAt(1303);
+    EXPECT_EQ(playing(), "windDown");  // the trigger is still held
+    release(1350);
+    frameAt(1404);
+    EXPECT_EQ(playing(), "(rest)");
+    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(roundAlpha(i), 0.0f) << i;
+
+    const int32_t clickPosition = mgr().emptyClick->position;
+    press(1500);
+    release(1510);
+    EXPECT_NE(mgr().emptyClick->position, clickPosition);
+    EXPECT_EQ(playing(), "(rest)");
+
+    setClock(1600);
+    EXPECT_TRUE(mgr().requestReload());
+    EXPECT_EQ(playing(), "reload");
+    frameAt(1650);
+    frameAt(1701);
+    EXPECT_EQ(mgr().roundsLeft, 2);
+    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(roundAlpha(i), 1.0f) << i;
+    EXPECT_EQ(eventLines(takeLog()), std::string(kShotAuto) + kShotAuto +
+                                         "   E: emptyShot data1: 2 data2: -1\n   E: reload data1: 2 data2: -1\n");
+}
+
+TEST_F(Firing, AutoReleasedDuringLastShotComesToRest) {
+    load(shotTypes(false, false, true), {"firstShot", "shot1", "lastShot", "windDown"}, ammoXml(3));
+    press(0);
+    frameAt(101);
+    frameAt(202);
+    EXPECT_EQ(playing(), "lastShot");
+    release(250);
+    frameAt(303);
+    EXPECT_EQ(playing(), "(rest)");
+}
+
+TEST_F(Firing, SingleWithoutFirstShot) {
+    load(shotTypes(true, false, false), {"shot1", "windDown"});
+    press(0);
+    EXPECT_EQ(playing(), "shot1");
+    frameAt(10);
+    release(15);
+    press(20);  // a shot cannot be cut short here
+    release(25);
+    EXPECT_EQ(mgr().animationStart, 0u);
+    frameAt(101);
+    EXPECT_EQ(playing(), "windDown");
+    press(150);  // the wind-down can
+    EXPECT_EQ(playing(), "shot1");
+    EXPECT_EQ(eventLines(takeLog()), std::string(kShotSingle) + kShotSingle);
+}
+
+TEST_F(Firing, SingleWithInterrupts) {
+    load(shotTypes(true, false, false), {"shot1", "windDown"}, "", "allowSoundOverlap=\"false\"");
+    mgr().asset->allowInterrupt = true;
+    press(0);
+    frameAt(40);
+    release(45);
+    press(50);
+    EXPECT_EQ(playing(), "shot1");
+    EXPECT_EQ(mgr().animationStart, 50u);
+    EXPECT_EQ(mgr().currentFrame, nullptr);  // the new shot shows its first frame anew
+    EXPECT_EQ(eventLines(takeLog()), std::string(kShotSingle) + "   E: interruptedShot data1: 0 data2: -1\n" + kShotSingle);
+    // A reload may cut a shot short too, and counts the interruption.
+    load(shotTypes(true, false, false), {"shot1", "reload"});
+    mgr().asset->allowInterrupt = true;
+    press(200);
+    EXPECT_TRUE(mgr().requestReload());
+    EXPECT_EQ(eventLines(takeLog()), std::string(kShotSingle) + "   E: interruptedShot data1: 0 data2: -1\n");
+}
+
+TEST_F(Firing, BurstCountsItsRoundsAtItsEjectFrames) {
+    const std::string frames = "<frame img=\"0\"><eject num=\"1\"/></frame><frame img=\"0\"><eject num=\"2\"/></frame>"
+                               "<frame img=\"0\"><eject num=\"1\"/></frame>";
+    const std::string body = standardImages() + shotTypes(false, true, false) + ammoXml(10) +
+                             "<ejectCartridge image=\"3\" scale=\"12\"/><animations><animation name=\"burst1\" "
+                             "frameCount=\"3\" bg=\"1\">" + frames + "</animation></animations>";
+    ASSERT_EQ(loadWeapon("w", weaponXml("w", body)), QEL::kFireModeBurst);
+    takeLog();
+    press(0);
+    EXPECT_EQ(playing(), "burst1");
+    EXPECT_EQ(mgr().roundsLeft, 9);  // nothing counted at the start
+    frameAt(0);
+    press(10);  // ignored during the burst
+    EXPECT_EQ(mgr().animationStart, 0u);
+    frameAt(20);
+    frameAt(51);
+    frameAt(102);
+    frameAt(150);
+    EXPECT_EQ(playing(), "(rest)");
+    EXPECT_EQ(mgr().roundsLeft, 5);
+    EXPECT_EQ(mgr().ejector->nextIndex, 4);
+    EXPECT_EQ(eventLines(takeLog()), "   E: shot data1: 1 data2: 1\n   E: shot data1: 1 data2: 2\n"
+                                     "   E: shot data1: 1 data2: 1\n");
+}
+
+TEST_F(Firing, FirstShotIsCharge) {
+    load(shotTypes(true, false, false), {"firstShot", "shot1", "chargeOff", "windDown"},
+         "<custom><firstShotIsCharge>chargeOff</firstShotIsCharge></custom>");
+    press(0);
+    frameAt(30);
+    release(50);
+    EXPECT_EQ(playing(), "chargeOff");
+    frameAt(60);
+    frameAt(151);
+    EXPECT_EQ(playing(), "(rest)");
+    EXPECT_EQ(eventLines(takeLog()), kShotSingle);
+
+    press(1000);
+    frameAt(1101);
+    EXPECT_EQ(playing(), "shot1");  // held through the charge: the shot follows, counted once
+    release(1120);
+    frameAt(1202);
+    EXPECT_EQ(playing(), "windDown");
+    EXPECT_EQ(eventLines(takeLog()), kShotSingle);
+}
+
+TEST_F(Firing, WindDownInterruptsTo) {
+    load(shotTypes(true, false, false), {"shot1", "windDown", "cool"},
+         "<custom><windDownInterruptsTo>cool</windDownInterruptsTo></custom>");
+    press(0);
+    release(10);
+    frameAt(101);
+    EXPECT_EQ(playing(), "windDown");
+    press(120);
+    EXPECT_EQ(playing(), "cool");
+    EXPECT_EQ(eventLines(takeLog()), kShotSingle);
+}
+
+TEST_F(Firing, FrameTiming) {
+    load(shotTypes(true, false, false), {"shot1"});
+    press(0);
+    const std::vector<std::pair<uint32_t, int>> expected = {{16, 0}, {17, 1}, {50, 1}, {51, 2}, {100, 2}};
+    for (const auto& step : expected) {
+        EXPECT_TRUE(frameAt(step.first));
+        EXPECT_EQ(frameIndex(), step.second) << step.first << " ms";
+        EXPECT_EQ(playing(), "shot1");
+    }
+    frameAt(101);
+    EXPECT_EQ(playing(), "(rest)");
+    EXPECT_EQ(frameIndex(), 2);
+}
+
+TEST_F(Firing, IncomingHits) {
+    writeAsset("EFFECTS.xml",
+               "<overlayHitEffects><effects>"
+               "<effect id=\"1\" name=\"thirty\"><spurt dMin=\"30\" dMax=\"30\"/></effect>"
+               "<effect id=\"2\" name=\"fatal\"><spurt dMin=\"1000\" dMax=\"1000\"/></effect>"
+               "</effects></overlayHitEffects>\n");
+    load(shotTypes(true, false, false), {"shot1"});
+    mgr().damage->set(2);
+    mgr().damageEnabled = false;
+    mgr().receiveHit(1);
+    EXPECT_FLOAT_EQ(mgr().damage->health, 200.0f);
+    mgr().damageEnabled = true;
+    mgr().receiveHit(9);
+    EXPECT_FLOAT_EQ(mgr().damage->health, 200.0f);
+    mgr().receiveHit(1);
+    EXPECT_LT(mgr().damage->health, 200.0f);
+    press(0);
+    mgr().receiveHit(2);
+    EXPECT_TRUE(mgr().damage->dead);
+    EXPECT_EQ(playing(), "(rest)");
+    press(10);  // a press while dead digs instead of firing
+    EXPECT_EQ(playing(), "(rest)");
+    mgr().receiveHit(1);  // nothing more happens to the dead
+    EXPECT_EQ(eventLines(takeLog()), std::string("   E: incomingHit data1: 1 data2: 30\n") +
+                                         "   E: incomingHit data1: 9 data2: 0\n"
+                                         "   E: incomingHit data1: 1 data2: 30\n" + kShotSingle +
+                                         "   E: incomingHit data1: 2 data2: 1000\n"
+                                         "   E: playerDeath data1: -1 data2: -1\n");
+}
+
+TEST_F(Firing, DodgingHoldsFire) {
+    load(shotTypes(true, false, false), {"shot1", "reload"});
+    EXPECT_FALSE(mgr().injectDodgeInput(true));  // no team game: no shield
+    mgr().damage->set(2);
+    EXPECT_TRUE(mgr().injectDodgeInput(true));
+    EXPECT_FALSE(mgr().inputHeld);
+    press(0);
+    EXPECT_EQ(playing(), "(rest)");
+    EXPECT_FALSE(mgr().injectDodgeInput(false));
+    press(10);
+    EXPECT_EQ(playing(), "shot1");
+}
+
+TEST_F(Firing, TapAndReloadRules) {
+    load(shotTypes(true, false, false), {"shot1", "reload", "lastShot"}, ammoXml(1));
+    setClock(0);
+    mgr().tapInput();
+    EXPECT_EQ(playing(), "lastShot");  // the only round is the last
+    EXPECT_FALSE(mgr().inputHeld);
+    EXPECT_FALSE(mgr().requestReload());  // lastShot cannot be cut short
+    frameAt(101);
+    EXPECT_EQ(playing(), "(rest)");
+    setClock(200);
+    mgr().tapInput();  // empty: a tap reloads
+    EXPECT_EQ(playing(), "reload");
+    EXPECT_EQ(eventLines(takeLog()), "");  // a lastShot records no shot event
+}
+
+TEST_F(Firing, NoInputWithoutAWeapon) {
+    mgr().injectInputDown();
+    EXPECT_EQ(takeLog(), "W: (QEL::cAssetMgr::injectInputDown) cAssetMgr Received input without any assets loaded!\n");
+    EXPECT_TRUE(mgr().inputHeld);
+    EXPECT_FALSE(mgr().requestReload());
+    EXPECT_FALSE(frameAt(5));
+}
+
+// Nothing to fire in the current mode: an error line per press, and the weapon stays usable.
+TEST_F(Firing, NoAnimationForTheModeLeavesTheWeaponAtRest) {
+    load(shotTypes(true, true, false), {"shot2"});
+    ASSERT_EQ(mgr().fireMode, QEL::kFireModeSingle);
+    mgr().toggleAssetMode();
+    ASSERT_EQ(mgr().fireMode, QEL::kFireModeBurst);
+    takeLog();
+    for (int i = 0; i < 2; ++i) {
+        press(10 * i);
+        release(10 * i + 5);
+        EXPECT_EQ(playing(), "(rest)");
+    }
+    EXPECT_EQ(takeLog(), "E: (QEL::cAssetMgr::injectInputDown) \aNo animations found for the current firing mode! Crashing...\n"
+                         "E: (QEL::cAssetMgr::injectInputDown) \aNo animations found for the current firing mode! Crashing...\n");
+    // At rest with neither windDown nor burst1 there is nothing to show.
+    EXPECT_FALSE(frameAt(30));
+    EXPECT_EQ(takeLog(), "E: (QEL::cAssetMgr::update) \aw has an inconsistency in it's firing mode.  Check it's custom XML.\n");
+    EXPECT_EQ(mgr().currentFrame, nullptr);
+    mgr().toggleAssetMode();
+    press(40);
+    EXPECT_EQ(playing(), "shot2");
+}
+
+TEST_F(Firing, IdleAndEmptyStateAtRest) {
+    load(shotTypes(true, false, false), {"shot1", "idle1", "emptyState"}, ammoXml(1));
+    frameAt(0);
+    EXPECT_EQ(playing(), "idle1");
+    EXPECT_EQ(frameIndex(), 0);
+    press(50);  // idles can always be cut short
+    EXPECT_EQ(playing(), "shot1");
+    frameAt(151);
+    frameAt(152);
+    EXPECT_EQ(playing(), "emptyState");
+    EXPECT_EQ(eventLines(takeLog()), "   E: idled data1: 0 data2: -1\n" + std::string(kShotSingle));
+}
+
+}  // namespace
+}  // namespace weaponTest

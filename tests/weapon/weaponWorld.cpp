@@ -1,0 +1,194 @@
+#include "tests/weapon/weaponWorld.h"
+
+#include <lodepng.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+#include "app/appTime.h"
+#include "sound/cSoundManager.h"
+#include "tests/sound/soundTestSupport.h"
+#include "weapon/weaponTest.h"
+
+namespace weaponTest {
+
+uint32_t clockNow = 0;
+
+namespace {
+
+uint32_t testClock() { return clockNow; }
+
+// One short Ogg file, encoded once per test process and copied under every name a test needs.
+std::vector<uint8_t>& oggBytes() {
+    static std::vector<uint8_t> bytes;
+    return bytes;
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+void WeaponWorld::SetUpTestSuite() {
+    GLTest::SetUpTestSuite();
+    if (!oggBytes().empty()) return;
+    QEL::soundTest::ScratchDir scratch;
+    const std::string wav = scratch.file("tone.wav");
+    QEL::soundTest::writeFile(wav, QEL::soundTest::wav16(QEL::soundTest::sine(4410, 44100, 440.0, 8000), 1, 44100));
+    if (QEL::soundTest::encodeOgg(wav, scratch.file("tone.ogg"))) oggBytes() = readFile(scratch.file("tone.ogg"));
+}
+
+void WeaponWorld::SetUp() {
+    GLTest::SetUp();
+    ASSERT_FALSE(oggBytes().empty()) << "oggenc could not make the test sound";
+    root = fs::temp_directory_path() /
+           ("kablix_weapon_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root);
+    fs::create_directories(root / "play");
+    fs::create_directories(root / "assets");
+    previousDir = fs::current_path();
+    fs::current_path(root / "play");
+
+    clockNow = 0;
+    QEL::setAppTimeSourceForTesting(&testClock);
+
+    // What every manager loads at construction.
+    for (const char* name : {"emptySound", "ShellsHittingFloor1", "death01", "death02", "death03"}) writeOgg(name);
+    writeSolidPng("_switchModeButton", 192, 64, 255, 255, 0, true);
+    writeAsset("EFFECTS.xml",
+               "<overlayHitEffects><emitters/><effects>"
+               "<effect id=\"1\" name=\"thirty\"><spurt spurtID=\"5\" dMin=\"30\" dMax=\"30\" duration=\"100\"/></effect>"
+               "</effects></overlayHitEffects>\n");
+    // The pictures the standard weapon pieces name.
+    writeSolidPng("gun", 64, 64, 0, 255, 0);
+    writeSolidPng("bg", 1024, 512, 0, 0, 255);
+    writeSolidPng("round", 8, 8, 255, 255, 255, true);
+    writeSolidPng("shell", 8, 8, 200, 200, 0, true);
+
+    sounds = new QEL::cSoundManager();
+    sounds->setSpeaker(QEL::soundTest::offlineSpeaker().release());
+    previousCout = std::cout.rdbuf(captured.rdbuf());
+}
+
+void WeaponWorld::TearDown() {
+    manager.reset();
+    delete sounds;
+    sounds = nullptr;
+    QEL::releaseLastTestedDocument();
+    std::cout.rdbuf(previousCout);
+    QEL::setAppTimeSourceForTesting(nullptr);
+    fs::current_path(previousDir);
+    fs::remove_all(root);
+}
+
+void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
+                                bool alpha, uint8_t a) {
+    const unsigned channels = alpha ? 4 : 3;
+    std::vector<uint8_t> raw(static_cast<size_t>(w) * h * channels);
+    for (size_t i = 0; i < raw.size(); i += channels) {
+        raw[i] = r;
+        raw[i + 1] = g;
+        raw[i + 2] = b;
+        if (alpha) raw[i + 3] = a;
+    }
+    // Written in exactly the colour type asked for: the encoder would otherwise shrink a plain
+    // picture to a palette.
+    lodepng::State state;
+    state.encoder.auto_convert = 0;
+    state.info_raw.colortype = state.info_png.color.colortype = alpha ? LCT_RGBA : LCT_RGB;
+    state.info_raw.bitdepth = state.info_png.color.bitdepth = 8;
+    std::vector<uint8_t> png;
+    ASSERT_EQ(lodepng::encode(png, raw.data(), w, h, state), 0u);
+    QEL::soundTest::writeFile((root / "assets" / (name + ".png")).string(), png);
+}
+
+void WeaponWorld::writeOgg(const std::string& name) {
+    QEL::soundTest::writeFile((root / "assets" / (name + ".ogg")).string(), oggBytes());
+}
+
+void WeaponWorld::writeAsset(const std::string& fileName, const std::string& text) {
+    std::ofstream out(root / "assets" / fileName, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+void WeaponWorld::removeAsset(const std::string& fileName) { fs::remove(root / "assets" / fileName); }
+
+bool WeaponWorld::assetExists(const std::string& fileName) const { return fs::exists(root / "assets" / fileName); }
+
+QEL::cAssetMgr& WeaponWorld::mgr() {
+    if (!manager) manager = std::make_unique<QEL::cAssetMgr>(sounds);
+    return *manager;
+}
+
+int32_t WeaponWorld::loadWeapon(const std::string& name, const std::string& xml) {
+    writeAsset(name + ".xml", xml);
+    QEL::cAssetMgr& m = mgr();
+    QEL::testWeapon(name);
+    return m.loadAsset();
+}
+
+std::string WeaponWorld::takeLog() {
+    std::string text = captured.str();
+    captured.str("");
+    return text;
+}
+
+bool WeaponWorld::frameAt(uint32_t ms) {
+    clockNow = ms;
+    return mgr().update(ms, lastNetShot);
+}
+
+int WeaponWorld::frameIndex() {
+    QEL::cAnimFrame* frame = mgr().currentFrame;
+    if (!frame || !frame->animation) return -1;
+    const auto& frames = frame->animation->frames;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (frames[i] == frame) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void WeaponWorld::mixAudio(int32_t frames) {
+    std::vector<uint8_t> buffer(static_cast<size_t>(frames) * 4);
+    sounds->getSpeaker()->mix(buffer.data(), static_cast<int32_t>(buffer.size()));
+}
+
+std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes) {
+    return "<?xml version=\"1.0\"?>\n<kablixWeapon name=\"" + name + "\" allowInterrupt=\"false\"" +
+           (rootAttributes.empty() ? "" : " " + rootAttributes) + ">\n" + body + "\n</kablixWeapon>\n";
+}
+
+std::string animationXml(const std::string& name, int frameCount, int frames, const std::string& attributes,
+                         const std::string& frameXml) {
+    std::string xml = "<animation name=\"" + name + "\" frameCount=\"" + std::to_string(frameCount) + "\" bg=\"1\"" +
+                      (attributes.empty() ? "" : " " + attributes) + ">";
+    for (int i = 0; i < frames; ++i) xml += frameXml.empty() ? "<frame img=\"0\" n=\"" + std::to_string(i) + "\"/>" : frameXml;
+    return xml + "</animation>\n";
+}
+
+std::string standardImages() {
+    return "<images><image id=\"0\">gun.png</image><image id=\"1\">bg.png</image>"
+           "<image id=\"2\">round.png</image><image id=\"3\">shell.png</image></images>\n";
+}
+
+std::string shotTypes(bool single, bool burst, bool automatic, int switchX, int switchY) {
+    auto flag = [](bool on) { return on ? "1" : "0"; };
+    return "<shotTypes switchPosX=\"" + std::to_string(switchX) + "\" switchPosY=\"" + std::to_string(switchY) +
+           "\"><single>" + flag(single) + "</single><burst>" + flag(burst) + "</burst><auto>" + flag(automatic) +
+           "</auto></shotTypes>\n";
+}
+
+std::string ammoXml(int count, int img) {
+    std::string xml = "<ammo count=\"" + std::to_string(count) + "\" img=\"" + std::to_string(img) + "\">";
+    for (int i = 0; i < count; ++i) {
+        xml += "<bullet id=\"" + std::to_string(i) + "\" x=\"" + std::to_string(10 + 10 * i) + "\" y=\"300\"/>";
+    }
+    return xml + "</ammo>\n";
+}
+
+}  // namespace weaponTest

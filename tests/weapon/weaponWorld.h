@@ -1,0 +1,81 @@
+// What the weapon tests share: a temporary working folder with a sibling assets folder holding
+// real files the tests write (PNG pictures, Ogg sounds, weapon files, the effects file), a clock
+// the tests set, a sound manager on an offline speaker, a real GL context, and the log captured
+// from standard output.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "tests/support/glTestContext.h"
+#include "weapon/cAsset.h"
+#include "weapon/cAssetMgr.h"
+
+namespace QEL {
+class cSoundManager;
+class cSoundPool;
+class cSound;
+}
+
+namespace weaponTest {
+
+namespace fs = std::filesystem;
+
+// The program clock as the tests set it.
+extern uint32_t clockNow;
+
+class WeaponWorld : public QEL::testing::GLTest {
+protected:
+    static void SetUpTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    // Files in the assets folder.
+    void writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
+                       bool alpha = false, uint8_t a = 255);
+    void writeOgg(const std::string& name);
+    void writeAsset(const std::string& fileName, const std::string& text);
+    void removeAsset(const std::string& fileName);
+    bool assetExists(const std::string& fileName) const;
+
+    // The manager is built on first use, after the test has written what it needs.
+    QEL::cAssetMgr& mgr();
+    // Writes ../assets/<name>.xml, checks it and loads it; the fire mode or -2.
+    int32_t loadWeapon(const std::string& name, const std::string& xml);
+
+    std::string takeLog();
+    void setClock(uint32_t ms) { clockNow = ms; }
+    // Sets the clock and runs one frame; true when a frame was drawn.
+    bool frameAt(uint32_t ms);
+    // Index of the frame shown last in its animation, -1 when none.
+    int frameIndex();
+    // Mixes `frames` of audio so that short sounds end.
+    void mixAudio(int32_t frames);
+
+    QEL::cSoundManager* sounds = nullptr;
+    fs::path root;
+    int32_t lastNetShot = -1;
+
+private:
+    std::unique_ptr<QEL::cAssetMgr> manager;
+    fs::path previousDir;
+    std::streambuf* previousCout = nullptr;
+    std::ostringstream captured;
+};
+
+// Pieces of weapon files.
+std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes = "");
+// An animation of `frameCount` frames at 30 per second with `frames` <frame> elements (each with
+// img 0 unless `frameXml` is given for all of them).
+std::string animationXml(const std::string& name, int frameCount, int frames, const std::string& attributes = "",
+                         const std::string& frameXml = "");
+// The standard test pictures: gun.png (green, RGB) in slot 0, bg.png (blue, RGB) in slot 1,
+// round.png (white, RGBA) in slot 2, shell.png (RGBA) in slot 3.
+std::string standardImages();
+std::string shotTypes(bool single, bool burst, bool automatic, int switchX = 500, int switchY = 10);
+std::string ammoXml(int count, int img = 2);
+
+}  // namespace weaponTest
