@@ -45,9 +45,9 @@ void WeaponWorld::SetUpTestSuite() {
 void WeaponWorld::SetUp() {
     GLTest::SetUp();
     ASSERT_FALSE(oggBytes().empty()) << "oggenc could not make the test sound";
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     root = fs::temp_directory_path() /
-           ("kablix_weapon_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("kablix_weapon_" + std::to_string(::getpid()) + "_" + (test ? test->name() : "bench"));
     fs::remove_all(root);
     fs::create_directories(root / "play");
     fs::create_directories(root / "assets");
