@@ -24,13 +24,6 @@ const char* const kSpurtPlay = "QEL::cEffectSpurt::play";
 // a weapon's sound slot pool of the same file (which is deleted when the weapon is put down).
 const char* const kSpurtPoolPrefix = "FX_";
 
-// The name of the weapon whose checked document is kept (normally the one in use), or "" when
-// no document is kept.
-std::string keptWeaponName() {
-    if (!lastTestedDocument) return "";
-    return getAttributeString(lastTestedDocument->FirstChildElement(), "name", "");
-}
-
 }  // namespace
 
 // --- cEffectSpurt ---
@@ -62,7 +55,8 @@ void cEffectSpurt::play(int32_t& damage) {
 }
 
 bool cEffectSpurt::runCommand() {
-    if (lastTestedDocument && command == keptWeaponName()) return true;  // already in the hand
+    // The weapon whose checked document is kept is normally the one in the hand: leave it be.
+    if (lastTestedDocument && command == lastTestedWeaponName) return true;
     if (testWeapon(command)) {
         if (owner && owner->owner) owner->owner->loadCheckedWeapon();
         return true;

@@ -1,0 +1,114 @@
+#include "tests/effects/effectsTestWorld.h"
+
+#include <lodepng.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "app/appTime.h"
+#include "tests/sound/soundTestSupport.h"
+
+namespace effectsTest {
+
+namespace {
+
+uint32_t clockNow = 1000;
+uint32_t readClock() { return clockNow; }
+
+struct ScratchTree {
+    ScratchTree() {
+        char pattern[] = "/tmp/kablix-effects-XXXXXX";
+        root = mkdtemp(pattern);
+        std::filesystem::create_directories(root + "/assets");
+        std::filesystem::create_directories(root + "/play");
+        if (chdir((root + "/play").c_str()) != 0) std::abort();
+    }
+    ~ScratchTree() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    std::string root;
+};
+
+ScratchTree& tree() {
+    static ScratchTree scratch;
+    return scratch;
+}
+
+// One encoded sound per process; every sound the tests need is a copy of it.
+const std::string& encodedOgg() {
+    static std::string path;
+    if (path.empty()) {
+        const std::string wav = tree().root + "/tone.wav";
+        path = tree().root + "/tone.ogg";
+        QEL::soundTest::writeFile(wav, QEL::soundTest::wav16(QEL::soundTest::sine(4410, 44100, 440.0, 8000), 1, 44100));
+        if (!QEL::soundTest::encodeOgg(wav, path)) std::abort();
+    }
+    return path;
+}
+
+// Always 8-bit RGBA in the file: LodePNG would otherwise shrink plain pictures to palette formats.
+void encodeRGBA(const std::string& path, const std::vector<uint8_t>& pixels, unsigned w, unsigned h) {
+    lodepng::State state;
+    state.encoder.auto_convert = 0;
+    state.info_png.color.colortype = LCT_RGBA;
+    state.info_png.color.bitdepth = 8;
+    std::vector<uint8_t> png;
+    if (lodepng::encode(png, pixels, w, h, state) != 0) std::abort();
+    lodepng::save_file(png, path);
+}
+
+}  // namespace
+
+std::string assetsDir() { return tree().root + "/assets"; }
+std::string assetFile(const std::string& fileName) { return assetsDir() + "/" + fileName; }
+
+void writePng(const std::string& baseName, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+    std::vector<uint8_t> pixels;
+    for (unsigned i = 0; i < w * h; ++i) pixels.insert(pixels.end(), {r, g, b, a});
+    encodeRGBA(assetFile(baseName + ".png"), pixels, w, h);
+}
+
+void writeTwoTonePng(const std::string& baseName, unsigned w, unsigned h, const uint8_t top[4], const uint8_t bottom[4]) {
+    std::vector<uint8_t> pixels;
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x) {
+            const uint8_t* colour = y < h / 2 ? top : bottom;
+            pixels.insert(pixels.end(), colour, colour + 4);
+        }
+    encodeRGBA(assetFile(baseName + ".png"), pixels, w, h);
+}
+
+void writeOgg(const std::string& baseName) {
+    std::filesystem::copy_file(encodedOgg(), assetFile(baseName + ".ogg"),
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
+void writeText(const std::string& fileName, const std::string& text) {
+    std::ofstream out(assetFile(fileName), std::ios::trunc);
+    out << text;
+}
+
+void removeAsset(const std::string& fileName) {
+    std::error_code ignored;
+    std::filesystem::remove(assetFile(fileName), ignored);
+}
+
+void setNow(uint32_t ms) { clockNow = ms; }
+uint32_t now() { return clockNow; }
+
+void EffectsTest::SetUp() {
+    GLTest::SetUp();
+    assetsDir();
+    clockNow = 1000;
+    QEL::setAppTimeSourceForTesting(&readClock);
+    std::srand(1);
+}
+
+void EffectsTest::TearDown() { QEL::setAppTimeSourceForTesting(nullptr); }
+
+}  // namespace effectsTest
