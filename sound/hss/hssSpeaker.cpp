@@ -19,6 +19,8 @@ void hssSpeaker::close() {
     soundChannels = nullptr;
     delete[] playing;
     playing = nullptr;
+    delete[] accumulator;
+    accumulator = nullptr;
     musicCount = soundCount = playingCount = 0;
 }
 
@@ -37,8 +39,9 @@ int32_t hssSpeaker::open(int32_t outputRate, int32_t bits, int32_t stereoOutput,
     musicChannels = new (std::nothrow) hssChannel[musicChannelCount > 0 ? musicChannelCount : 1];
     soundChannels = new (std::nothrow) hssSoundChannel[soundChannelCount > 0 ? soundChannelCount : 1];
     playing = new (std::nothrow) hssSoundChannel*[soundChannelCount > 0 ? soundChannelCount : 1];
+    accumulator = new (std::nothrow) int32_t[2 * kMixChunkFrames];
     driver = outputDriver ? outputDriver : new (std::nothrow) hssSDLDriver;
-    if (!musicChannels || !soundChannels || !playing || !driver) {
+    if (!musicChannels || !soundChannels || !playing || !accumulator || !driver) {
         close();
         return hssErrNoMemory;
     }
@@ -124,96 +127,134 @@ void hssSpeaker::collectPlaying() {
         if (soundChannels[i].isPlaying()) playing[playingCount++] = &soundChannels[i];
 }
 
-// Adds every playing sound channel's current sample into the accumulators (volume-scaled, 64 = full)
-// and advances it; a channel whose sound ends is stopped here, running its end callback.
-void hssSpeaker::mixFrame(int32_t& left, int32_t& right) {
-    for (int32_t i = 0; i < playingCount; ++i) {
-        hssSoundChannel& channel = *playing[i];
-        if (!channel.isPlaying()) continue;
-        if (channel.stepDirty.load(std::memory_order_relaxed) && channel.stepDirty.exchange(false))
-            channel.step = static_cast<int64_t>(channel.rateStep) * 65536 / (static_cast<int64_t>(rate) * 256);
-        bool ended = false;
-        while (channel.position >= channel.end) {
-            if (channel.refill()) continue;
-            if (!channel.loop || channel.sound->getLength() <= 0) {
-                ended = true;
-                break;
-            }
-            if (channel.sound->getKind() == hssSoundStream) {
-                if (!channel.refill(0)) {
-                    ended = true;
-                    break;
-                }
-            } else {
-                channel.position -= channel.sound->getLength() << 8;
-            }
+namespace {
+
+// The per-frame gains of one channel: left += a*sL + b*sR, right += c*sL + d*sR (a mono source
+// gives sR = sL). They carry the whole volume and pan arithmetic.
+struct Gains {
+    int32_t a, b, c, d;
+};
+
+Gains gainsFor(int32_t volume, int32_t pan, bool stereoSource, bool stereoOutput) {
+    if (!stereoOutput) return {volume, stereoSource ? volume : 0, 0, 0};
+    if (pan == 128) return {volume, 0, 0, volume};
+    int32_t right = (2 * volume * pan) / 256;
+    int32_t left = 2 * volume - right;
+    // A stereo source adds both of its samples to both sides.
+    return stereoSource ? Gains{left, left, right, right} : Gains{left, 0, right, 0};
+}
+
+// Nearest-sample resampling of `frames` frames from `samples` at 24.8 `position`, `step` apart.
+template <bool eightBit, bool stereoSource>
+int64_t accumulate(const uint8_t* samples, int64_t position, int64_t step, Gains g, int32_t* out,
+                   int32_t frames) {
+    for (int32_t f = 0; f < frames; ++f, position += step) {
+        int64_t frame = position >> 8;
+        int32_t left, right;
+        if (eightBit) {
+            const uint8_t* p = samples + (stereoSource ? frame * 2 : frame);
+            left = (static_cast<int32_t>(p[0]) - 128) * 256;
+            right = stereoSource ? (static_cast<int32_t>(p[1]) - 128) * 256 : left;
+        } else {
+            const int16_t* p = reinterpret_cast<const int16_t*>(samples) + (stereoSource ? frame * 2 : frame);
+            left = p[0];
+            right = stereoSource ? p[1] : left;
         }
-        if (ended) {
+        out[2 * f] += g.a * left + g.b * right;
+        out[2 * f + 1] += g.c * left + g.d * right;
+    }
+    return position;
+}
+
+}  // namespace
+
+// Makes the channel's position point into data, refilling (and looping) as needed. False when the
+// sound has ended; the caller stops the channel.
+bool hssSpeaker::reachData(hssSoundChannel& channel) {
+    while (channel.position >= channel.end) {
+        if (channel.refill()) continue;
+        if (!channel.loop || channel.sound->getLength() <= 0) return false;
+        if (channel.sound->getKind() == hssSoundStream) {
+            if (!channel.refill(0)) return false;
+        } else {
+            channel.position -= channel.sound->getLength() << 8;
+        }
+    }
+    return true;
+}
+
+// Adds `frames` frames of one channel into the accumulator (two sides per frame, 64 = full
+// volume, 128 times the output scale). Volume, pan and speed are read once per chunk.
+void hssSpeaker::mixChannel(hssSoundChannel& channel, int32_t* out, int32_t frames) {
+    if (channel.stepDirty.load(std::memory_order_relaxed) && channel.stepDirty.exchange(false))
+        channel.step = static_cast<int64_t>(channel.rateStep) * 65536 / (static_cast<int64_t>(rate) * 256);
+    const Gains gains = gainsFor(channel.effectiveVolume.load(std::memory_order_relaxed),
+                                 channel.pan.load(std::memory_order_relaxed), channel.stereo, stereo);
+    int32_t done = 0;
+    while (done < frames) {
+        if (!reachData(channel)) {
             channel.stopLocked();
-            continue;
+            return;
         }
-
-        int64_t frame = channel.position >> 8;
-        int32_t sampleLeft, sampleRight;
+        // Frames until the position passes the end of the data at hand.
+        int32_t run = frames - done;
+        if (channel.step > 0) {
+            int64_t untilEnd = (channel.end - channel.position + channel.step - 1) / channel.step;
+            if (untilEnd < run) run = static_cast<int32_t>(untilEnd);
+        }
+        int32_t* target = out + 2 * done;
         if (channel.eightBit) {
-            const uint8_t* p = channel.samples + (channel.stereo ? frame * 2 : frame);
-            sampleLeft = (static_cast<int32_t>(p[0]) - 128) * 256;
-            sampleRight = channel.stereo ? (static_cast<int32_t>(p[1]) - 128) * 256 : sampleLeft;
+            channel.position = channel.stereo
+                ? accumulate<true, true>(channel.samples, channel.position, channel.step, gains, target, run)
+                : accumulate<true, false>(channel.samples, channel.position, channel.step, gains, target, run);
         } else {
-            const int16_t* p = reinterpret_cast<const int16_t*>(channel.samples) + (channel.stereo ? frame * 2 : frame);
-            sampleLeft = p[0];
-            sampleRight = channel.stereo ? p[1] : sampleLeft;
+            channel.position = channel.stereo
+                ? accumulate<false, true>(channel.samples, channel.position, channel.step, gains, target, run)
+                : accumulate<false, false>(channel.samples, channel.position, channel.step, gains, target, run);
         }
-
-        int32_t volume = channel.effectiveVolume.load(std::memory_order_relaxed);
-        int32_t pan = channel.pan.load(std::memory_order_relaxed);
-        if (!stereo) {
-            left += sampleLeft * volume + (channel.stereo ? sampleRight * volume : 0);
-        } else if (pan == 128) {
-            left += sampleLeft * volume;
-            right += sampleRight * volume;
-        } else {
-            int32_t rightGain = (2 * volume * pan) / 256;
-            int32_t leftGain = 2 * volume - rightGain;
-            int32_t source = channel.stereo ? sampleLeft + sampleRight : sampleLeft;
-            left += leftGain * source;
-            right += rightGain * source;
-        }
-        channel.position += channel.step;
+        done += run;
     }
 }
 
 void hssSpeaker::mix(uint8_t* buffer, int32_t bytes) {
     if (!buffer || bytes <= 0) return;
     collectPlaying();
-    if (playingCount == 0 || soundCount == 0) {
+    if (playingCount == 0) {
         std::memset(buffer, sixteenBit ? 0 : 0x80, static_cast<size_t>(bytes));
         return;
     }
     const int32_t sides = stereo ? 2 : 1;
-    const int32_t samplesOut = sixteenBit ? bytes / 2 : bytes;
-    const int32_t frames = samplesOut / sides;
-    const int32_t musicMix = 0;  // the music channels never play
-    int16_t* out16 = reinterpret_cast<int16_t*>(buffer);
-    for (int32_t f = 0; f < frames; ++f) {
-        int32_t sums[2] = {0, 0};
-        mixFrame(sums[0], sums[1]);
-        for (int32_t side = 0; side < sides; ++side) {
-            int32_t value;
-            if (sixteenBit) {
-                value = musicMix + sums[side] / 128;
-                value = value < -32768 ? -32768 : value > 32767 ? 32767 : value;
-                out16[f * sides + side] = static_cast<int16_t>(value);
-            } else {
-                value = (sums[side] / 128 + musicMix) / 256;
-                value = value < -128 ? -128 : value > 127 ? 127 : value;
-                buffer[f * sides + side] = static_cast<uint8_t>(value + 128);
-            }
-        }
+    const int32_t frames = (sixteenBit ? bytes / 2 : bytes) / sides;
+    for (int32_t first = 0; first < frames; first += kMixChunkFrames) {
+        int32_t count = frames - first < kMixChunkFrames ? frames - first : kMixChunkFrames;
+        std::memset(accumulator, 0, sizeof(int32_t) * 2 * static_cast<size_t>(count));
+        for (int32_t i = 0; i < playingCount; ++i)
+            if (playing[i]->isPlaying()) mixChannel(*playing[i], accumulator, count);
+        writeOutput(buffer, first, count);
     }
     // An odd tail that is not a whole frame stays silent.
     int32_t used = frames * sides * (sixteenBit ? 2 : 1);
     if (used < bytes) std::memset(buffer + used, sixteenBit ? 0 : 0x80, static_cast<size_t>(bytes - used));
+}
+
+// Scales the accumulated sums to the output format, clamping once per output sample.
+void hssSpeaker::writeOutput(uint8_t* buffer, int32_t firstFrame, int32_t frames) const {
+    const int32_t musicMix = 0;  // the music channels never play
+    const int32_t sides = stereo ? 2 : 1;
+    int16_t* out16 = reinterpret_cast<int16_t*>(buffer) + firstFrame * sides;
+    uint8_t* out8 = buffer + firstFrame * sides;
+    for (int32_t f = 0; f < frames; ++f)
+        for (int32_t side = 0; side < sides; ++side) {
+            int32_t sum = accumulator[2 * f + side];
+            if (sixteenBit) {
+                int32_t value = musicMix + sum / 128;
+                out16[f * sides + side] = static_cast<int16_t>(value < -32768 ? -32768 : value > 32767 ? 32767 : value);
+            } else {
+                int32_t value = (sum / 128 + musicMix) / 256;
+                value = value < -128 ? -128 : value > 127 ? 127 : value;
+                out8[f * sides + side] = static_cast<uint8_t>(value + 128);
+            }
+        }
 }
 
 }  // namespace QEL

@@ -3,7 +3,8 @@
 // 0 .. m-1 (opened, always silent), sound channels m .. m+s-1.
 //
 // The driver's thread calls mix() for each buffer with the driver lock held; playSound and
-// setPosition take the same lock. Mixing is integer only and allocates nothing.
+// setPosition take the same lock. Mixing is integer only and allocates nothing; volume, pan and
+// speed changes take effect from the next chunk of at most 1024 frames (23 ms).
 #pragma once
 
 #include <cstdint>
@@ -60,7 +61,9 @@ private:
     static void mixCallback(void* self, uint8_t* buffer, int32_t bytes);
     int32_t findFreeChannel(const hssSound* sound, uint32_t flags) const;
     void collectPlaying();
-    void mixFrame(int32_t& left, int32_t& right);
+    bool reachData(hssSoundChannel& channel);
+    void mixChannel(hssSoundChannel& channel, int32_t* out, int32_t frames);
+    void writeOutput(uint8_t* buffer, int32_t firstFrame, int32_t frames) const;
     void close();
 
     hssDriver* driver = nullptr;  // owned
@@ -71,6 +74,10 @@ private:
     hssSoundChannel* soundChannels = nullptr;    // owned array
     hssSoundChannel** playing = nullptr;         // owned, rebuilt for every buffer
     int32_t playingCount = 0;
+    // Mixing works in chunks of this many frames: each playing channel adds a chunk into
+    // `accumulator` (one sum per side and frame), then the chunk is scaled and clamped once.
+    static constexpr int32_t kMixChunkFrames = 1024;
+    int32_t* accumulator = nullptr;              // owned, 2 * kMixChunkFrames
     int32_t musicMasterVolume = 64;
     int32_t soundMasterVolume = 64;
     int32_t rate = 0;
