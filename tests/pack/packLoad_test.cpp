@@ -1,0 +1,113 @@
+// Every demo weapon through the real weapon manager on a GL context: loaded, fired in each mode
+// it offers, reloaded, run dry and hit by every hit effect, without a single error or warning line.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/dataFileReader.h"
+#include "tests/weapon/weaponWorld.h"
+#include "weapon/cAssetMgr.h"
+#include "weapon/weaponTest.h"
+
+namespace weaponTest {
+namespace {
+
+std::vector<std::string> packWeapons() {
+    QEL::dataFileReader catalogue(std::string(KABLIX_PLAY_DIR) + "/gunList.txt");
+    std::vector<std::string> names;
+    for (char key : std::string("0123456789abcdefghijklmnopqrstuvwxyz")) {
+        std::string name = catalogue.getValue(std::string(1, key));
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    return names;
+}
+
+class PackLoad : public WeaponWorld {
+protected:
+    void SetUp() override {
+        WeaponWorld::SetUp();
+        // The real pack replaces the stand-ins the weapon world writes.
+        for (const auto& entry : fs::directory_iterator(KABLIX_PACK_DIR))
+            if (entry.is_regular_file()) fs::copy_file(entry.path(), root / "assets" / entry.path().filename(), fs::copy_options::overwrite_existing);
+        now = 1000;
+    }
+
+    // Runs frames every 33 ms (the animations' own rate) for `ms` milliseconds.
+    void run(uint32_t ms) {
+        for (uint32_t end = now + ms; now < end; now += 33) frameAt(now);
+    }
+    void pull(uint32_t holdMs) {
+        mgr().injectInputDown();
+        run(holdMs);
+        mgr().injectInputUp();
+        run(900);
+    }
+    // Every error and warning line among `lines`.
+    static std::string problems(const std::string& lines) {
+        std::string found;
+        size_t start = 0;
+        while (start < lines.size()) {
+            size_t end = lines.find('\n', start);
+            std::string line = lines.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            if (line.rfind("E: (", 0) == 0 || line.rfind("W: (", 0) == 0 || line.find("WARNING") != std::string::npos) found += line + "\n";
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        return found;
+    }
+    bool load(const std::string& name) {
+        if (!QEL::testWeapon(name)) return false;
+        return mgr().loadAsset() != -2;
+    }
+
+    uint32_t now = 0;
+};
+
+TEST_F(PackLoad, EveryWeaponLoadsFiresInEachModeReloadsAndRunsDryWithoutAComplaint) {
+    std::vector<std::string> names = packWeapons();
+    ASSERT_GE(names.size(), 4u);
+    mgr();
+    EXPECT_EQ(problems(takeLog()), "") << "building the manager with the pack's shared files";
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(load(name));
+        run(500);
+        std::set<int32_t> modes;
+        for (int i = 0; i < 3; ++i) {
+            modes.insert(mgr().fireMode);
+            pull(60);      // a tap: single shot, or the whole burst
+            pull(1200);    // held: automatic fire keeps going
+            mgr().toggleAssetMode();
+        }
+        EXPECT_FALSE(modes.count(-1));
+        EXPECT_TRUE(mgr().requestReload() || mgr().magazineSize == 0);
+        run(2500);
+        if (mgr().magazineSize > 0) { EXPECT_EQ(mgr().roundsLeft, mgr().magazineSize - 1); }
+        // Run the magazine dry, then press once more on the empty weapon.
+        for (int i = 0; i < 40 && !mgr().isEmpty(); ++i) pull(300);
+        if (mgr().magazineSize > 0) { EXPECT_TRUE(mgr().isEmpty()); }
+        pull(60);
+        EXPECT_TRUE(mgr().requestReload());
+        run(2500);
+        const std::string log = takeLog();
+        EXPECT_EQ(problems(log), "");
+        for (int32_t mode : modes) EXPECT_NE(log.find("   E: shot data1: " + std::to_string(mode)), std::string::npos) << "no shot in mode " << mode;
+        EXPECT_NE(log.find("   E: reload data1: "), std::string::npos);
+        if (mgr().magazineSize > 0) { EXPECT_NE(log.find("   E: emptyShot data1: "), std::string::npos); }
+    }
+}
+
+TEST_F(PackLoad, EveryShotNumberOfThePackPlaysItsHitEffect) {
+    ASSERT_TRUE(load("sidearm"));
+    takeLog();
+    for (int32_t id = 1; id <= 6; ++id) {
+        mgr().receiveHit(id);
+        run(800);
+        const std::string log = takeLog();
+        EXPECT_EQ(problems(log), "") << "hit " << id;
+        EXPECT_NE(log.find("   E: incomingHit data1: " + std::to_string(id)), std::string::npos) << log;
+    }
+}
+
+}  // namespace
+}  // namespace weaponTest
