@@ -5,6 +5,7 @@
 #include "sound/hss/hssSpeaker.h"
 #include "weapon/cAssetMgr.h"
 #include "effects/teamDamage.h"
+#include "net/QelPeer.h"
 
 #include <GL/gl.h>
 
@@ -74,6 +75,11 @@ bool cApp::runFrame() {
 // a peer is connected.
 void cApp::servePeer() {
     if (!peer) return;
+    peer->pollMessages(false);
+    if (peerCount != 0 && pendingShot > 0) {
+        sendShot(pendingShot);
+        pendingShot = -1;
+    }
 }
 
 // The weapon hands out a shot number only in the frame that asked for it; keeping it until it
@@ -95,6 +101,8 @@ int32_t cApp::loadCurrentWeapon() {
     } catch (...) {
         result = -2;
     }
+    // What arrived during the load is handled now; shots among it are stale and dropped.
+    if (peer) peer->pollMessages(true);
     return result;
 }
 
@@ -136,6 +144,7 @@ cApp* createApp(float red, float green, float blue, float alpha) {
 
 void destroyApp(cApp* app) {
     if (!app) return;
+    app->setMultiplayerMode(1);  // stops a running peer, with its lines
     delete app;  // frees the asset manager
     if (soundManagerInstance) {
         delete soundManagerInstance;  // closes the speaker and stops the mixing thread

@@ -163,8 +163,7 @@ void mainLoop::toggleFireMode() { app.assetMgr->toggleAssetMode(); }
 
 void mainLoop::toggleDebugLight() { app.assetMgr->debugLight->toggle(); }
 
-// Networking and its modes are not part of this build yet: the mode keys do nothing.
-void mainLoop::switchMultiplayerMode(int mode) {}
+void mainLoop::switchMultiplayerMode(int mode) { app.setMultiplayerMode(mode); }
 
 void mainLoop::setShotStats(bool enabled) {
     app.assetMgr->shotStatsEnabled = enabled;
@@ -192,8 +191,7 @@ void mainLoop::switchWeapon(const std::string& name) {
     logStatus("Portrait: ", portraitDisplay);
 }
 
-// Received shots belong to networking, which is not part of this build yet.
-void mainLoop::receiveSimulatedShot(int shotNumber) {}
+void mainLoop::receiveSimulatedShot(int shotNumber) { app.receiveShot(shotNumber); }
 
 std::string catalogueKeyFor(SDLKey key) {
     if (key >= SDLK_0 && key <= SDLK_9) return std::string(1, char('0' + (key - SDLK_0)));
