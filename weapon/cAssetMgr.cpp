@@ -99,6 +99,9 @@ int32_t cAssetMgr::loadAsset() {
     unloadAsset();
     asset = new cAsset(this);
     if (!serializer->loadXML(asset)) {
+        // The weapon was never taken up: nothing of it goes to the score database.
+        delete asset;
+        asset = nullptr;
         unloadAsset();
         return -2;
     }
