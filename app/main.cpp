@@ -21,8 +21,9 @@ void startSDL() {
     std::atexit(SDL_Quit);
 }
 
+// Every SDL_Init call would install SDL's signal parachute unless told not to.
 void initSubsystem(Uint32 flag, const char* failureFormat) {
-    if (SDL_Init(flag) < 0) {
+    if (SDL_Init(flag | SDL_INIT_NOPARACHUTE) < 0) {
         std::fprintf(stderr, failureFormat, SDL_GetError());
         std::exit(-1);
     }

@@ -14,6 +14,7 @@
     Game(x, catalogue=catalogue, assets=assets)   # a copy of it, without its score database
 
 XServer       an Xvfb on a free display number (no window manager); stopped on exit.
+              xdotool(...) runs xdotool against it.
 NetNamespace  a network namespace with only `lo` up (needs root); removed on exit. Pass it as
               Game(..., netns=ns) for every run that switches networking on.
 Game          a temporary directory holding play/ (the working directory, with gunList.txt)
@@ -31,6 +32,7 @@ and returns the picture decoded by read_png (width, height, channels, rows top f
 import ctypes
 import ctypes.util
 import os
+import random
 import select
 import shutil
 import signal
@@ -132,33 +134,48 @@ def _stop_process(process, grace=5.0):
 
 
 class XServer:
-    """An Xvfb on the first free display number; `display` is ":N"."""
+    """An Xvfb on a free display number; `display` is ":N"."""
 
-    def __init__(self, width=1024, height=768, depth=24, timeout=15.0):
+    def __init__(self, width=1024, height=768, depth=24, timeout=15.0, attempts=20):
+        screen = "%dx%dx%d" % (width, height, depth)
+        # Xvfb's own pick of a free number (-displayfd alone) races when several servers start at
+        # once and can leave the winner without its socket file; so each try takes a random
+        # number of its own, away from desktop sessions (low numbers) and other test servers.
+        chooser = random.Random(os.getpid() * 1000003 + time.monotonic_ns())
+        for _ in range(attempts):
+            number = chooser.randrange(1000, 30000)
+            if os.path.exists("/tmp/.X%d-lock" % number):
+                continue
+            if self._start(number, screen, timeout):
+                self.display = ":%d" % number
+                return
+        raise HarnessError("no Xvfb could be started")
+
+    def _start(self, number, screen, timeout):
         read_end, write_end = os.pipe()
         try:
-            # -displayfd lets the server pick a free display and report it once it accepts clients.
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                 "%dx%dx%d" % (width, height, depth), "-nolisten", "tcp", "-noreset"],
+                ["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0", screen,
+                 "-nolisten", "tcp", "-noreset"],
                 pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             os.close(write_end)
             write_end = None
-            number = b""
+            reported = b""
             deadline = time.monotonic() + timeout
-            while not number.endswith(b"\n"):
+            while not reported.endswith(b"\n"):
                 remaining = deadline - time.monotonic()
                 if remaining <= 0 or not select.select([read_end], [], [], remaining)[0]:
-                    raise HarnessError("Xvfb did not report a display")
+                    break
                 chunk = os.read(read_end, 16)
                 if not chunk:
-                    raise HarnessError("Xvfb exited before reporting a display")
-                number += chunk
-            self.display = ":" + number.decode().strip()
-        except BaseException:
-            if hasattr(self, "process"):
-                _stop_process(self.process)
-            raise
+                    break
+                reported += chunk
+            # Clients in another network namespace can only reach the socket file.
+            if (reported.strip() == str(number).encode()
+                    and os.path.exists("/tmp/.X11-unix/X%d" % number)):
+                return True
+            _stop_process(self.process)
+            return False
         finally:
             os.close(read_end)
             if write_end is not None:
