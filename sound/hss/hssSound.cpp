@@ -289,7 +289,7 @@ int32_t hssSound::loadWavFile(hssFile& source) {
         std::free(raw);
         data = std::malloc(pcm.size() * 2 + 2);
         if (!data) return hssErrNoMemory;
-        std::memcpy(data, pcm.data(), pcm.size() * 2);
+        if (!pcm.empty()) std::memcpy(data, pcm.data(), pcm.size() * 2);
         samples = static_cast<int64_t>(pcm.size());
     }
     stereo = channels == 2;
