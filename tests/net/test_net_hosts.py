@@ -12,6 +12,7 @@ Needs root (ip netns); without it every test is skipped and the exit status is 7
 import os
 import queue
 import random
+import re
 import signal
 import subprocess
 import sys
@@ -32,10 +33,24 @@ def _ip(*args, check=True):
                           stderr=subprocess.PIPE, text=True)
 
 
+def remove_stale_namespaces():
+    """Namespaces of earlier runs that were killed before they could clean up (kbxnet<pid>-…,
+    kbxnet-<pid>) are removed once their process is gone."""
+    listed = _ip("netns", "list", check=False).stdout
+    for name, pid in re.findall(r"^(kbxnet-?(\d+)\S*)", listed, re.M):
+        try:
+            os.kill(int(pid), 0)
+        except ProcessLookupError:
+            _ip("netns", "delete", name, check=False)
+        except PermissionError:
+            pass
+
+
 class Network:
     """`hosts` namespaces, host i at SUBNET + (i + 1), all on one bridge in its own namespace."""
 
     def __init__(self, hosts):
+        remove_stale_namespaces()
         tag = "kbxnet%d-%d" % (os.getpid(), random.randrange(100000))
         self.bridge_ns = tag + "-br"
         self.hosts = [tag + "-h%d" % i for i in range(hosts)]
