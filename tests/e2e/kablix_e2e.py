@@ -359,6 +359,8 @@ class Game:
             command = self.netns.wrap(command)
         self._stdout = open(os.path.join(self.root, "stdout.txt"), "wb")
         self._stderr = open(os.path.join(self.root, "stderr.txt"), "wb")
+        # Several games may share one X server: this game's window is the one that was not there yet.
+        self._windows_before = set(self._kablix_windows())
         self.process = subprocess.Popen(command, cwd=self.workdir, env=env, stdin=subprocess.DEVNULL,
                                         stdout=self._stdout, stderr=self._stderr)
         return self
@@ -374,16 +376,20 @@ class Game:
             return f.read().decode("utf-8", errors="replace")
 
     def wait_for_window(self, timeout=30.0):
-        """Waits until the game's window is mapped; returns its X window id."""
+        """Waits until the game's window is mapped; returns its X window id. With several games
+        on one server, wait for each window before starting the next game."""
         def find():
             if self.process.poll() is not None:
                 raise HarnessError("the game exited with %s before its window appeared; stderr:\n%s"
                                    % (self.process.returncode, self.stderr()))
-            ids = self.xserver.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE,
-                                       check=False).split()
+            ids = [w for w in self._kablix_windows() if w not in self._windows_before]
             return ids[0] if ids else None
         self.window = int(_wait_until(find, timeout, "the %s window" % WINDOW_TITLE))
         return self.window
+
+    def _kablix_windows(self):
+        return self.xserver.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE,
+                                    check=False).split()
 
     def window_name(self):
         return self.xserver.xdotool("getwindowname", self.window).strip()

@@ -66,6 +66,18 @@ class ShellTest(unittest.TestCase):
         self.assertEqual(game.wait(), 0)
         self.assertEqual(game.stdout(), "usage: " + game.binary + " <assetName>\n")
 
+    def test_the_first_weapon_is_the_argument_else_catalogue_entry_0(self):
+        with_argument = self.game(catalogue="0=firstweapon\n", args=["argweapon"])
+        with_argument.wait_for_window()
+        without = self.game(catalogue="0=firstweapon\n")
+        without.wait_for_window()
+        for game in (with_argument, without):
+            game.key("Escape")
+            self.assertEqual(game.wait(), 0)
+        self.assertIn("   XML for argweapon was not found.\n", with_argument.stdout())
+        self.assertNotIn("firstweapon", with_argument.stdout())
+        self.assertIn("   XML for firstweapon was not found.\n", without.stdout())
+
     def test_f2_to_f5_print_the_shake_lines(self):
         game = self.game()
         game.wait_for_window()
