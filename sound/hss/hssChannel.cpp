@@ -68,7 +68,10 @@ void hssSoundChannel::setVolume(int32_t value) {
 }
 
 int64_t hssSoundChannel::getPosition() {
-    return sound && sound->getKind() == hssSoundStream ? streamBase + (position >> 8) : position >> 8;
+    if (driver) driver->lock();  // the mixing thread moves the position
+    int64_t frame = sound && sound->getKind() == hssSoundStream ? streamBase + (position >> 8) : position >> 8;
+    if (driver) driver->unlock();
+    return frame;
 }
 
 void hssSoundChannel::setPosition(int64_t frame) {

@@ -3,8 +3,8 @@
 // end callback. Channels are owned by the speaker; hssSoundChannel borrows the sound it plays.
 //
 // Threads: volume, pan, speed and unpause are plain field writes from the main thread that the
-// mixer reads at its next frame; stop() and setPosition() take the driver lock, so a sound that
-// ends by itself at the same moment still runs its end callback once.
+// mixer reads at its next chunk; stop(), getPosition() and setPosition() take the driver lock,
+// so a sound that ends by itself at the same moment still runs its end callback once.
 #pragma once
 
 #include <atomic>

@@ -50,6 +50,7 @@ public:
     // so a second open driver gets -1.
     int32_t open(const hssAudioFormat* format, int32_t bufferFrames, hssMixCallback callback,
                  void* user) override;
+    // SDL_CloseAudio also shuts SDL's audio subsystem down, as the last user of it.
     int32_t close() override;
     void lock() override;
     void unlock() override;
