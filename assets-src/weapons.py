@@ -221,7 +221,7 @@ def sidearm():
         sounds=[("sidearm_shot", 0), ("sidearm_reload", 1), ("sidearm_lock", 0), ("sidearm_rattle", 0)],
         cartridge=CASE, cartridge_scale=14, eject_rot=-30,
         ammo=(ROUND, [(14 + i * 11, 280, 0) for i in range(12)]),
-        points={"muzzle": (533, 152), "port": (358, 139)},
+        points={"muzzle": (512, 148), "port": (355, 136)},
         animations=anims,
         note="Sidearm: single fire, three shot animations, slide lock on the last round, two idles, twelve rounds.")
 

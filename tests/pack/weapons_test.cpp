@@ -26,7 +26,7 @@ struct WeaponFile {
     std::unique_ptr<TiXmlDocument> doc;
     TiXmlElement* root = nullptr;
     std::map<int, std::string> images, sounds, emitters;
-    std::map<int, int> soundOffsets;
+    std::map<int, int> soundOffsets, emitterBlends;
 
     explicit WeaponFile(const std::string& n) : name(n), doc(loadXml(n)) {
         if (!doc) return;
@@ -42,7 +42,10 @@ struct WeaponFile {
         }
         list.clear();
         collect(root->FirstChildElement("emitters"), "emitter", list);
-        for (TiXmlElement* e : list) emitters[intAttribute(e, "id", -1)] = e->Attribute("name") ? e->Attribute("name") : "";
+        for (TiXmlElement* e : list) {
+            emitters[intAttribute(e, "id", -1)] = e->Attribute("name") ? e->Attribute("name") : "";
+            emitterBlends[intAttribute(e, "id", -1)] = intAttribute(e, "blend", 1);
+        }
     }
     std::vector<TiXmlElement*> all(const char* element) const {
         std::vector<TiXmlElement*> out;
@@ -144,7 +147,13 @@ TEST_F(PackWeapons, PicturesFitTheWayTheyAreDrawn) {
         }
         for (auto& [id, file] : w->emitters) {
             Picture p;
-            if (loadPicture(file, p)) { EXPECT_TRUE(powerOfTwo(p.width) && p.width == p.height) << w->name << " " << file; }
+            if (!loadPicture(file, p)) continue;
+            EXPECT_TRUE(powerOfTwo(p.width) && p.width == p.height) << w->name << " " << file;
+            // Added particles ignore the picture's alpha: what should not show must be black.
+            if (w->emitterBlends[id] == 3) {
+                const uint8_t* corner = p.texel(0, 0);
+                EXPECT_LT(corner[0] + corner[1] + corner[2], 12) << w->name << " " << file << " is added but not black at the rim";
+            }
         }
     }
 }
@@ -224,6 +233,11 @@ TEST_F(PackWeapons, EffectsFileNamesOnlyWhatThePackHolds) {
         std::string file = e->Attribute("file") ? e->Attribute("file") : name;
         emitterNames.insert(name);
         EXPECT_TRUE(assetFileExists(file, "png")) << file;
+        Picture p;
+        if (e->Attribute("blend") && std::string(e->Attribute("blend")) == "add" && loadPicture(file, p)) {
+            const uint8_t* corner = p.texel(0, 0);
+            EXPECT_LT(corner[0] + corner[1] + corner[2], 12) << file << " is added but not black at the rim";
+        }
         EXPECT_GT(intAttribute(e, "durationMS", 0), 0) << name;
         EXPECT_NE(std::atof(e->Attribute("scale") ? e->Attribute("scale") : "0"), 0.0) << name;
     }
