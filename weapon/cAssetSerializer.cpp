@@ -390,3 +390,70 @@ bool cAssetSerializer::processCustomPost(TiXmlElement* custom) {
 }
 
 }  // namespace QEL
+
+// ---------------------------------------------------------------------------------------------
+// The names read above, for tools that vet weapon files
+
+namespace QEL {
+
+const std::vector<weaponFileElement>& weaponFileNames() {
+    static const std::vector<weaponFileElement> names = {
+        {"kablixWeapon", {"name", "allowInterrupt", "allowSoundOverlap"},
+         {"custom", "images", "emitters", "shotTypes", "sounds", "ejectCartridge", "ammo", "animations"}},
+        {"custom", {},
+         {"forceStartingMode", "light", "fillColor", "enableCartridgeDroppingSound", "landscapeMode", "portraitMode",
+          "drawBackground", "allowSoundOverlap", "drawOrder", "firstShotIsCharge", "windDownInterruptsTo", "gravity",
+          "ejectGivesMomentum", "ejectGivesRotation"}},
+        {"forceStartingMode", {}, {}},
+        {"light", {}, {}},
+        {"fillColor", {"r", "g", "b", "a"}, {}},
+        {"enableCartridgeDroppingSound", {}, {}},
+        {"landscapeMode", {}, {}},
+        {"portraitMode", {}, {}},
+        {"drawBackground", {}, {}},
+        {"allowSoundOverlap", {}, {}},
+        {"drawOrder", {}, {}},
+        {"firstShotIsCharge", {}, {}},
+        {"windDownInterruptsTo", {}, {}},
+        {"gravity", {"x", "y"}, {}},
+        {"ejectGivesMomentum", {}, {}},
+        {"ejectGivesRotation", {}, {}},
+        {"images", {}, {"image"}},
+        {"image", {"id"}, {}},
+        {"emitters", {}, {"emitter"}},
+        {"emitter", {"id", "name", "blend"}, {}},
+        {"shotTypes", {"switchPosX", "switchPosY"}, {"single", "burst", "auto"}},
+        {"single", {}, {}},
+        {"burst", {}, {}},
+        {"auto", {}, {}},
+        {"sounds", {}, {"sound"}},
+        {"sound", {"id", "offset"}, {}},
+        {"ejectCartridge", {"image", "scale"}, {}},
+        {"ammo", {"count", "img"}, {"bullet"}},
+        {"bullet", {"id", "x", "y", "rot"}, {}},
+        {"animations", {}, {"animation"}},
+        {"animation", {"name", "frameCount", "bg", "sound"}, {"frame"}},
+        {"frame", {"x", "y", "rot", "img", "blend", "netSend", "lit", "sound", "n"}, {"eject", "spawn"}},
+        {"eject", {"num", "x", "y", "rot"}, {}},
+        {"spawn", {"n", "e", "x", "y", "ms", "sc", "sa", "rMn", "rMx", "iRot", "ang", "rg", "gX", "gY", "sp", "fr"}, {}},
+    };
+    return names;
+}
+
+const std::vector<customSettingTexts>& customSettingValues() {
+    static const std::vector<customSettingTexts> values = {
+        {"forceStartingMode", {"burst", "single"}},
+        {"fillColor", {"black", "skyBlue"}},
+        {"enableCartridgeDroppingSound", {"false", "0"}},
+        {"landscapeMode", {"false", "0"}},
+        {"portraitMode", {"true", "1"}},
+        {"drawBackground", {"false", "blendAlpha"}},
+        {"allowSoundOverlap", {"true"}},
+        {"drawOrder", {"particlesBack", "particlesOverBG", "particlesFront"}},
+        {"ejectGivesMomentum", {"false", "0"}},
+        {"ejectGivesRotation", {"false", "0"}},
+    };
+    return values;
+}
+
+}  // namespace QEL
