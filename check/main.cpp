@@ -1,0 +1,108 @@
+// kablix-check [--assets DIR] [--catalogue FILE] [WEAPON...]
+// Checks weapons of a pack the way the game reads them and prints every problem as
+// "file:line:column: error|warning: message", then a summary line. Exit status 1 when anything is
+// an error, 0 otherwise (2 for a wrong command line).
+#include <climits>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+#include <sys/stat.h>
+
+#include "check/packChecker.h"
+
+namespace {
+
+const char* const kUsage = "usage: kablix-check [--assets DIR] [--catalogue FILE] [WEAPON...]\n";
+
+struct options {
+    std::string assets;     // empty: the game's ../assets
+    std::string catalogue = "gunList.txt";
+    std::vector<std::string> weapons;
+};
+
+bool readOptions(int argc, char** argv, options& result) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--assets" || arg == "--catalogue") && i + 1 < argc) {
+            (arg == "--assets" ? result.assets : result.catalogue) = argv[++i];
+        } else if (arg.rfind("--", 0) == 0 || arg.empty()) {
+            return false;
+        } else {
+            result.weapons.push_back(arg);
+        }
+    }
+    return true;
+}
+
+std::string absolute(const std::string& path, const std::string& from) {
+    return !path.empty() && path[0] == '/' ? path : from + "/" + path;
+}
+
+std::string baseNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The game finds its pack at ../assets from its working directory. To check a pack elsewhere, run
+// from a directory whose ../assets is that folder: the folder itself when it is named "assets",
+// else a scratch directory beside a link named "assets" to it (removed again by the caller).
+bool enterPack(const std::string& folder, std::string& scratch) {
+    char resolved[PATH_MAX];
+    if (!realpath(folder.c_str(), resolved)) return false;
+    const std::string target = resolved;
+    if (baseNameOf(target) == "assets") return chdir(target.c_str()) == 0;
+    char pattern[] = "/tmp/kablix-check.XXXXXX";
+    if (!mkdtemp(pattern)) return false;
+    scratch = pattern;
+    const std::string link = scratch + "/assets";
+    const std::string here = scratch + "/run";
+    return symlink(target.c_str(), link.c_str()) == 0 && mkdir(here.c_str(), 0700) == 0 && chdir(here.c_str()) == 0;
+}
+
+void leavePack(const std::string& scratch) {
+    if (scratch.empty()) return;
+    rmdir((scratch + "/run").c_str());
+    unlink((scratch + "/assets").c_str());
+    rmdir(scratch.c_str());
+}
+
+std::string trimmedFolder(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    options opts;
+    if (!readOptions(argc, argv, opts)) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    char cwd[PATH_MAX];
+    const std::string startDir = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    const std::string catalogueShown = opts.catalogue;
+    const std::string cataloguePath = absolute(opts.catalogue, startDir);
+
+    std::string scratch;
+    if (!opts.assets.empty() && !enterPack(opts.assets, scratch)) {
+        std::cerr << "kablix-check: cannot use the assets folder " << opts.assets << "\n";
+        leavePack(scratch);
+        return 2;
+    }
+    QEL::packChecker checker(opts.assets.empty() ? "../assets" : trimmedFolder(opts.assets));
+    std::vector<std::string> weapons = opts.weapons;
+    if (weapons.empty()) checker.checkCatalogue(cataloguePath, catalogueShown, weapons);
+    for (const std::string& weapon : weapons) checker.checkWeapon(weapon);
+    leavePack(scratch);
+
+    checker.findings.print(std::cout);
+    std::cout << checker.weaponsChecked << (checker.weaponsChecked == 1 ? " weapon" : " weapons") << " checked: "
+              << checker.findings.errorCount() << (checker.findings.errorCount() == 1 ? " error, " : " errors, ")
+              << checker.findings.warningCount() << (checker.findings.warningCount() == 1 ? " warning" : " warnings")
+              << std::endl;
+    return checker.findings.errorCount() > 0 ? 1 : 0;
+}

@@ -1,0 +1,175 @@
+#include "check/packChecker.h"
+
+#include <fstream>
+
+#include "app/assetPath.h"
+#include "app/dataFileReader.h"
+#include "check/gameLog.h"
+#include "effects/overlayEffects.h"
+#include "render/Image.h"
+#include "render/screen.h"
+#include "sound/hss/hssSound.h"
+
+namespace QEL {
+
+namespace {
+
+// Catalogue keys that select a weapon; the s… and sk… keys carry shot numbers instead.
+std::vector<std::string> weaponKeys() {
+    std::vector<std::string> keys;
+    for (char c = '0'; c <= '9'; ++c) keys.emplace_back(1, c);
+    for (char c = 'a'; c <= 'z'; ++c) keys.emplace_back(1, c);
+    return keys;
+}
+
+struct cataloguePlace {
+    int line = 1;
+    int column = 1;
+};
+
+// Where the catalogue last set `key` (the last line wins, as in the reader): the line, and the
+// column of its value. The lines are cut with the reader's own splitString and trimSpaces.
+cataloguePlace findKey(const std::string& path, const std::string& key) {
+    cataloguePlace place;
+    std::ifstream file(path);
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> tokens;
+        splitString(line, "=", tokens);
+        if (tokens.empty()) continue;
+        std::string first = tokens[0];
+        trimSpaces(first);
+        if (first != key) continue;
+        place.line = number;
+        const size_t equals = line.find('=');
+        const size_t value = equals == std::string::npos ? std::string::npos : line.find_first_not_of("= ", equals);
+        place.column = static_cast<int>(value == std::string::npos ? line.find_first_not_of(' ') : value) + 1;
+    }
+    return place;
+}
+
+}  // namespace
+
+bool parsePositioned(const std::string& path, TiXmlDocument& document) {
+    std::ifstream file(path);
+    if (!file) return false;
+    std::string text, line;
+    while (std::getline(file, line)) {
+        text += line;
+        text += '\n';
+    }
+    document.SetTabSize(1);
+    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    return true;
+}
+
+packChecker::packChecker(const std::string& shown) : assetsShown(shown) {}
+
+packChecker::~packChecker() = default;
+
+std::string packChecker::shownPath(const std::string& baseName, const std::string& extension) const {
+    return assetsShown + "/" + baseName + "." + extension;
+}
+
+void packChecker::checkCatalogue(const std::string& path, const std::string& shown, std::vector<std::string>& weapons) {
+    std::ifstream probe(path);
+    if (!probe) {
+        findings.add(shown, 1, 1, findingKind::error, "cannot open the weapon catalogue");
+        return;
+    }
+    probe.close();
+    gameLog log;  // the reader names the file it reads on standard output
+    dataFileReader catalogue(path);
+    if (catalogue.getValue("0").empty()) {
+        findings.add(shown, 1, 1, findingKind::warning, "no weapon under key 0: the game starts without a weapon");
+    }
+    for (const std::string& key : weaponKeys()) {
+        const std::string weapon = catalogue.getValue(key);
+        const cataloguePlace place = findKey(path, key);
+        if (weapon.empty()) continue;
+        if (!assetFileExists(weapon, "xml")) {
+            findings.add(shown, place.line, place.column, findingKind::error,
+                         "key " + key + " names weapon '" + weapon + "', but " + shownPath(weapon, "xml") +
+                             " does not exist");
+            continue;
+        }
+        bool known = false;
+        for (const std::string& w : weapons) known = known || w == weapon;
+        if (!known) weapons.push_back(weapon);
+    }
+}
+
+const packChecker::imageFile& packChecker::decodeImage(const std::string& baseName) {
+    auto found = images.find(baseName);
+    if (found != images.end()) return found->second;
+    imageFile& result = images[baseName];
+    gameLog log;  // the decoders log their own failures
+    Image image;
+    const std::string path = assetPath(baseName, "png");
+    // As the image slots load it: the PNG reader first, the TGA reader when that cannot read it.
+    uint32_t loaded = image.LoadPNG_forcePowerOfTwo(path);
+    if (loaded == kImageUnreadable) loaded = image.LoadTGA(path);
+    const int32_t bytesPerPixel = image.getBpp() / 8;
+    if (loaded == kImageUnsupportedPNG) {
+        result.problem = "its PNG colour format is not supported";
+    } else if (loaded != kImageLoaded) {
+        result.problem = "it is neither a readable PNG nor a readable TGA picture";
+    } else if (bytesPerPixel != 3 && bytesPerPixel != 4) {
+        // Only RGB and RGBA pictures become textures (QuadSet::setTexture).
+        result.problem = "a " + std::to_string(image.getBpp()) + "-bit picture cannot become a texture";
+    } else {
+        result.width = image.getWidth();
+        result.height = image.getHeight();
+    }
+    return result;
+}
+
+const std::string& packChecker::decodeSound(const std::string& baseName) {
+    auto found = sounds.find(baseName);
+    if (found != sounds.end()) return found->second;
+    std::string& problem = sounds[baseName];
+    gameLog log;
+    hssSound sound;
+    // Decoded whole, so a stream that breaks halfway is found now rather than while it plays.
+    const int32_t result = sound.load(assetPath(baseName, "ogg").c_str(), hssLoadDecodeOgg);
+    if (result == -200) {
+        problem = "it cannot be opened";
+    } else if (result == -100) {
+        problem = "it is not an Ogg Vorbis sound the mixer can decode";
+    } else if (result < 0) {
+        problem = "it could not be decoded (error " + std::to_string(result) + ")";
+    }
+    return problem;
+}
+
+cOverlayFXMgr* packChecker::hitEffects() {
+    if (effectsRead) return effects.get();
+    effectsRead = true;
+    const std::string shown = shownPath("EFFECTS", "xml");
+    const std::string path = assetPath("EFFECTS", "xml");
+    TiXmlDocument positioned;
+    if (!parsePositioned(path, positioned)) {
+        findings.add(shown, 1, 1, findingKind::error,
+                     "cannot open the hit effects file, so no shot number sent by a frame has an effect");
+        return nullptr;
+    }
+    if (positioned.Error()) {
+        findings.add(shown, positioned.ErrorRow(), positioned.ErrorCol(), findingKind::error,
+                     std::string("the hit effects file cannot be parsed: ") + positioned.ErrorDesc());
+        return nullptr;
+    }
+    auto reader = std::make_unique<cOverlayFXMgr>(nullptr, nullptr, kScreenWidth, kScreenHeight);
+    gameLog log;
+    if (!reader->loadRulesFile(path)) {
+        const std::string problem = log.firstProblem();
+        findings.add(shown, positioned.FirstChildElement(), findingKind::error,
+                     problem.empty() ? "the game cannot read the hit effects file" : problem);
+        return nullptr;
+    }
+    effects = std::move(reader);
+    return effects.get();
+}
+
+}  // namespace QEL

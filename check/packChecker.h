@@ -1,0 +1,74 @@
+// kablix-check's work: reads a weapon pack the way the game does and reports every problem at once,
+// each at its file, line and column. The game's own readers and rules do the judging wherever they
+// can run without a window or an audio device: the weapon check (weaponTest) vets the root, every
+// image, emitter image and sound one element at a time; the asset model (cAsset) sorts animations
+// into their roles; the reader's second <custom> pass judges firstShotIsCharge and
+// windDownInterruptsTo; the hit effects reader (cOverlayFXMgr) reads EFFECTS.xml; images are decoded
+// by Image and sounds by hssSound; the catalogue is read by dataFileReader. What the game would only
+// notice while loading into its slots (slot numbers, emitter ids, frame sounds, netSend numbers) is
+// checked here against the reader's names (weaponFileNames) and limits.
+//
+// Files are found as the game finds them: the working directory must be one from which
+// ../assets is the pack (assetPath). The checker owns the findings and its decoding caches.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <tinyxml.h>
+
+#include "check/findings.h"
+
+namespace QEL {
+
+class cOverlayFXMgr;
+
+class packChecker {
+public:
+    // `assetsShown`: how the assets folder is written in findings ("../assets" when the game's own).
+    explicit packChecker(const std::string& assetsShown);
+    ~packChecker();
+    packChecker(const packChecker&) = delete;
+    packChecker& operator=(const packChecker&) = delete;
+
+    // Reads the catalogue at `path` (written as `shown` in findings), reports keys that name missing
+    // weapons, and appends every weapon it names (once each, in key order) to `weapons`.
+    void checkCatalogue(const std::string& path, const std::string& shown, std::vector<std::string>& weapons);
+
+    // Checks the weapon with base name `name` (the file ../assets/<name>.xml).
+    void checkWeapon(const std::string& name);
+
+    findingList findings;
+    size_t weaponsChecked = 0;
+
+    // What decoding one image file gave; kept per file, as weapons share pictures.
+    struct imageFile {
+        std::string problem;  // empty when the game can use the picture
+        int width = 0;        // texture size (PNGs padded to powers of two)
+        int height = 0;
+    };
+    const imageFile& decodeImage(const std::string& baseName);
+    // Empty when the sound file opens and decodes, else what went wrong.
+    const std::string& decodeSound(const std::string& baseName);
+    // The hit effects as the game reads them at start-up; null when EFFECTS.xml cannot be read
+    // (reported once, at the first weapon that sends a shot number).
+    cOverlayFXMgr* hitEffects();
+
+    std::string shownPath(const std::string& baseName, const std::string& extension) const;
+
+private:
+    std::string assetsShown;
+    std::map<std::string, imageFile> images;
+    std::map<std::string, std::string> sounds;
+    bool effectsRead = false;
+    std::unique_ptr<cOverlayFXMgr> effects;
+};
+
+// Reads an XML file the way the game's loader does (every line followed by "\n") and parses it
+// with positions counted in characters (a tab is one column). False when it cannot be opened.
+bool parsePositioned(const std::string& path, TiXmlDocument& document);
+
+}  // namespace QEL
