@@ -233,16 +233,6 @@ TEST_F(TeamDamageTest, APressHeldAtDeathMustBeReleasedBeforeItDigs) {
     EXPECT_FLOAT_EQ(damage->digProgress, 17.0f);
 }
 
-TEST_F(TeamDamageTest, TheGaugeBlinksAndWobblesWhileDigging) {
-    damage->set(2);
-    damage->die();
-    damage->update(1000);  // 1000 / 50 = 20, even: the bright frame
-    EXPECT_FLOAT_EQ(damage->gauge->textureRect.x, 102.0f / 512);
-    EXPECT_FLOAT_EQ(damage->gauge->angle, std::sin(1000.0f / 15.0f));
-    damage->update(1050);
-    EXPECT_FLOAT_EQ(damage->gauge->textureRect.x, 2.0f / 512);
-}
-
 TEST_F(TeamDamageTest, ThePortraitLayoutTurnsTheDisplay) {
     portraitDisplay = true;
     damage->set(3);
