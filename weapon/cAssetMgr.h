@@ -74,20 +74,31 @@ public:
     QuadSet* imageSlot(int32_t index);
 
     // --- Firing (cAssetMgrFiring.cpp) ---
+    // The trigger; while the player is dead a press digs and a release arms the next dig.
     void injectInputDown();
     void injectInputUp();
+    // True when the reload animation started.
     bool requestReload();
+    // A press and release at once; a reload when the magazine is empty.
     void tapInput();
+    // The shield input; true when the player is now dodging (which lets go of the trigger).
     bool injectDodgeInput(bool pressed);
+    // A peer's shot with overlay effect `effectId` hit this player.
     void receiveHit(int32_t effectId);
     // Advances by the clock reading `now` and draws; `netShotOut` receives the pending shot number
     // (-1 when none). True when a frame was drawn.
     bool update(uint32_t now, int32_t& netShotOut);
 
+    // Starts `animation` (null: at rest) on the program clock; its first frame is shown anew.
     void setAnimation(cAnimation* animation);
+    // Whether input may cut the playing animation short; cutting a shot short records an
+    // interrupted shot.
     bool canInterrupt();
+    // Counts `rounds` fired: the light, the shot event of a shot or burst, the magazine.
     void recordShot(int32_t rounds);
+    // What follows the animation that ran out (null: rest); counts the round it starts with.
     cAnimation* nextAnimation();
+    // "emptyState" when empty, else a random idle, else null.
     cAnimation* restAnimation();
     void reloadFinished();
     bool isEmpty() const { return magazineSize != 0 && roundsLeft < 0; }
@@ -95,10 +106,16 @@ public:
     bool dodging() const;
 
     // --- Drawing (cAssetMgrDrawing.cpp) ---
+    // Draws the whole screen with `frame` as the weapon picture; a frame that is not a repeat
+    // fires its side effects.
     void drawFrame(cAnimFrame* frame, bool repeat);
+    // Fires the side effects of the frames strictly between `shown` and `next` of one animation.
     void catchUpFrames(cAnimFrame* shown, cAnimFrame* next);
     void fireFrameEffects(cAnimFrame* frame);
+    // Starts one of the slot's pools; without overlap the frame sounds still playing stop first,
+    // with overlap at most two play at once.
     void playFrameSound(cSoundSlot* slot);
+    // Counts the frame's rounds and throws its cartridges.
     void ejectCartridges(const cAnimFrame* frame);
 
     // Fields, in the order the manager is described in.

@@ -26,6 +26,7 @@ enum ParticleOrder : int32_t { kParticlesBack = 0, kParticlesOverBackground = 1,
 }  // namespace
 
 void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
+    if (!asset) return;
     if (!frame) {
         logWarning("QEL::cAssetMgr::drawFrame",
                    "cAssetMgr empty frame sent to draw! Check if the animation has any frames.");
