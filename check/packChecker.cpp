@@ -52,17 +52,58 @@ cataloguePlace findKey(const std::string& path, const std::string& key) {
 
 }  // namespace
 
-bool parsePositioned(const std::string& path, TiXmlDocument& document) {
+std::string nestingMessage() {
+    return "elements nest more than " + std::to_string(kNestingLimit) +
+           " deep: parsing this file would exhaust the stack (the game would crash)";
+}
+
+bool readXMLText(const std::string& path, std::string& text) {
     std::ifstream file(path);
     if (!file) return false;
-    std::string text, line;
+    std::string line;
     while (std::getline(file, line)) {
         text += line;
         text += '\n';
     }
+    return true;
+}
+
+bool nestsTooDeep(const std::string& text, int& line, int& column, int limit) {
+    // A rough count is enough here: real weapon files nest a handful of levels.
+    int depth = 0;
+    line = 1;
+    column = 1;
+    for (size_t i = 0; i < text.size(); ++i, ++column) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (c == '\n') {
+            ++line;
+            column = 0;
+        } else if (c == '<' && text.compare(i, 4, "<!--") == 0) {
+            const size_t end = text.find("-->", i);
+            const size_t stop = end == std::string::npos ? text.size() : end + 2;
+            for (; i < stop; ++i, ++column) {
+                if (text[i] == '\n') {
+                    ++line;
+                    column = 0;
+                }
+            }
+            --i;
+            --column;
+        } else if (c == '<' && next == '/') {
+            --depth;
+        } else if (c == '/' && next == '>') {
+            --depth;
+        } else if (c == '<' && next != '!' && next != '?' && ++depth > limit) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void parsePositioned(const std::string& text, TiXmlDocument& document) {
     document.SetTabSize(1);
     document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
-    return true;
 }
 
 packChecker::packChecker(const std::string& shown) : assetsShown(shown) {}
@@ -149,12 +190,19 @@ cOverlayFXMgr* packChecker::hitEffects() {
     effectsRead = true;
     const std::string shown = shownPath("EFFECTS", "xml");
     const std::string path = assetPath("EFFECTS", "xml");
-    TiXmlDocument positioned;
-    if (!parsePositioned(path, positioned)) {
+    std::string text;
+    if (!readXMLText(path, text)) {
         findings.add(shown, 1, 1, findingKind::error,
                      "cannot open the hit effects file, so no shot number sent by a frame has an effect");
         return nullptr;
     }
+    int line = 1, column = 1;
+    if (nestsTooDeep(text, line, column)) {
+        findings.add(shown, line, column, findingKind::error, nestingMessage());
+        return nullptr;
+    }
+    TiXmlDocument positioned;
+    parsePositioned(text, positioned);
     if (positioned.Error()) {
         findings.add(shown, positioned.ErrorRow(), positioned.ErrorCol(), findingKind::error,
                      std::string("the hit effects file cannot be parsed: ") + positioned.ErrorDesc());

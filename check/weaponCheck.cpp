@@ -109,6 +109,7 @@ private:
     void checkFireModes(TiXmlElement* shotTypes);
     void checkCustom(TiXmlElement* custom, TiXmlElement* root);
     void checkLinkedAnimation(TiXmlElement* setting);
+    void checkForcedMode(TiXmlElement* custom, TiXmlElement* shotTypes);
 
     packChecker& pack;
     std::string file;
@@ -205,6 +206,18 @@ void weaponWalk::run(TiXmlElement* root) {
     forEachChild(root->FirstChildElement("animations"), "animation", [this](TiXmlElement* a) { checkAnimation(a); });
     checkShotTypes(root->FirstChildElement("shotTypes"));
     checkCustom(root->FirstChildElement("custom"), root);
+    checkForcedMode(root->FirstChildElement("custom"), root->FirstChildElement("shotTypes"));
+}
+
+// The forced starting mode is taken as it is, offered or not (cAssetMgr::toggleAssetMode).
+void weaponWalk::checkForcedMode(TiXmlElement* custom, TiXmlElement* shotTypes) {
+    TiXmlElement* forced = custom ? custom->FirstChildElement("forceStartingMode") : nullptr;
+    const std::string mode = getElementText(forced);
+    if (mode != "burst" && mode != "single") return;
+    TiXmlElement* offered = shotTypes ? shotTypes->FirstChildElement(mode.c_str()) : nullptr;
+    if (getElementText(offered) != "1") {
+        warning(forced, "forceStartingMode " + quoted(mode) + " starts the weapon in a mode <shotTypes> does not enable");
+    }
 }
 
 void weaponWalk::checkImages(TiXmlElement* images) {
@@ -518,6 +531,16 @@ void packChecker::checkWeapon(const std::string& name) {
         findings.add(shown, 1, 1, findingKind::error, "weapon file not found");
         return;
     }
+    std::string text;
+    if (!readXMLText(path, text)) {
+        findings.add(shown, 1, 1, findingKind::error, "cannot open the weapon file");
+        return;
+    }
+    int line = 1, column = 1;
+    if (nestsTooDeep(text, line, column)) {
+        findings.add(shown, line, column, findingKind::error, nestingMessage());
+        return;
+    }
     // The game's verdict over the whole file, as it checks a weapon before loading it.
     bool passed = false;
     std::string verdict;
@@ -530,10 +553,7 @@ void packChecker::checkWeapon(const std::string& name) {
         verdict = log.firstProblem();
     }
     TiXmlDocument document;
-    if (!parsePositioned(path, document)) {
-        findings.add(shown, 1, 1, findingKind::error, "cannot open the weapon file");
-        return;
-    }
+    parsePositioned(text, document);
     if (document.Error()) {
         findings.add(shown, document.ErrorRow(), document.ErrorCol(), findingKind::error,
                      std::string("the XML cannot be parsed: ") + document.ErrorDesc());

@@ -303,6 +303,17 @@ TEST_F(CheckPack, SeveralFaultsInOneFileAreAllReported) {
     EXPECT_EQ(run.summary, "1 weapon checked: 3 errors, 2 warnings");
 }
 
+TEST_F(CheckPack, AForcedStartingModeThatIsNotOfferedIsAWarning) {
+    std::string text = replaced(kGoodWeapon, "<burst>1</burst>", "<burst>0</burst>");
+    text = replaced(text, R"(name="burst0")", R"(name="reload")");
+    text = replaced(text, "</custom>", "<forceStartingMode>burst</forceStartingMode></custom>");
+    const checkRun run = checkWeapon(text);
+    EXPECT_EQ(joinLines(run.findings), "assets/w.xml:" + positionOf(text, "<forceStartingMode>") +
+                                           ": warning: forceStartingMode 'burst' starts the weapon in a mode "
+                                           "<shotTypes> does not enable\n");
+    EXPECT_EQ(run.status, 0);
+}
+
 TEST_F(CheckPack, CatalogueKeysNamingMissingWeaponsAreErrorsAtTheirLines) {
     writeFile(dir / "assets" / "w.xml", kGoodWeapon);
     writeFile(dir / "play" / "gunList.txt", "# catalogue\n0=w\n1 = ghost\ns1=12345\n2=w\n");
@@ -330,11 +341,16 @@ TEST_F(CheckPack, HostileFilesGiveFindingsNeverACrash) {
     std::string noise(5000, '\0');
     for (char& c : noise) c = static_cast<char>(random());
     const std::string good = kGoodWeapon;
+    // Nesting that would take any recursive XML parser's stack.
+    std::string deep;
+    for (int i = 0; i < 200000; ++i) deep += "<a>";
+    for (int i = 0; i < 200000; ++i) deep += "</a>";
     std::vector<std::pair<std::string, std::string>> files = {
         {"noise", noise},
         {"empty", ""},
         {"tagsoup", "<<<kablixWeapon name=\"x\" <images></kablixWeapon>>>"},
         {"comment", "<!-- nothing but a comment -->"},
+        {"deep", "<kablixWeapon name=\"x\" allowInterrupt=\"true\"><images/>" + deep + "</kablixWeapon>"},
         {"wrongroot", "<weapon name=\"x\" allowInterrupt=\"true\"><images/></weapon>"},
         {"huge", replaced(replaced(replaced(replaced(replaced(good, R"(frameCount="2" bg="0">)",
                                                               R"(frameCount="99999999999999" bg="-99999999999">)"),
