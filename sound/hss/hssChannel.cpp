@@ -150,10 +150,19 @@ bool hssSoundChannel::refill(int64_t seekFrame) {
     end = 0;
     const int32_t frameBytes = stereo ? 4 : 2;
     int bitstream = 0;
-    long got = OV_HOLE;
-    // A damaged page gives a hole; skip a few before calling it the end.
-    for (int attempt = 0; attempt < 8 && got == OV_HOLE; ++attempt)
-        got = ov_read(&decoder->vorbis, reinterpret_cast<char*>(blockBuffer), kStreamBlockBytes, &bitstream);
+    long got = 0;
+    // The decoder hands out at most a packet per call. A damaged page gives a hole; a few are
+    // skipped before the stream counts as ended.
+    for (int holes = 0; got < kStreamBlockBytes && holes < 8;) {
+        long more = ov_read(&decoder->vorbis, reinterpret_cast<char*>(blockBuffer) + got,
+                            kStreamBlockBytes - static_cast<int>(got), &bitstream);
+        if (more == OV_HOLE) {
+            ++holes;
+            continue;
+        }
+        if (more <= 0) break;
+        got += more;
+    }
     if (got < frameBytes) return false;
     end = static_cast<int64_t>(got / frameBytes) << 8;
     return true;
