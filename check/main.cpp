@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> weapons = opts.weapons;
     if (weapons.empty()) checker.checkCatalogue(cataloguePath, catalogueShown, weapons);
     for (const std::string& weapon : weapons) checker.checkWeapon(weapon);
+    checker.hitEffects();  // the game reads the hit effects at start-up, whichever weapon it loads
     leavePack(scratch);
 
     checker.findings.print(std::cout);

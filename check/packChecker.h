@@ -54,7 +54,7 @@ public:
     // Empty when the sound file opens and decodes, else what went wrong.
     const std::string& decodeSound(const std::string& baseName);
     // The hit effects as the game reads them at start-up; null when EFFECTS.xml cannot be read
-    // (reported once, at the first weapon that sends a shot number).
+    // (reported once).
     cOverlayFXMgr* hitEffects();
 
     std::string shownPath(const std::string& baseName, const std::string& extension) const;

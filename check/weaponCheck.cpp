@@ -337,8 +337,9 @@ void weaponWalk::checkSounds(TiXmlElement* sounds) {
 }
 
 void weaponWalk::checkImageSlot(TiXmlElement* element, const char* attribute, const std::string& what) {
-    if (!has(element, attribute)) return;
+    // An absent attribute, or -1 written out, asks for no picture (the default slot) on purpose.
     const int32_t slot = getAttributeInt(element, attribute, -1);
+    if (slot == -1) return;
     const TiXmlBase* at = attributeAt(element, attribute);
     if (slot < 0 || slot >= kImageSlotCount) {
         error(at, what + " " + std::to_string(slot) + " is not an image slot (0 to 14)");
