@@ -31,7 +31,9 @@ bool readOptions(int argc, char** argv, options& result) {
         } else if (arg.rfind("--", 0) == 0 || arg.empty()) {
             return false;
         } else {
-            result.weapons.push_back(arg);
+            // A weapon is named by its base name; "rifle.xml" is taken to mean rifle.
+            const bool withExtension = arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".xml") == 0;
+            result.weapons.push_back(withExtension ? arg.substr(0, arg.size() - 4) : arg);
         }
     }
     return true;
