@@ -174,8 +174,8 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
     }
     if (Quad* quad = set->addQuad()) {
         quad->setTextureRect(FloatCoords(0, 0, 600, 400));
-        // A placeholder: each frame places the weapon image itself.
-        quad->position = FloatCoords(0.5f, 0.5f, 0.5f, 0.5f);
+        // A placeholder size: each frame places the weapon image itself.
+        quad->position = FloatCoords(0.0f, 0.0f, 0.5f, 0.5f);
     }
     set->rebuild();
     return true;
