@@ -109,5 +109,17 @@ TEST_F(PackLoad, EveryShotNumberOfThePackPlaysItsHitEffect) {
     }
 }
 
+TEST_F(PackLoad, TheDisarmingHitPutsTheSidearmInTheVictimsHand) {
+    ASSERT_TRUE(load("carbine"));
+    // Hit 6 picks one of two spurts at random; one of them changes the weapon.
+    for (int i = 0; i < 40 && mgr().asset && mgr().asset->name != "Sidearm"; ++i) {
+        mgr().receiveHit(6);
+        run(100);
+    }
+    ASSERT_TRUE(mgr().asset);
+    EXPECT_EQ(mgr().asset->name, "Sidearm");
+    EXPECT_EQ(problems(takeLog()), "");
+}
+
 }  // namespace
 }  // namespace weaponTest
