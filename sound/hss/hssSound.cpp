@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -65,20 +66,26 @@ constexpr uint32_t kMaxSampleRate = 1000000;
 const int32_t kAdpcmAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
                                       768, 614, 512, 409, 307, 230, 230, 230};
 
+// The largest step kept: the next adaptation (at most 768 / 256) still fits an int32.
+constexpr int32_t kAdpcmMaxDelta = INT32_MAX / 768;
+
 struct AdpcmState {
     int32_t coefficient1 = 0, coefficient2 = 0, delta = 16, sample1 = 0, sample2 = 0;
 };
 
 int16_t adpcmExpand(AdpcmState& state, int32_t nibble) {
     int32_t signedNibble = nibble >= 8 ? nibble - 16 : nibble;
-    int32_t predictor = (state.sample1 * state.coefficient1 + state.sample2 * state.coefficient2) / 256;
-    int32_t sample = predictor + signedNibble * state.delta;
+    // Coefficients and the step come from the file: the sums are taken wide enough for any of them.
+    int64_t predictor = (int64_t(state.sample1) * state.coefficient1 + int64_t(state.sample2) * state.coefficient2) / 256;
+    int64_t sample = predictor + int64_t(signedNibble) * state.delta;
     if (sample > 32767) sample = 32767;
     if (sample < -32768) sample = -32768;
     state.sample2 = state.sample1;
-    state.sample1 = sample;
+    state.sample1 = static_cast<int32_t>(sample);
     state.delta = kAdpcmAdaptation[nibble] * state.delta / 256;
     if (state.delta < 16) state.delta = 16;
+    // A run of large nibbles grows the step without end; past this it only clips anyway.
+    if (state.delta > kAdpcmMaxDelta) state.delta = kAdpcmMaxDelta;
     return static_cast<int16_t>(sample);
 }
 
