@@ -238,7 +238,8 @@ void teamDamage::set(int32_t newMode) {
     mode = newMode;
     health = kFullHealth;
     dead = false;
-    damageFactor = (101 - readDamageSetting()) * 0.01f;
+    // Widened first: damage.txt may hold any number atoi can give, INT_MIN included.
+    damageFactor = (101 - int64_t(readDamageSetting())) * 0.01f;
     if (damageFactor <= 0.0f) damageFactor = 0.007f;
     if (!teamMode()) return;
 
