@@ -129,9 +129,13 @@ void cApp::onMouseDown(int32_t x, int32_t y) {
     const int32_t damageMode = assetMgr->damage->mode;
     if (assetMgr->damageEnabled && damageMode >= 2 && damageMode <= 4) {
         // With no weapon in hand the strip follows the default, landscape orientation.
+        // Only the strip raises the shield; a press anywhere else still fires, or nobody could shoot
+        // in a team game.
         const bool landscape = asset ? asset->landscapeMode : true;
-        if (landscape ? y < 70 : x < 100) assetMgr->injectDodgeInput(true);
-        return;
+        if (landscape ? y < 70 : x < 100) {
+            assetMgr->injectDodgeInput(true);
+            return;
+        }
     }
     assetMgr->injectInputDown();
 }

@@ -29,6 +29,10 @@ void mainLoop::run() {
         SDL_Event event;
         while (SDL_PollEvent(&event)) handleEvent(event);
         app.runFrame();
+        if (screenshotRequested) {
+            takeScreenshot("screenshot.png");
+            screenshotRequested = false;
+        }
         SDL_GL_SwapBuffers();
         ++frames;
     } while (!quit);
@@ -92,7 +96,7 @@ void mainLoop::handleCommonKey(SDLKey key) {
     case SDLK_RETURN: requestReload(); break;
     case SDLK_ESCAPE: quit = true; break;
     case SDLK_SPACE: toggleFireMode(); break;
-    case SDLK_F1: saveScreenshot(); break;
+    case SDLK_F1: requestScreenshot(); break;
     case SDLK_F2: setShakeAction(3, "ON SHAKE:  NONE"); break;
     case SDLK_F3: setShakeAction(1, "ON SHAKE:  FIRE"); break;
     case SDLK_F4: setShakeAction(0, "ON SHAKE:  RELOAD"); break;
@@ -155,7 +159,7 @@ void mainLoop::writeStatusMessage() {
     std::cout << message << "\n";
 }
 
-void mainLoop::saveScreenshot() { takeScreenshot("screenshot.png"); }
+void mainLoop::requestScreenshot() { screenshotRequested = true; }
 
 void mainLoop::requestReload() { app.assetMgr->requestReload(); }
 

@@ -47,7 +47,7 @@ private:
     void setMirrorMode(int mode);
     void setShakeAction(int action, const char* statusText);
     void writeStatusMessage();
-    void saveScreenshot();
+    void requestScreenshot();
     void requestReload();
     void toggleFireMode();
     void toggleDebugLight();
@@ -63,6 +63,9 @@ private:
     bool trace;
     tweetGenerator* tweets = nullptr;  // owned; made by the first status message request
     bool quit = false;
+    // F1 is answered after the next frame is drawn and before it is swapped: the back buffer
+    // holds no defined picture between a swap and the next frame.
+    bool screenshotRequested = false;
     bool shift = false;
     unsigned long frames = 0;
 };

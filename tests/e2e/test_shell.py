@@ -179,6 +179,27 @@ class MirrorTest(unittest.TestCase):
         self.assertGreater(agreement(pictures["backslash"], samples(normal, True, True)), 0.9)
 
 
+class TeamClickTest(unittest.TestCase):
+    def test_in_a_team_only_the_strip_raises_the_shield_and_other_presses_fire(self):
+        if os.geteuid() != 0:
+            self.skipTest("network namespaces need root")
+        assets, catalogue = demo_pack()
+        with XServer() as x, NetNamespace() as ns, \
+                Game(x, catalogue=catalogue, assets=assets, args=("sidearm",), netns=ns) as game:
+            game.wait_for_window()
+            game.wait_for_stdout("   E: switchedMode data1: ")
+            game.key("KP_1")
+            game.wait_for_stdout("   Changing multiplayer mode:2\n")
+            game.click(400, 200)
+            game.wait_for_stdout("   E: shot data1: 0 data2: 1\n")
+            time.sleep(1.0)  # the shot and its wind-down run out
+            game.click(400, 30)  # the dodge strip along the top
+            time.sleep(0.5)
+            game.key("Escape")
+            self.assertEqual(game.wait(), 0)
+            self.assertEqual(game.stdout().count("   E: shot data1: "), 1)
+
+
 class HarnessTest(unittest.TestCase):
     def test_x_server_is_gone_after_close(self):
         with XServer() as x:
