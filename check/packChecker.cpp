@@ -57,50 +57,6 @@ std::string nestingMessage() {
            " deep: parsing this file would exhaust the stack (the game would crash)";
 }
 
-bool readXMLText(const std::string& path, std::string& text) {
-    std::ifstream file(path);
-    if (!file) return false;
-    std::string line;
-    while (std::getline(file, line)) {
-        text += line;
-        text += '\n';
-    }
-    return true;
-}
-
-bool nestsTooDeep(const std::string& text, int& line, int& column, int limit) {
-    // A rough count is enough here: real weapon files nest a handful of levels.
-    int depth = 0;
-    line = 1;
-    column = 1;
-    for (size_t i = 0; i < text.size(); ++i, ++column) {
-        const char c = text[i];
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (c == '\n') {
-            ++line;
-            column = 0;
-        } else if (c == '<' && text.compare(i, 4, "<!--") == 0) {
-            const size_t end = text.find("-->", i);
-            const size_t stop = end == std::string::npos ? text.size() : end + 2;
-            for (; i < stop; ++i, ++column) {
-                if (text[i] == '\n') {
-                    ++line;
-                    column = 0;
-                }
-            }
-            --i;
-            --column;
-        } else if (c == '<' && next == '/') {
-            --depth;
-        } else if (c == '/' && next == '>') {
-            --depth;
-        } else if (c == '<' && next != '!' && next != '?' && ++depth > limit) {
-            return true;
-        }
-    }
-    return false;
-}
-
 void parsePositioned(const std::string& text, TiXmlDocument& document) {
     document.SetTabSize(1);
     document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);

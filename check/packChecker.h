@@ -67,16 +67,6 @@ private:
     std::unique_ptr<cOverlayFXMgr> effects;
 };
 
-// Reads an XML file the way the game's loader does (every line followed by "\n"). False when it
-// cannot be opened.
-bool readXMLText(const std::string& path, std::string& text);
-
-// TinyXML parses nested elements recursively, so a file nesting them thousands deep exhausts the
-// stack of any program that parses it, the game's included. True, with the place where the nesting
-// passes `limit`, for such a text; such a file must not be handed to the parser.
-constexpr int kNestingLimit = 1000;
-bool nestsTooDeep(const std::string& text, int& line, int& column, int limit = kNestingLimit);
-
 std::string nestingMessage();
 
 // Parses `text` with positions counted in characters (a tab is one column).

@@ -22,28 +22,25 @@ int32_t readInt(const char* text) {
     return static_cast<int32_t>(value);
 }
 
-// The whole file as text, every line (the last one too) followed by one "\n".
-std::string readLines(std::ifstream& file) {
-    std::string text, line;
-    while (std::getline(file, line)) {
-        text += line;
-        text += '\n';
-    }
-    return text;
-}
-
 }  // namespace
 
 bool XMLSerializer::loadXML(const std::string& path, TiXmlDocument** slot) {
     if (!slot) return false;
     if (*slot) logWarning(kLoadXML, "XML document pointer to be overwritten is not null!  Potential memory leak!");
 
-    std::ifstream file(path);
-    if (!file) {
+    std::string text;
+    if (!readXMLText(path, text)) {
         logError(kLoadXML, "Could not open XML file: ", path);
         return false;
     }
-    const std::string text = readLines(file);
+    int line = 0, column = 0;
+    if (nestsTooDeep(text, line, column)) {
+        // Parsing it would overflow the stack; it is refused like any text TinyXML cannot parse.
+        logError(kLoadXML, "[XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.");
+        delete *slot;
+        *slot = nullptr;
+        return false;
+    }
 
     try {
         TiXmlDocument* document = new TiXmlDocument();
@@ -64,6 +61,50 @@ bool XMLSerializer::loadXML(const std::string& path, TiXmlDocument** slot) {
         return false;
     }
     return processDocument(*slot);
+}
+
+bool readXMLText(const std::string& path, std::string& text) {
+    std::ifstream file(path);
+    if (!file) return false;
+    std::string line;
+    while (std::getline(file, line)) {
+        text += line;
+        text += '\n';
+    }
+    return true;
+}
+
+bool nestsTooDeep(const std::string& text, int& line, int& column, int limit) {
+    // A rough count is enough here: real weapon files nest a handful of levels.
+    int depth = 0;
+    line = 1;
+    column = 1;
+    for (size_t i = 0; i < text.size(); ++i, ++column) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (c == '\n') {
+            ++line;
+            column = 0;
+        } else if (c == '<' && text.compare(i, 4, "<!--") == 0) {
+            const size_t end = text.find("-->", i);
+            const size_t stop = end == std::string::npos ? text.size() : end + 2;
+            for (; i < stop; ++i, ++column) {
+                if (text[i] == '\n') {
+                    ++line;
+                    column = 0;
+                }
+            }
+            --i;
+            --column;
+        } else if (c == '<' && next == '/') {
+            --depth;
+        } else if (c == '/' && next == '>') {
+            --depth;
+        } else if (c == '<' && next != '!' && next != '?' && ++depth > limit) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool XMLSerializer::processDocument(TiXmlDocument* doc) {

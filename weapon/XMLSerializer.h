@@ -30,6 +30,16 @@ public:
     virtual bool processRoot(TiXmlElement* root) = 0;
 };
 
+// Reads an XML file the way the loader does: every line, the last one too, followed by one "\n".
+// False when the file cannot be opened.
+bool readXMLText(const std::string& path, std::string& text);
+
+// TinyXML parses nested elements recursively, so a file nesting them thousands deep would exhaust
+// the stack. True, with the place (1-based line and column) where the nesting passes `limit`, for
+// such a text; the loader refuses it as unparsable and the pack checker reports it.
+constexpr int kNestingLimit = 1000;
+bool nestsTooDeep(const std::string& text, int& line, int& column, int limit = kNestingLimit);
+
 // Attribute readers. A missing attribute (or a null element) yields the default and logs nothing;
 // names are matched exactly, case-sensitively.
 std::string getAttributeString(TiXmlElement* element, const std::string& name, const std::string& defaultValue);

@@ -76,6 +76,22 @@ TEST_F(XmlLoad, ParseErrorIsReportedAndClearsTheSlot) {
     EXPECT_EQ(output(), kParseError);
 }
 
+TEST_F(XmlLoad, NestingDeepEnoughToExhaustTheStackIsRefusedAsUnparsable) {
+    std::string deep;
+    for (int i = 0; i < 200000; ++i) deep += "<a>";
+    writeAsset("deep.xml", "<root>" + deep + "</root>\n");
+    EXPECT_FALSE(load("deep.xml"));
+    EXPECT_EQ(document, nullptr);
+    EXPECT_EQ(reader.calls, 0);
+    EXPECT_EQ(output(), kParseError);
+
+    std::string fine = "<root>";
+    for (int i = 0; i < 50; ++i) fine += "<a>";
+    for (int i = 0; i < 50; ++i) fine += "</a>";
+    writeAsset("fine.xml", fine + "</root>\n");
+    EXPECT_TRUE(load("fine.xml"));
+}
+
 TEST_F(XmlLoad, DocumentWithoutAnElementIsNotHandedOn) {
     writeAsset("bare.xml", "<?xml version=\"1.0\" ?>\n<!-- nothing here -->\n");
     EXPECT_FALSE(load("bare.xml"));
