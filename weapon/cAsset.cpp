@@ -1,5 +1,6 @@
 #include "weapon/cAsset.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "app/log.h"
@@ -9,8 +10,18 @@
 
 namespace QEL {
 
+namespace {
+
+// frameCount × 1000 / 30 in 64 bits: a frameCount from a file may be anything an int holds.
+int32_t animationDurationMs(int32_t frameCount) {
+    const int64_t ms = int64_t(frameCount) * 1000 / kAnimationFps;
+    return ms > INT32_MAX ? INT32_MAX : ms < INT32_MIN ? INT32_MIN : int32_t(ms);
+}
+
+}  // namespace
+
 cAnimation::cAnimation(QuadSet* background, int32_t frameCount, const std::string& name)
-    : name(name), background(background), durationMs(frameCount * 1000 / kAnimationFps) {
+    : name(name), background(background), durationMs(animationDurationMs(frameCount)) {
     if (!background) return;
     // The background always covers the whole screen; the drawing only picks its texture rectangle.
     background->unlock();

@@ -90,6 +90,7 @@ TEST_F(AssetModel, DurationAndBackgroundPlacement) {
     EXPECT_EQ(add("a", 45)->durationMs, 1500);
     EXPECT_EQ(add("b", 1)->durationMs, 33);
     EXPECT_EQ(add("c", 3)->durationMs, 100);
+    EXPECT_EQ(add("huge", 2147483647)->durationMs, 2147483647);  // held at the int range, not wrapped
     EXPECT_EQ(add("d", 0)->durationMs, 0);
     // The background's first quad covers the whole screen.
     const float* v = background.getVertices();
