@@ -1,6 +1,6 @@
 #include "app/dataFileReader.h"
 
-#include <gtest/gtest.h>
+#include "tests/support/assetsFolder.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -11,28 +11,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A temporary working directory with a sibling assets folder, as the game expects.
-class DataFiles : public ::testing::Test {
+class DataFiles : public QEL::testing::AssetsFolderTest {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() / ("kablix_data_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(root / "work");
-        fs::create_directories(root / "assets");
-        old = fs::current_path();
-        fs::current_path(root / "work");
-        oldCout = std::cout.rdbuf(captured.rdbuf());
-    }
-    void TearDown() override {
-        std::cout.rdbuf(oldCout);
-        fs::current_path(old);
-        fs::remove_all(root);
-    }
     void write(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-    fs::path root, old;
-    std::ostringstream captured;
-    std::streambuf* oldCout = nullptr;
 };
 
 TEST_F(DataFiles, CatalogueLinesFollowTheTokenRules) {
@@ -50,7 +31,7 @@ TEST_F(DataFiles, CatalogueLinesFollowTheTokenRules) {
           "k\n"
           "\tt\t=\ttabbed\t\n");
     QEL::dataFileReader reader("gunList.txt");
-    EXPECT_EQ(captured.str(), "[dataFileReader] Reading data file: gunList.txt\n");
+    EXPECT_EQ(output(), "[dataFileReader] Reading data file: gunList.txt\n");
     EXPECT_EQ(reader.getValue("9"), "");
     EXPECT_EQ(reader.getValue("1"), "rifle # best");
     EXPECT_EQ(reader.getValue("2"), "pistol");
@@ -65,7 +46,7 @@ TEST_F(DataFiles, CatalogueLinesFollowTheTokenRules) {
 
 TEST_F(DataFiles, MissingCatalogueSaysSoAndAnswersEmpty) {
     QEL::dataFileReader reader("gunList.txt");
-    EXPECT_EQ(captured.str(), "[dataFileReader] could not open data file: gunList.txt\n");
+    EXPECT_EQ(output(), "[dataFileReader] could not open data file: gunList.txt\n");
     EXPECT_EQ(reader.getValue("0"), "");
 }
 

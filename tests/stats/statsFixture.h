@@ -2,7 +2,7 @@
 // readers of the real scores.db that the code under test writes.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "tests/support/assetsFolder.h"
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -17,29 +17,8 @@ namespace statsTest {
 
 namespace fs = std::filesystem;
 
-class StatsFolder : public ::testing::Test {
+class StatsFolder : public QEL::testing::AssetsFolderTest {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() / ("kablix_stats_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root / "work");
-        fs::create_directories(root / "assets");
-        old = fs::current_path();
-        fs::current_path(root / "work");
-        oldCout = std::cout.rdbuf(captured.rdbuf());
-    }
-    void TearDown() override {
-        std::cout.rdbuf(oldCout);
-        fs::current_path(old);
-        fs::remove_all(root);
-    }
-
-    std::string takeLog() {
-        std::string text = captured.str();
-        captured.str("");
-        return text;
-    }
     fs::path databasePath() const { return root / "assets" / "scores.db"; }
 
     // Runs SQL directly on scores.db (test set-up only).

@@ -1,0 +1,60 @@
+// A test fixture laid out as the game runs: a temporary working directory "work" with a sibling
+// "assets" folder (so that ../assets/ names it), entered for the test and removed afterwards, with
+// standard output captured so tests can compare the exact log lines.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace QEL {
+namespace testing {
+
+class AssetsFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = std::filesystem::temp_directory_path() /
+               ("kablix_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root / "work");
+        std::filesystem::create_directories(root / "assets");
+        old = std::filesystem::current_path();
+        std::filesystem::current_path(root / "work");
+        oldCout = std::cout.rdbuf(captured.rdbuf());
+    }
+    void TearDown() override {
+        std::cout.rdbuf(oldCout);
+        std::filesystem::current_path(old);
+        std::filesystem::remove_all(root);
+    }
+
+    // Writes a file by its name in the assets folder ("rifle.xml").
+    void writeAsset(const std::string& name, const std::string& text) {
+        std::ofstream(root / "assets" / name, std::ios::binary) << text;
+    }
+    // Writes a file relative to the working directory ("gunList.txt").
+    void writeWorkFile(const std::string& name, const std::string& text) {
+        std::ofstream(root / "work" / name, std::ios::binary) << text;
+    }
+
+    std::string output() const { return captured.str(); }
+    void clearOutput() { captured.str(""); }
+    std::string takeLog() {
+        std::string text = captured.str();
+        captured.str("");
+        return text;
+    }
+
+    std::filesystem::path root, old;
+    std::ostringstream captured;
+    std::streambuf* oldCout = nullptr;
+};
+
+}  // namespace testing
+}  // namespace QEL
