@@ -224,7 +224,8 @@ int32_t hssSound::decodeOggToMemory() {
         free();
         return hssErrNoMemory;
     }
-    std::memcpy(data, pcm.data(), pcm.size());
+    // A stream that decodes to nothing has no bytes to copy (and no buffer to copy them from).
+    if (!pcm.empty()) std::memcpy(data, pcm.data(), pcm.size());
     length = static_cast<int64_t>(pcm.size()) / frameBytes;
     kind = hssSoundMemory;
     return hssOk;
