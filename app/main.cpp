@@ -3,6 +3,7 @@
 #include "app/cApp.h"
 #include "app/dataFileReader.h"
 #include "app/mainLoop.h"
+#include "render/screen.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
 
@@ -39,7 +40,7 @@ void openWindow() {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
-    if (!SDL_SetVideoMode(568, 320, 16, SDL_OPENGL)) {
+    if (!SDL_SetVideoMode(QEL::kScreenWidth, QEL::kScreenHeight, 16, SDL_OPENGL)) {
         std::fprintf(stderr, "Couldn't set GL mode: %s\n", SDL_GetError());
         SDL_Quit();
         std::exit(1);
