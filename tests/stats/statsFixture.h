@@ -65,10 +65,6 @@ protected:
         sqlite3_close(db);
         return count;
     }
-
-    fs::path root, old;
-    std::ostringstream captured;
-    std::streambuf* oldCout = nullptr;
 };
 
 }  // namespace statsTest
