@@ -91,6 +91,9 @@ run_fuzzers() {
 }
 
 # The sanitizer build of the whole unit test suite (the end-to-end tests run once, in build/).
+# Tests whose binary replaces operator new and free to count allocations cannot share the process
+# with AddressSanitizer's allocator; they run in the ordinary build only.
+replaces_the_allocator='^EffectsAllocationTest\.'
 run_sanitized_tests() {
   mkdir -p build-asan
   if ! { cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKABLIX_SANITIZE=ON &&
@@ -99,11 +102,11 @@ run_sanitized_tests() {
     echo "sanitizer build failed (full log: build-asan/build.log)" >&2
     return 1
   fi
-  # Mesa's software driver is kept loaded to the end (as in the harnesses), so that what it keeps
-  # for the whole run is named in LeakSanitizer's report and suppressed by lsan.supp.
-  local preload
-  preload="$(gcc -print-file-name=libasan.so) /usr/lib/x86_64-linux-gnu/dri/swrast_dri.so"
-  if ! LD_PRELOAD="$preload" ctest --test-dir build-asan -LE e2e -j"$(nproc)" --output-on-failure --timeout 600 \
+  # Mesa unloads its software driver at exit, before LeakSanitizer looks, which then reports what
+  # the driver kept from an unknown module. Preloaded, the driver stays (as in the harnesses); the
+  # sanitizer runtime is then not first in the library list, which is harmless here.
+  if ! LD_PRELOAD=/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so ASAN_OPTIONS=verify_asan_link_order=0 \
+       ctest --test-dir build-asan -LE e2e -E "$replaces_the_allocator" -j"$(nproc)" --output-on-failure --timeout 600 \
          >build-asan/ctest.log 2>&1; then
     grep -v -E '^[0-9]+% tests passed' build-asan/ctest.log | tail -200 >&2
     echo "sanitizer tests failed (full log: build-asan/ctest.log)" >&2
