@@ -16,7 +16,14 @@ summary_pattern='^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+'
 if [ "$status" -ne 0 ]; then
   grep -v -E "$summary_pattern" build/ctest.log
 fi
+# --- Robustness (scripts/fuzz.sh): the unit tests again in a sanitizer build (build-asan/), then
+# every fuzz harness for a few seconds (build-fuzz/). Quiet on success; a failure is shown here.
+robust=0
+scripts/fuzz.sh sanitize >build/robust.log 2>&1 || robust=1
+scripts/fuzz.sh 5 >>build/robust.log 2>&1 || robust=1
+[ "$robust" -eq 0 ] || cat build/robust.log
+# ---
 summary=$(grep -E "$summary_pattern" build/ctest.log | tail -n 1)
 echo "${summary:-ctest found no tests to run}"
-[ "$built" -eq 0 ] || exit 1
+[ "$built" -eq 0 ] && [ "$robust" -eq 0 ] || exit 1
 exit "$status"
