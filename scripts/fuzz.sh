@@ -70,6 +70,11 @@ fuzz_one() {
     -max_len="$(max_len "$input")" -timeout=60 -print_final_stats=1 \
     -artifact_prefix="$root/build-fuzz/findings/$input-" "$corpus" >"$log" 2>&1
   local status=$?
+  # A harness that crashed had no chance to remove its working folder (named after its process).
+  local world
+  for world in "${TMPDIR:-/tmp}"/kablix_fuzz_*; do
+    [ -d "$world" ] && ! kill -0 "${world##*_}" 2>/dev/null && rm -rf "$world"
+  done
   local runs speed
   runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
   speed=$(grep -E '^stat::average_exec_per_sec' "$log" | awk '{print $2}')
