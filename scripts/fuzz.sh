@@ -4,7 +4,8 @@
 #       fuzzes each INPUT (default: all) for SECONDS (default 60) at low priority, one at a time.
 #       Corpora grow in build-fuzz/corpus/<input>/ from fuzz/seeds/ and the demo pack; a crash
 #       leaves its input in build-fuzz/findings/ (replay it with replay_<input> in a normal build,
-#       then keep it in tests/robust/inputs/<input>/).
+#       then keep it in tests/robust/inputs/<input>/). KABLIX_FUZZ_SEED fixes libFuzzer's seed, so
+#       that the short runs of the test command try the same inputs every time.
 #   scripts/fuzz.sh sanitize  builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
 #       (build-asan/) and runs every test except the end-to-end ones.
 # Quiet on success but for one line per fuzzed input; the exit status is 1 when anything failed.
@@ -66,7 +67,7 @@ fuzz_one() {
     if [ "$(id -u)" -ne 0 ]; then echo "fuzz_net: skipped (network namespaces need root)"; return 0; fi
     launcher=("$root/tests/net/in_netns.sh")
   fi
-  "${launcher[@]}" nice -n 10 "$root/build-fuzz/fuzz/fuzz_$input" -max_total_time="$seconds" \
+  "${launcher[@]}" nice -n 10 "$root/build-fuzz/fuzz/fuzz_$input" -max_total_time="$seconds" ${KABLIX_FUZZ_SEED:+-seed=$KABLIX_FUZZ_SEED} \
     -max_len="$(max_len "$input")" -timeout=60 -print_final_stats=1 \
     -artifact_prefix="$root/build-fuzz/findings/$input-" "$corpus" >"$log" 2>&1
   local status=$?
