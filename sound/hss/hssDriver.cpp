@@ -38,7 +38,7 @@ int32_t hssSDLDriver::open(const hssAudioFormat* format, int32_t bufferFrames,
 
     mixCallback = callback;
     mixUser = user;
-    // No `obtained` spec: SDL converts if the device differs, so the mixer always gets our format.
+    // No `obtained` audio format: SDL converts if the device differs, so the mixer always gets our format.
     if (SDL_OpenAudio(&desired, nullptr) < 0) return hssErrBadArgument;
     obtainedFrames = desired.samples;
     obtainedRate = desired.freq;
