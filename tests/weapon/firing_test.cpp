@@ -10,18 +10,6 @@
 namespace weaponTest {
 namespace {
 
-std::string eventLines(const std::string& log) {
-    std::string events;
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(start, end - start);
-        if (line.rfind("   E: ", 0) == 0) events += line + "\n";
-        start = end + 1;
-    }
-    return events;
-}
 
 const char* kShotAuto = "   E: shot data1: 2 data2: 1\n";
 const char* kShotSingle = "   E: shot data1: 0 data2: 1\n";

@@ -13,19 +13,6 @@ namespace {
 
 bool contains(const std::string& log, const std::string& line) { return log.find(line) != std::string::npos; }
 
-// Only the event lines of a log, in order.
-std::string eventLines(const std::string& log) {
-    std::string events;
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(start, end - start);
-        if (line.rfind("   E: ", 0) == 0) events += line + "\n";
-        start = end + 1;
-    }
-    return events;
-}
 
 class Manager : public WeaponWorld {
 protected:

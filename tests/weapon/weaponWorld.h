@@ -78,4 +78,18 @@ std::string standardImages();
 std::string shotTypes(bool single, bool burst, bool automatic, int switchX = 500, int switchY = 10);
 std::string ammoXml(int count, int img = 2);
 
+// Only the event lines of a log ("   E: ..."), in order.
+inline std::string eventLines(const std::string& log) {
+    std::string events;
+    size_t start = 0;
+    while (start < log.size()) {
+        size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        const std::string line = log.substr(start, end - start);
+        if (line.rfind("   E: ", 0) == 0) events += line + "\n";
+        start = end + 1;
+    }
+    return events;
+}
+
 }  // namespace weaponTest
