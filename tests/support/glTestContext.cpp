@@ -50,8 +50,11 @@ bool startXvfb(int number) {
         }
         const std::string display = ":" + std::to_string(number);
         const std::string fd = std::to_string(fds[1]);
+        // -noreset: SDL's video start-up opens and closes a first connection to probe the display;
+        // without it the server resets as that last client leaves and the window's connection
+        // can break under it (the test then dies of SIGPIPE).
         execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     xvfbPid = pid;
