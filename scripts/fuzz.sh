@@ -45,6 +45,9 @@ seed_files() {
 
 build_fuzzers() {
   mkdir -p build-fuzz
+  # Several runs of this script at once (one input each) share the build: one builds, the others wait.
+  exec 9>build-fuzz/.build.lock
+  flock 9
   local flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
   if ! { cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKABLIX_FUZZ=ON \
            -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
@@ -55,6 +58,7 @@ build_fuzzers() {
     echo "fuzz build failed (full log: build-fuzz/build.log)" >&2
     return 1
   fi
+  flock -u 9
 }
 
 # Fuzzes one input for $2 seconds; prints one line with the figures libFuzzer reached.
