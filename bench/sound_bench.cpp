@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "soundTestSupport.h"
+#include "tests/sound/soundTestSupport.h"
 
 using namespace QEL;
 using namespace QEL::soundTest;
