@@ -1,7 +1,6 @@
 #include "weapon/weaponTest.h"
 
-#include "allocationCounter.h"
-#include "xmlFixture.h"
+#include "tests/support/assetsFolder.h"
 
 namespace {
 
@@ -19,20 +18,17 @@ struct WeaponText {
     }
 };
 
-class WeaponCheck : public xmltest::AssetsDir {
+class WeaponCheck : public QEL::testing::AssetsFolderTest {
 protected:
     void SetUp() override {
-        AssetsDir::SetUp();
-        writeAsset("gun.png", "png");
-        writeAsset("spark.png", "png");
-        writeAsset("bang.ogg", "ogg");
-        writeAsset("bang.ogg.txt", "not a sound");
+        AssetsFolderTest::SetUp();
+        for (const char* file : {"gun.png", "spark.png", "bang.ogg", "bang.ogg.txt", "stock.jpg"}) writeAsset(file, "x");
         QEL::backgroundOff = false;
         QEL::portraitDisplay = false;
     }
     void TearDown() override {
         QEL::releaseLastTestedDocument();
-        AssetsDir::TearDown();
+        AssetsFolderTest::TearDown();
     }
     bool check(const WeaponText& weapon, const std::string& name = "rifle") {
         writeAsset(name + ".xml", weapon.text());
@@ -44,17 +40,7 @@ protected:
     }
 };
 
-TEST_F(WeaponCheck, PlainWeaponPassesWithBothFlagsClear) {
-    QEL::backgroundOff = true;
-    QEL::portraitDisplay = true;
-    EXPECT_TRUE(check(WeaponText{}));
-    EXPECT_EQ(output(), "");
-    EXPECT_FALSE(QEL::backgroundOff);
-    EXPECT_FALSE(QEL::portraitDisplay);
-    EXPECT_EQ(keptWeaponName(), "rifle");
-}
-
-TEST_F(WeaponCheck, FullWeaponPasses) {
+TEST_F(WeaponCheck, AWeaponWithEveryPartPassesSilently) {
     WeaponText weapon;
     weapon.images = "<images><image id=\"0\">gun.png</image><image id=\"1\">gun.jpg</image></images>";
     weapon.rest = "<emitters><emitter id=\"0\" name=\"spark\" blend=\"1\"/></emitters>"
@@ -62,71 +48,55 @@ TEST_F(WeaponCheck, FullWeaponPasses) {
                   "<ammo count=\"1\" img=\"0\"><bullet id=\"0\" x=\"1\" y=\"2\" rot=\"0\"/></ammo>";
     EXPECT_TRUE(check(weapon));
     EXPECT_EQ(output(), "");
+    EXPECT_EQ(keptWeaponName(), "rifle");
 }
 
-// Each failing check: its one line, its kind, a false result, and the parsed document kept.
-struct Failure {
-    const char* what;
-    WeaponText weapon;
-    std::string line;
-};
-
+// Each failing check: its one line, a false result, and the parsed document kept. A missing name
+// or allowInterrupt is logged as a warning but fails the check all the same.
 TEST_F(WeaponCheck, EachFailingCheckReportsOneLine) {
-    auto with = [](auto change) {
-        WeaponText weapon;
-        change(weapon);
-        return weapon;
+    struct Failure {
+        const char* what;
+        std::string WeaponText::*part;
+        std::string text;
+        std::string line;
     };
     const Failure failures[] = {
-        {"root spelt with a capital",
-         with([](WeaponText& w) { w.root = "<KablixWeapon name=\"rifle\" allowInterrupt=\"true\">"; }),
+        {"root spelt with a capital", &WeaponText::root, "<KablixWeapon name=\"rifle\" allowInterrupt=\"true\">",
          kError + "Invalid rules file. Missing <kablixWeapon> element\n"},
-        {"no name", with([](WeaponText& w) { w.root = "<kablixWeapon allowInterrupt=\"true\">"; }),
+        {"no name", &WeaponText::root, "<kablixWeapon allowInterrupt=\"true\">",
          kWarning + "Name not specified in <kablixWeapon> element.\n"},
-        {"empty name", with([](WeaponText& w) { w.root = "<kablixWeapon name=\"\" allowInterrupt=\"true\">"; }),
+        {"empty name", &WeaponText::root, "<kablixWeapon name=\"\" allowInterrupt=\"true\">",
          kWarning + "Name not specified in <kablixWeapon> element.\n"},
-        {"no allowInterrupt", with([](WeaponText& w) { w.root = "<kablixWeapon name=\"rifle\">"; }),
+        {"no allowInterrupt", &WeaponText::root, "<kablixWeapon name=\"rifle\">",
          kWarning + "allowInterrupt not specified in <kablixWeapon> element.\n"},
-        {"no images", with([](WeaponText& w) { w.images = ""; }), kWarning + "<images> element note specified.\n"},
-        {"missing image file",
-         with([](WeaponText& w) { w.images = "<images><image id=\"0\">stock.png</image></images>"; }),
+        {"no images", &WeaponText::images, "", kWarning + "<images> element note specified.\n"},
+        {"missing image file", &WeaponText::images, "<images><image id=\"0\">stock.png</image></images>",
          kError + "IMAGE NOT FOUND: stock.png\n"},
-        {"image named without extension",
-         with([](WeaponText& w) { w.images = "<images><image id=\"0\">gunpng</image></images>"; }),
+        {"a .jpg is looked up as .png", &WeaponText::images, "<images><image id=\"0\">stock.jpg</image></images>",
+         kError + "IMAGE NOT FOUND: stock.png\n"},
+        {"image named without extension", &WeaponText::images, "<images><image id=\"0\">gunpng</image></images>",
          kError + "IMAGE NOT FOUND: gu.png\n"},
-        {"image text too short",
-         with([](WeaponText& w) { w.images = "<images><image id=\"0\">gun</image></images>"; }),
+        {"image text too short", &WeaponText::images, "<images><image id=\"0\">gun</image></images>",
          kError + "IMAGE NOT FOUND: gun.png\n"},
-        {"image without text", with([](WeaponText& w) { w.images = "<images><image id=\"0\"/></images>"; }),
+        {"image without text", &WeaponText::images, "<images><image id=\"0\"/></images>",
          kError + "IMAGE NOT FOUND: .png\n"},
-        {"missing emitter image",
-         with([](WeaponText& w) { w.rest = "<emitters><emitter id=\"0\" name=\"smoke\"/></emitters>"; }),
+        {"missing emitter image", &WeaponText::rest, "<emitters><emitter id=\"0\" name=\"smoke\"/></emitters>",
          kError + "IMAGE NOT FOUND: smoke.png\n"},
-        {"emitter without name", with([](WeaponText& w) { w.rest = "<emitters><emitter id=\"0\"/></emitters>"; }),
+        {"emitter without name", &WeaponText::rest, "<emitters><emitter id=\"0\"/></emitters>",
          kError + "IMAGE NOT FOUND: INVALID_FILE_NAME.png\n"},
-        {"missing sound",
-         with([](WeaponText& w) { w.rest = "<sounds><sound id=\"0\">boom</sound></sounds>"; }),
+        {"missing sound", &WeaponText::rest, "<sounds><sound id=\"0\">boom</sound></sounds>",
          kError + "SOUND NOT FOUND: boom.ogg\n"},
-        {"sound named with its extension",
-         with([](WeaponText& w) { w.rest = "<sounds><sound id=\"0\">bang.ogg</sound></sounds>"; }),
+        {"sound named with its extension", &WeaponText::rest, "<sounds><sound id=\"0\">bang.ogg</sound></sounds>",
          kError + "SOUND NOT FOUND: bang.ogg.ogg\n"},
     };
     for (const Failure& failure : failures) {
-        clearOutput();
-        EXPECT_FALSE(check(failure.weapon)) << failure.what;
-        EXPECT_EQ(output(), failure.line) << failure.what;
-        EXPECT_NE(QEL::lastTestedDocument, nullptr) << failure.what;
+        SCOPED_TRACE(failure.what);
+        WeaponText weapon;
+        weapon.*failure.part = failure.text;
+        EXPECT_FALSE(check(weapon));
+        EXPECT_EQ(takeLog(), failure.line);
+        EXPECT_NE(QEL::lastTestedDocument, nullptr);
     }
-}
-
-TEST_F(WeaponCheck, ImagesAreAlwaysLookedUpAsPng) {
-    WeaponText weapon;
-    weapon.images = "<images><image id=\"0\">gun.jpg</image></images>";
-    EXPECT_TRUE(check(weapon));
-    writeAsset("stock.jpg", "jpg");
-    weapon.images = "<images><image id=\"0\">stock.jpg</image></images>";
-    EXPECT_FALSE(check(weapon));
-    EXPECT_EQ(output(), kError + "IMAGE NOT FOUND: stock.png\n");
 }
 
 TEST_F(WeaponCheck, CustomSettingsGiveTheDisplayFlags) {
@@ -135,36 +105,30 @@ TEST_F(WeaponCheck, CustomSettingsGiveTheDisplayFlags) {
         bool backgroundOff, portraitDisplay;
     };
     const Case cases[] = {
-        {"<custom><drawBackground>false</drawBackground></custom>", true, false},
-        {"<custom><drawBackground>blendAlpha</drawBackground></custom>", true, false},
-        {"<custom><drawBackground>true</drawBackground></custom>", false, false},
-        {"<custom><drawBackground/></custom>", false, false},
-        {"<custom><landscapeMode>false</landscapeMode></custom>", false, true},
-        {"<custom><portraitMode>true</portraitMode></custom>", false, true},
-        {"<custom><landscapeMode>true</landscapeMode><portraitMode>false</portraitMode></custom>", false, false},
-        {"<custom><landscapeMode>0</landscapeMode><portraitMode>1</portraitMode></custom>", false, false},
-        {"<custom><drawBackground>false</drawBackground><portraitMode>true</portraitMode></custom>", true, true},
+        {"<drawBackground>false</drawBackground>", true, false},
+        {"<drawBackground>blendAlpha</drawBackground>", true, false},
+        {"<drawBackground>true</drawBackground>", false, false},
+        {"<drawBackground/>", false, false},
+        {"<landscapeMode>false</landscapeMode>", false, true},
+        {"<portraitMode>true</portraitMode>", false, true},
+        {"<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode>", false, false},
+        {"<landscapeMode>0</landscapeMode><portraitMode>1</portraitMode>", false, false},
+        {"<drawBackground>false</drawBackground><portraitMode>true</portraitMode>", true, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.custom);
         WeaponText weapon;
-        weapon.rest = c.custom;
-        EXPECT_TRUE(check(weapon)) << c.custom;
-        EXPECT_EQ(QEL::backgroundOff, c.backgroundOff) << c.custom;
-        EXPECT_EQ(QEL::portraitDisplay, c.portraitDisplay) << c.custom;
+        weapon.rest = "<custom>" + c.custom + "</custom>";
+        EXPECT_TRUE(check(weapon));
+        EXPECT_EQ(QEL::backgroundOff, c.backgroundOff);
+        EXPECT_EQ(QEL::portraitDisplay, c.portraitDisplay);
     }
-}
 
-TEST_F(WeaponCheck, FlagsOutliveAChecksThatStopsEarly) {
-    WeaponText portrait;
-    portrait.rest = "<custom><drawBackground>false</drawBackground><landscapeMode>false</landscapeMode></custom>";
-    ASSERT_TRUE(check(portrait));
-
-    WeaponText noInterrupt = portrait;
+    // A check that stops before the custom settings leaves both flags as they were.
+    WeaponText noInterrupt;
     noInterrupt.root = "<kablixWeapon name=\"rifle\">";
-    noInterrupt.rest = "";
     EXPECT_FALSE(check(noInterrupt));
-    WeaponText noSound = noInterrupt;
-    noSound.root = WeaponText{}.root;
+    WeaponText noSound;
     noSound.rest = "<sounds><sound>boom</sound></sounds>";
     EXPECT_FALSE(check(noSound));
     writeAsset("broken.xml", "<kablixWeapon>");
@@ -172,70 +136,35 @@ TEST_F(WeaponCheck, FlagsOutliveAChecksThatStopsEarly) {
     EXPECT_FALSE(QEL::testWeapon("absent"));
     EXPECT_TRUE(QEL::backgroundOff);
     EXPECT_TRUE(QEL::portraitDisplay);
-
-    EXPECT_TRUE(check(WeaponText{}));
-    EXPECT_FALSE(QEL::backgroundOff);
-    EXPECT_FALSE(QEL::portraitDisplay);
 }
 
-TEST_F(WeaponCheck, MissingFileSaysSoAndKeepsThePreviousDocument) {
+TEST_F(WeaponCheck, TheKeptDocumentIsAlwaysTheLastParsedOne) {
     ASSERT_TRUE(check(WeaponText{}));
     TiXmlDocument* kept = QEL::lastTestedDocument;
-    EXPECT_FALSE(QEL::testWeapon("pistol"));
-    EXPECT_EQ(output(), "   XML for pistol was not found.\n");
-    EXPECT_EQ(QEL::lastTestedDocument, kept);
     clearOutput();
+    EXPECT_FALSE(QEL::testWeapon("pistol"));
     EXPECT_FALSE(QEL::testWeapon(""));
-    EXPECT_EQ(output(), "   XML for  was not found.\n");
-}
+    EXPECT_EQ(takeLog(), "   XML for pistol was not found.\n   XML for  was not found.\n");
+    EXPECT_EQ(QEL::lastTestedDocument, kept);
 
-TEST_F(WeaponCheck, FolderInPlaceOfTheFileIsAParseFailure) {
-    xmltest::fs::create_directories(root / "assets" / "folder.xml");
-    EXPECT_FALSE(QEL::testWeapon("folder"));
-    EXPECT_EQ(output(), "E: (QEL::XMLSerializer::loadXML) \a[XMLSerializer] The TiXmlDocument reported an error. "
-                        "Could not parse XML file.\n");
-    EXPECT_EQ(QEL::lastTestedDocument, nullptr);
-}
-
-TEST_F(WeaponCheck, EachCheckReplacesTheKeptDocumentWithoutAWarning) {
+    // A rejected weapon leaves its own document, never the earlier one, and no slot warning.
     WeaponText pistol;
     pistol.root = "<kablixWeapon name=\"pistol\" allowInterrupt=\"false\">";
-    ASSERT_TRUE(check(WeaponText{}));
-    ASSERT_TRUE(check(pistol, "pistol"));
-    EXPECT_EQ(keptWeaponName(), "pistol");
-
-    // A rejected weapon leaves its own document, never the earlier one.
     pistol.images = "<images><image>stock.png</image></images>";
-    clearOutput();
     EXPECT_FALSE(check(pistol, "pistol"));
-    EXPECT_EQ(output(), kError + "IMAGE NOT FOUND: stock.png\n");
+    EXPECT_EQ(takeLog(), kError + "IMAGE NOT FOUND: stock.png\n");
     EXPECT_EQ(keptWeaponName(), "pistol");
 
     writeAsset("broken.xml", "<kablixWeapon name=\"broken\"");
     EXPECT_FALSE(QEL::testWeapon("broken"));
     EXPECT_EQ(QEL::lastTestedDocument, nullptr);
-}
-
-TEST_F(WeaponCheck, ChecksOneAfterAnotherFreeEveryDocument) {
-    writeAsset("rifle.xml", WeaponText{}.text());
-    writeAsset("broken.xml", "<kablixWeapon><images>");
-    WeaponText rejected;
-    rejected.images = "";
-    writeAsset("rejected.xml", rejected.text());
-    auto checkAll = [] {
-        xmltest::DiscardCout quiet;
-        QEL::testWeapon("rifle");
-        QEL::testWeapon("rifle");
-        QEL::testWeapon("rejected");
-        QEL::testWeapon("absent");
-        QEL::testWeapon("broken");
-        QEL::testWeapon("rifle");
-        QEL::releaseLastTestedDocument();
-    };
-    checkAll();
-    const long before = xmltest::liveAllocations();
-    checkAll();
-    EXPECT_EQ(xmltest::liveAllocations(), before);
+    std::filesystem::create_directories(root / "assets" / "folder.xml");
+    EXPECT_FALSE(QEL::testWeapon("folder"));
+    EXPECT_EQ(QEL::lastTestedDocument, nullptr);
+    EXPECT_EQ(takeLog(), "E: (QEL::XMLSerializer::loadXML) \a[XMLSerializer] The TiXmlDocument reported an error. "
+                         "Could not parse XML file.\n"
+                         "E: (QEL::XMLSerializer::loadXML) \a[XMLSerializer] The TiXmlDocument reported an error. "
+                         "Could not parse XML file.\n");
 }
 
 }  // namespace
