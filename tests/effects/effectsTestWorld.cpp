@@ -3,7 +3,6 @@
 #include <lodepng.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,36 +50,25 @@ const std::string& encodedOgg() {
     return path;
 }
 
+}  // namespace
+
+std::string assetFile(const std::string& fileName) { return tree().root + "/assets/" + fileName; }
+
 // Always 8-bit RGBA in the file: LodePNG would otherwise shrink plain pictures to palette formats.
-void encodeRGBA(const std::string& path, const std::vector<uint8_t>& pixels, unsigned w, unsigned h) {
+void writePng(const std::string& baseName, unsigned w, unsigned h, uint32_t top, uint32_t bottom) {
+    std::vector<uint8_t> pixels;
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x) {
+            const uint32_t c = y < h / 2 ? top : bottom;
+            pixels.insert(pixels.end(), {uint8_t(c >> 24), uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+        }
     lodepng::State state;
     state.encoder.auto_convert = 0;
     state.info_png.color.colortype = LCT_RGBA;
     state.info_png.color.bitdepth = 8;
     std::vector<uint8_t> png;
     if (lodepng::encode(png, pixels, w, h, state) != 0) std::abort();
-    lodepng::save_file(png, path);
-}
-
-}  // namespace
-
-std::string assetsDir() { return tree().root + "/assets"; }
-std::string assetFile(const std::string& fileName) { return assetsDir() + "/" + fileName; }
-
-void writePng(const std::string& baseName, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
-    std::vector<uint8_t> pixels;
-    for (unsigned i = 0; i < w * h; ++i) pixels.insert(pixels.end(), {r, g, b, a});
-    encodeRGBA(assetFile(baseName + ".png"), pixels, w, h);
-}
-
-void writeTwoTonePng(const std::string& baseName, unsigned w, unsigned h, const uint8_t top[4], const uint8_t bottom[4]) {
-    std::vector<uint8_t> pixels;
-    for (unsigned y = 0; y < h; ++y)
-        for (unsigned x = 0; x < w; ++x) {
-            const uint8_t* colour = y < h / 2 ? top : bottom;
-            pixels.insert(pixels.end(), colour, colour + 4);
-        }
-    encodeRGBA(assetFile(baseName + ".png"), pixels, w, h);
+    lodepng::save_file(png, assetFile(baseName + ".png"));
 }
 
 void writeOgg(const std::string& baseName) {
@@ -89,21 +77,14 @@ void writeOgg(const std::string& baseName) {
 }
 
 void writeText(const std::string& fileName, const std::string& text) {
-    std::ofstream out(assetFile(fileName), std::ios::trunc);
-    out << text;
-}
-
-void removeAsset(const std::string& fileName) {
-    std::error_code ignored;
-    std::filesystem::remove(assetFile(fileName), ignored);
+    std::ofstream(assetFile(fileName), std::ios::trunc) << text;
 }
 
 void setNow(uint32_t ms) { clockNow = ms; }
-uint32_t now() { return clockNow; }
 
 void EffectsTest::SetUp() {
     GLTest::SetUp();
-    assetsDir();
+    tree();
     clockNow = 1000;
     QEL::setAppTimeSourceForTesting(&readClock);
     std::srand(1);

@@ -10,22 +10,29 @@
 
 namespace effectsTest {
 
-// The scratch assets folder (created, and made the working directory's "../assets", on first use).
-std::string assetsDir();
+// A file in the scratch assets folder (created, and made the working directory's "../assets", on first use).
 std::string assetFile(const std::string& fileName);
 
-// A solid-colour RGBA PNG of w × h pixels.
-void writePng(const std::string& baseName, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255);
-// An RGBA PNG whose top half (as the file shows it) is `top` and bottom half `bottom` (r, g, b, a).
-void writeTwoTonePng(const std::string& baseName, unsigned w, unsigned h, const uint8_t top[4], const uint8_t bottom[4]);
+// An RGBA PNG of w × h pixels: its top half (as the file shows it) `top`, its bottom half `bottom`,
+// colours written 0xRRGGBBAA.
+void writePng(const std::string& baseName, unsigned w, unsigned h, uint32_t top, uint32_t bottom);
+inline void writePng(const std::string& baseName, unsigned w, unsigned h, uint32_t colour) {
+    writePng(baseName, w, h, colour, colour);
+}
 // A short real Ogg Vorbis sound.
 void writeOgg(const std::string& baseName);
 void writeText(const std::string& fileName, const std::string& text);
-void removeAsset(const std::string& fileName);
 
 // The program clock reads this value while a test runs.
 void setNow(uint32_t ms);
-uint32_t now();
+
+// What `work` writes to standard output.
+template <typename Work>
+std::string stdoutOf(Work work) {
+    ::testing::internal::CaptureStdout();
+    work();
+    return ::testing::internal::GetCapturedStdout();
+}
 
 // Every effects test: a GL context, a hand-set clock starting at 1000 ms, and the scratch assets.
 class EffectsTest : public QEL::testing::GLTest {

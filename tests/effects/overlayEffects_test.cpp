@@ -10,7 +10,7 @@
 #include "weapon/weaponTest.h"
 
 using namespace QEL;
-using effectsTest::EffectsTest;
+using effectsTest::stdoutOf;
 
 namespace {
 
@@ -43,18 +43,12 @@ const char* const kEffectsFile = R"(<?xml version="1.0"?>
 </overlayHitEffects>
 )";
 
-int32_t liveParticles(const cEmitter* emitter) {
-    int32_t live = 0;
-    for (int i = 0; i < cEmitter::kParticleCount; ++i) live += emitter->particle(i).active ? 1 : 0;
-    return live;
-}
-
-class OverlayEffectsTest : public EffectsTest {
+class OverlayEffectsTest : public effectsTest::EffectsTest {
 protected:
     void SetUp() override {
         EffectsTest::SetUp();
-        effectsTest::writePng("spark", 4, 4, 255, 255, 0);
-        effectsTest::writePng("smoke", 4, 4, 128, 128, 128);
+        effectsTest::writePng("spark", 4, 4, 0xFFFF00FF);
+        effectsTest::writePng("smoke", 4, 4, 0x808080FF);
         effectsTest::writeOgg("hitB");
         effectsTest::writeText("EFFECTS.xml", kEffectsFile);
     }
@@ -62,13 +56,15 @@ protected:
         releaseLastTestedDocument();
         EffectsTest::TearDown();
     }
+    void load() { stdoutOf([&] { ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml")); }); }
 
-    // Plays effect `id` at the current clock reading; the damage it deals (-1 when it dealt none).
-    int32_t play(int32_t id) {
+    // Plays effect `id` of `in` at the current clock reading; the damage it deals (-1 when it dealt none).
+    static int32_t play(cOverlayFXMgr& in, int32_t id) {
         int32_t damage = -1;
-        fx.findEffect(id)->play(damage);
+        in.findEffect(id)->play(damage);
         return damage;
     }
+    int32_t play(int32_t id) { return play(fx, id); }
     // Moves the clock to `ms` and runs one manager update.
     void at(uint32_t ms) {
         effectsTest::setNow(ms);
@@ -81,46 +77,36 @@ protected:
 };
 
 TEST_F(OverlayEffectsTest, TheEffectsFileIsReadWithItsWarningsAndDefaults) {
-    ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdoutOf([&] { ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml")); }),
               "W: (QEL::cOverlayFXMgr::processEffect) WARNING: id not specified in <effect> element.\n\n"
               "W: (QEL::cOverlayFXMgr::processEffect) WARNING: id not specified in <effect> element.\n\n"
               "W: (QEL::cOverlayFXMgr::processEffect) WARNING: name not specified in <effect> element.\n\n");
-
     ASSERT_EQ(fx.emitters.size(), 2u);
     std::vector<int32_t> ids;
     for (cOverlayEffect* effect : fx.effects) ids.push_back(effect->id);
-    EXPECT_EQ(ids, (std::vector<int32_t>{0, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(fx.findEffect(-1), nullptr);
-    EXPECT_EQ(fx.findEffect(2)->name, "");  // kept without a name
+    EXPECT_EQ(ids, (std::vector<int32_t>{0, 2, 3, 4, 5, 6, 7, 8}));  // id 0 is valid; none and -1 are not
+    EXPECT_EQ(fx.findEffect(2)->name, "");                          // kept without a name
 
     const cEffectSpurt* graze = spurtOf(0);
     EXPECT_EQ(graze->soundFile, "hitB");  // the later <sound> wins
     EXPECT_EQ(graze->emitters[0], fx.findEmitter("spark"));
-    EXPECT_FLOAT_EQ(graze->intervals[0], 100.0f);
     EXPECT_EQ(spurtOf(2)->durationMs, 100);
-    EXPECT_EQ(spurtOf(4)->intervals[0], 200.0f);
     EXPECT_EQ(spurtOf(5)->emitters[0], nullptr);
-    EXPECT_EQ(spurtOf(6)->commandType, 1);
     EXPECT_EQ(spurtOf(6)->command, "rifle");  // only the first <command>
-}
 
-TEST_F(OverlayEffectsTest, AFileWithAnotherRootLoadsNothing) {
     effectsTest::writeText("wrong.xml", "<overlayHitEffect><effects><effect id=\"1\"/></effects></overlayHitEffect>");
-    ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(fx.loadRulesFile("../assets/wrong.xml"));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+    cOverlayFXMgr wrong(&sounds, nullptr, 568, 320);
+    EXPECT_EQ(stdoutOf([&] { EXPECT_FALSE(wrong.loadRulesFile("../assets/wrong.xml")); }),
               "E: (QEL::cOverlayFXMgr::processRoot) \a[overlayEffects.cpp] Error: Invalid rules file. Missing "
               "<overlayHitEffects>\n");
-    EXPECT_TRUE(fx.effects.empty());
-    EXPECT_TRUE(fx.emitters.empty());
+    EXPECT_TRUE(wrong.effects.empty());
+    EXPECT_TRUE(wrong.emitters.empty());
 }
 
 TEST_F(OverlayEffectsTest, DamageComesFromTheSpurtsRange) {
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
+    load();
     int32_t damage = 0;
-    EXPECT_EQ(fx.findEffect(0)->play(damage), 3);
+    EXPECT_EQ(fx.findEffect(0)->play(damage), 3);  // the spurt's id
     EXPECT_EQ(damage, 5);
 
     std::set<int32_t> seen;
@@ -131,107 +117,75 @@ TEST_F(OverlayEffectsTest, DamageComesFromTheSpurtsRange) {
     at(3000);
     EXPECT_EQ(spurtOf(5)->spawned[0], 0);
 
-    ::testing::internal::CaptureStdout();
     damage = 42;
-    EXPECT_EQ(fx.findEffect(3)->play(damage), -1);
-    EXPECT_EQ(damage, 42);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(fx.findEffect(3)->play(damage), -1); }),
               "W: (QEL::cOverlayEffect::play) [overlayEffects.cpp] Attempted to use an empty effect with ID: 3\n");
+    EXPECT_EQ(damage, 42);
 }
 
 TEST_F(OverlayEffectsTest, TheSoundPoolIsMadeOnFirstPlayAndKept) {
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
+    load();
     EXPECT_EQ(spurtOf(0)->pool, nullptr);
     play(0);
     cSoundPool* pool = spurtOf(0)->pool;
     ASSERT_NE(pool, nullptr);
-    EXPECT_EQ(pool->instanceCount, 2);
     EXPECT_NE(pool->instances[0], nullptr);  // made from the real hitB.ogg
     play(0);
     EXPECT_EQ(spurtOf(0)->pool, pool);
 }
 
-TEST_F(OverlayEffectsTest, TenParticlesSpreadOverASecond) {
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
+TEST_F(OverlayEffectsTest, TenParticlesSpreadOverASecondAndWhatIsOwedGoesOutAfterTheEnd) {
+    load();
     at(1000);
     play(0);
     const cEffectSpurt* spurt = spurtOf(0);
     EXPECT_EQ(spurt->spawned[0], 1);  // one at the start
-    for (uint32_t t = 1010; t <= 1990; t += 10) {
+    for (uint32_t t = 1010; t <= 1500; t += 10) {
         at(t);
-        const int32_t expected = 1 + static_cast<int32_t>((t - 1000) / 100);
-        EXPECT_NEAR(spurt->spawned[0], expected, 1) << "at " << t;
+        EXPECT_NEAR(spurt->spawned[0], 1 + static_cast<int32_t>((t - 1000) / 100), 1) << "at " << t;
     }
-    at(2001);
+    at(2001);  // no update between 1500 and the end: the other four come at once
     EXPECT_EQ(spurt->spawned[0], 10);
-    EXPECT_FALSE(spurt->running());
-    EXPECT_EQ(liveParticles(fx.findEmitter("spark")), 10);
-}
-
-TEST_F(OverlayEffectsTest, WhatIsStillOwedGoesOutAfterTheEnd) {
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
-    at(1000);
-    play(0);
-    at(1320);  // 3.2 intervals: three more
-    EXPECT_EQ(spurtOf(0)->spawned[0], 4);
-    at(2001);
-    EXPECT_EQ(spurtOf(0)->spawned[0], 10);
     EXPECT_FALSE(fx.findEffect(0)->active);
+    int32_t live = 0;
+    for (int i = 0; i < cEmitter::kParticleCount; ++i) live += fx.findEmitter("spark")->particle(i).active;
+    EXPECT_EQ(live, 10);
 }
 
 TEST_F(OverlayEffectsTest, ADelayedEntryWaitsForItsDelay) {
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
+    load();
     at(1000);
     play(4);
-    const cEffectSpurt* spurt = spurtOf(4);
     for (uint32_t t = 1010; t < 1400; t += 10) {
         at(t);
-        ASSERT_EQ(spurt->spawned[0], 0) << "at " << t;
+        ASSERT_EQ(spurtOf(4)->spawned[0], 0) << "at " << t;
     }
-    EXPECT_FALSE(fx.findEmitter("smoke")->anyActive);
     at(1400);
-    EXPECT_GT(spurt->spawned[0], 0);
+    EXPECT_GT(spurtOf(4)->spawned[0], 0);
     at(2001);
-    EXPECT_EQ(spurt->spawned[0], 3);
+    EXPECT_EQ(spurtOf(4)->spawned[0], 3);
 }
 
-TEST_F(OverlayEffectsTest, AWeaponChangeToTheWeaponInHandDoesNothing) {
-    effectsTest::writeText("rifle.xml", "<kablixWeapon name=\"Rifle\" allowInterrupt=\"false\"><images/></kablixWeapon>");
-    ASSERT_TRUE(testWeapon("rifle"));
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
-    EXPECT_EQ(play(6), -1);
-    at(2500);
-    EXPECT_EQ(liveParticles(fx.findEmitter("spark")), 0);
-    EXPECT_FALSE(spurtOf(6)->running());
-}
-
-TEST_F(OverlayEffectsTest, AWeaponChangeToAMissingWeaponWarnsAndPlaysOn) {
-    effectsTest::writeText("rifle.xml", "<kablixWeapon name=\"Rifle\" allowInterrupt=\"false\"><images/></kablixWeapon>");
-    ASSERT_TRUE(testWeapon("rifle"));
-    ASSERT_TRUE(fx.loadRulesFile("../assets/EFFECTS.xml"));
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(play(7), 9);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "   XML for nosuch was not found.\n"
-              "W: (QEL::cEffectSpurt::play) Impact effect could not load weapon: nosuch\n");
-    at(2500);
-    EXPECT_EQ(spurtOf(7)->spawned[0], 2);
-    EXPECT_EQ(lastTestedWeaponName, "rifle");  // the weapon in hand stays checked
-}
-
-TEST_F(OverlayEffectsTest, AWeaponChangeLoadsTheNamedWeaponIntoTheAssetManager) {
+TEST_F(OverlayEffectsTest, AWeaponChangeLoadsAnotherWeaponAndLeavesTheOneInHand) {
     effectsTest::writeText("rifle.xml", "<kablixWeapon name=\"Rifle\" allowInterrupt=\"false\"><images/></kablixWeapon>");
     effectsTest::writeText("pistol.xml", R"(<kablixWeapon name="Pistol" allowInterrupt="false"><images/>
         <shotTypes><single>1</single></shotTypes></kablixWeapon>)");
     ASSERT_TRUE(testWeapon("rifle"));
     cAssetMgr manager(&sounds);  // reads ../assets/EFFECTS.xml itself
-    ASSERT_NE(manager.hitEffects->findEffect(8), nullptr);
+    cOverlayFXMgr& hits = *manager.hitEffects;
 
-    int32_t damage = -1;
-    ::testing::internal::CaptureStdout();
-    manager.hitEffects->findEffect(8)->play(damage);
-    ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(damage, -1);  // the play ended with the weapon change
+    EXPECT_EQ(play(hits, 6), -1);  // the weapon in hand: nothing at all
+    EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(play(hits, 7), 9); }),
+              "   XML for nosuch was not found.\n"
+              "W: (QEL::cEffectSpurt::play) Impact effect could not load weapon: nosuch\n");
+    effectsTest::setNow(2500);
+    hits.update(2500);
+    EXPECT_FALSE(hits.findEffect(6)->spurts[0]->running());
+    EXPECT_EQ(hits.findEffect(6)->spurts[0]->spawned[0], 0);
+    EXPECT_EQ(hits.findEffect(7)->spurts[0]->spawned[0], 2);  // a missing weapon: the effect plays on
+    EXPECT_EQ(lastTestedWeaponName, "rifle");
+
+    stdoutOf([&] { EXPECT_EQ(play(hits, 8), -1); });  // the play ends with the weapon change
     EXPECT_EQ(lastTestedWeaponName, "pistol");
     ASSERT_NE(manager.asset, nullptr);
     EXPECT_EQ(manager.asset->name, "Pistol");
