@@ -1,4 +1,4 @@
-// Channel handles, the free-channel search and the end callback.
+// Channel handles, the free-channel search, pausing, the end callback and the driver's checks.
 #include <gtest/gtest.h>
 
 #include "soundTestSupport.h"
@@ -8,13 +8,8 @@ using namespace QEL::soundTest;
 
 namespace {
 
-int32_t countingCallback(hssChannel*, int32_t reason, void* user) {
-    if (reason == hssReasonStopped) ++*static_cast<int*>(user);
-    return 0;
-}
-
 struct Tone {
-    Tone(int32_t frames = 1000) {
+    explicit Tone(int32_t frames = 1000) {
         std::vector<uint8_t> image = wav16(std::vector<int16_t>(frames, 1000), 1, 44100);
         sound.loadWav(image.data(), image.size());
     }
@@ -23,71 +18,35 @@ struct Tone {
 
 }  // namespace
 
-TEST(Channels, HandlesCountMusicChannelsFirst) {
+TEST(Channels, HandlesCountMusicChannelsFirstAndTheSixtyFifthSoundFindsNone) {
     auto speaker = offlineSpeaker(8, 64);
     Tone tone;
-    EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), 8);
-    EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), 9);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(start(*speaker, tone.sound), 8 + i);
+    EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel | hssPlayPaused), hssErrNoChannel);
     EXPECT_NE(speaker->getChannel(0), nullptr);
     EXPECT_EQ(speaker->getSoundChannel(0), nullptr);  // a music channel
     EXPECT_NE(speaker->getChannel(71), nullptr);
-    EXPECT_EQ(speaker->getChannel(72), nullptr);
-    EXPECT_EQ(speaker->getChannel(-1000), nullptr);
-    EXPECT_EQ(speaker->getChannel(-1), nullptr);
-}
-
-TEST(Channels, TheSixtyFifthSoundFindsNoChannel) {
-    auto speaker = offlineSpeaker(8, 64);
-    Tone tone;
-    for (int i = 0; i < 64; ++i) ASSERT_GE(start(*speaker, tone.sound), 8) << i;
-    EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel | hssPlayPaused), hssErrNoChannel);
+    for (int32_t outside : {72, -1, hssErrNoChannel}) EXPECT_EQ(speaker->getChannel(outside), nullptr) << outside;
     // A stopped channel is free again.
     speaker->getChannel(20)->stop();
     EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), 20);
 }
 
-TEST(Channels, NamedChannelsAndInstanceLimits) {
+TEST(Channels, NamedChannelsInstanceLimitsAndRefusedPlays) {
     auto speaker = offlineSpeaker(8, 4);
     Tone tone;
     EXPECT_EQ(speaker->playSound(&tone.sound, 2), 10);
     EXPECT_EQ(speaker->playSound(&tone.sound, 2), hssErrNoChannel);  // busy
     EXPECT_EQ(speaker->playSound(&tone.sound, 4), hssErrNoChannel);  // no such channel
-
     tone.sound.setInstanceLimit(2);
-    EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), 11);  // the last free one
+    EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), 11);
     EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), hssErrNoChannel);
-}
 
-TEST(Channels, RefusedPlays) {
     hssSpeaker closed;
-    Tone tone;
     EXPECT_EQ(closed.playSound(&tone.sound, hssPlayAnyChannel), hssErrNoChannel);
-    auto speaker = offlineSpeaker();
     hssSound empty;
     EXPECT_EQ(speaker->playSound(&empty, hssPlayAnyChannel), hssErrNoChannel);
     EXPECT_EQ(speaker->playSound(nullptr, hssPlayAnyChannel), hssErrNoChannel);
-}
-
-TEST(Channels, EndCallbackFiresOnceForAStopAndOnceForANaturalEnd) {
-    auto speaker = offlineSpeaker();
-    Tone longTone(100000);
-    Tone shortTone(50);
-    int stops = 0, ends = 0;
-
-    hssChannel* stopped = speaker->getChannel(start(*speaker, longTone.sound));
-    stopped->setCallback(countingCallback, &stops);
-    render(*speaker, 10);
-    stopped->stop();
-    stopped->stop();
-    render(*speaker, 10);
-    EXPECT_EQ(stops, 1);
-    EXPECT_FALSE(stopped->isPlaying());
-
-    hssChannel* ending = speaker->getChannel(start(*speaker, shortTone.sound));
-    ending->setCallback(countingCallback, &ends);
-    render(*speaker, 200);
-    ending->stop();
-    EXPECT_EQ(ends, 1);
 }
 
 TEST(Channels, PausedChannelsAreSilentAndKeepTheirPlace) {
@@ -100,22 +59,46 @@ TEST(Channels, PausedChannelsAreSilentAndKeepTheirPlace) {
     EXPECT_EQ(render(*speaker, 5)[0], 500);
 }
 
+TEST(Channels, EndCallbackFiresOnceForAStopAndOnceForANaturalEnd) {
+    auto speaker = offlineSpeaker();
+    Tone longTone(100000), shortTone(50);
+    auto counting = [](hssChannel*, int32_t reason, void* user) -> int32_t {
+        if (reason == hssReasonStopped) ++*static_cast<int*>(user);
+        return 0;
+    };
+    int stops = 0, ends = 0;
+
+    hssChannel* stopped = speaker->getChannel(start(*speaker, longTone.sound));
+    stopped->setCallback(counting, &stops);
+    render(*speaker, 10);
+    stopped->stop();
+    stopped->stop();
+    render(*speaker, 10);
+    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(stopped->isPlaying());
+
+    hssChannel* ending = speaker->getChannel(start(*speaker, shortTone.sound));
+    ending->setCallback(counting, &ends);
+    render(*speaker, 200);
+    ending->stop();
+    EXPECT_EQ(ends, 1);
+}
+
 TEST(Drivers, FormatChecksAndOpenCloseCodes) {
-    hssOfflineDriver driver;
-    auto mix = [](void*, uint8_t*, int32_t) {};
     hssAudioFormat format;
-    EXPECT_EQ(driver.open(nullptr, 1024, mix, nullptr), hssErrBadArgument);
-    EXPECT_EQ(driver.open(&format, 1024, nullptr, nullptr), hssErrBadArgument);
-    format.flags = 0;
-    EXPECT_EQ(hssCheckFormat(&format), hssErrBadArgument);
-    format.flags = hssFormat8Bit | hssFormatSigned;
-    EXPECT_EQ(hssCheckFormat(&format), hssErrBadArgument);
-    format.flags = hssFormat16Bit | hssFormatUnsigned;
-    EXPECT_EQ(hssCheckFormat(&format), hssErrBadArgument);
+    for (int32_t flags : {0, hssFormat8Bit | hssFormatSigned, hssFormat16Bit | hssFormatUnsigned}) {
+        format.flags = flags;
+        EXPECT_EQ(hssCheckFormat(&format), hssErrBadArgument) << flags;
+    }
     format.flags = hssFormat16Bit | hssFormatSigned;
     format.channels = 3;
     EXPECT_EQ(hssCheckFormat(&format), hssErrBadArgument);
     format.channels = 2;
+
+    hssOfflineDriver driver;
+    auto mix = [](void*, uint8_t*, int32_t) {};
+    EXPECT_EQ(driver.open(nullptr, 1024, mix, nullptr), hssErrBadArgument);
+    EXPECT_EQ(driver.open(&format, 1024, nullptr, nullptr), hssErrBadArgument);
     EXPECT_EQ(driver.open(&format, 1024, mix, nullptr), hssOk);
     EXPECT_EQ(driver.open(&format, 1024, mix, nullptr), hssErrAlreadyOpen);
     EXPECT_EQ(driver.close(), hssOk);
