@@ -28,31 +28,27 @@ protected:
 
 }  // namespace
 
-TEST_F(ManagerTest, APoolOfThreeSharesOneFileAndPlaysInTurn) {
+TEST_F(ManagerTest, APoolSharesOneFileAndPlaysInTurn) {
     cSoundPool* pool = manager.createSoundPool(3, "shot", shot());
     ASSERT_EQ(pool->instances.size(), 3u);
     ASSERT_EQ(manager.getFiles().size(), 1u);
     EXPECT_EQ(manager.getFiles().begin()->second->referenceCount, 3);
     EXPECT_EQ(manager.findGroup("shot"), pool);
 
-    EXPECT_EQ(pool->play2d(), manager.findSound("shot_1")->id);
-    EXPECT_EQ(pool->play2d(), manager.findSound("shot_2")->id);
-    EXPECT_EQ(pool->play2d(), manager.findSound("shot_0")->id);
+    for (const char* next : {"shot_1", "shot_2", "shot_0"}) EXPECT_EQ(pool->play2d(), manager.findSound(next)->id);
     EXPECT_EQ(mix(1)[0], 3 * 3000 / 2);  // three copies overlap
 
     pool->release();
     EXPECT_TRUE(pool->instances.empty());
     EXPECT_EQ(manager.soundCount(), 0u);
     EXPECT_TRUE(manager.getFiles().empty());
-    EXPECT_EQ(manager.findGroup("shot"), pool);
-}
 
-TEST_F(ManagerTest, APoolOfOneRestartsItsOnlySound) {
-    cSoundPool* pool = manager.createSoundPool(1, "one", shot());
-    uint32_t id = pool->play2d();
+    // A pool of one restarts its only sound.
+    cSoundPool* one = manager.createSoundPool(1, "one", shot());
+    uint32_t id = one->play2d();
     mix(500);
     EXPECT_EQ(manager.findSoundById(id)->channel.load()->getPosition(), 500);
-    EXPECT_EQ(pool->play2d(), id);
+    EXPECT_EQ(one->play2d(), id);
     EXPECT_EQ(manager.findSoundById(id)->channel.load()->getPosition(), 0);
 }
 
@@ -88,18 +84,14 @@ TEST_F(ManagerTest, MissingEntriesAreReportedAndPlayNothing) {
     EXPECT_EQ(manager.soundCount(), 1u);  // only half_0 exists
 }
 
-TEST_F(ManagerTest, ANameInUseLoadsNothing) {
-    cSound* first = manager.createSound("a", shot());
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(manager.createSound("a", dir.file("other.wav")), nullptr);
-    EXPECT_EQ(manager.getFiles().size(), 1u);
-    EXPECT_EQ(manager.getFiles().begin()->second->referenceCount, 1);
-    EXPECT_EQ(manager.createSound("b", dir.file("missing.wav")), nullptr);
-    EXPECT_EQ(manager.getFiles().size(), 1u);
-}
-
-TEST_F(ManagerTest, TheFileRecordGoesWithItsLastSound) {
+TEST_F(ManagerTest, ANameInUseLoadsNothingAndTheFileRecordGoesWithItsLastSound) {
     cSound* a = manager.createSound("a", shot());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(manager.createSound("a", dir.file("other.wav")), nullptr);
+    EXPECT_EQ(manager.createSound("b", dir.file("missing.wav")), nullptr);
+    ASSERT_EQ(manager.getFiles().size(), 1u);
+    EXPECT_EQ(manager.getFiles().begin()->second->referenceCount, 1);
+
     cSound* b = manager.createSound("b", shot());
     cSound* c = manager.createSound("c", shot());
     manager.play(c, false);
@@ -124,46 +116,35 @@ TEST_F(ManagerTest, VolumeAndPanReachTheChannel) {
     EXPECT_EQ(channel->getPan(), 0);
     sound->setPan(1.0f);
     EXPECT_EQ(channel->getPan(), 255);
-    sound->setVolume(-1.0f);
-    EXPECT_EQ(sound->volume, 0.0f);
-    EXPECT_EQ(channel->getVolume(), 0);
     sound->setVolume(0.5f);
     EXPECT_EQ(channel->getVolume(), 32);
+    sound->setVolume(-1.0f);
+    EXPECT_EQ(channel->getVolume(), 0);
 }
 
-TEST_F(ManagerTest, TheEndCallbackReturnsTheSoundToIdle) {
+TEST_F(ManagerTest, TheEndCallbackReturnsTheSoundToIdleAndBusyChannelsLeaveItIdle) {
     cSound* sound = manager.createSound("s", shot());
     manager.play(sound, false);
-    ASSERT_NE(sound->channel.load(), nullptr);
     mix(1999);
     EXPECT_NE(sound->channel.load(), nullptr);
     mix(2);
     EXPECT_EQ(sound->channel.load(), nullptr);
-    EXPECT_EQ(manager.findSoundById(sound->id), sound);
-    EXPECT_EQ(manager.findSoundById(0), nullptr);
-}
 
-TEST_F(ManagerTest, BusyChannelsLeaveTheSoundIdle) {
     cSoundPool* pool = manager.createSoundPool(65, "many", shot());
-    for (int i = 0; i < 64; ++i) pool->play2d();
-    pool->play2d();
+    for (int i = 0; i < 65; ++i) pool->play2d();
     EXPECT_EQ(pool->instances[0]->channel.load(), nullptr);  // the 65th: started nothing
     EXPECT_NE(pool->instances[64]->channel.load(), nullptr);
 }
 
-TEST_F(ManagerTest, IdsWrapAfterTheLastAndSkipIdsInUse) {
-    cSound* a = manager.createSound("a", shot());
-    cSound* b = manager.createSound("b", shot());
-    EXPECT_EQ(a->id, 1u);
-    EXPECT_EQ(b->id, 2u);
+TEST_F(ManagerTest, IdsWrapAfterTheLastSkipIdsInUseAndRunOut) {
+    EXPECT_EQ(manager.createSound("a", shot())->id, 1u);
+    EXPECT_EQ(manager.createSound("b", shot())->id, 2u);
     while (manager.generateNewSoundID() != 65529) {
     }
     EXPECT_EQ(manager.createSound("c", shot())->id, 65530u);
     EXPECT_EQ(manager.createSound("d", shot())->id, 3u);
-}
 
-TEST_F(ManagerTest, RunningOutOfIdsCreatesNoSound) {
-    for (int i = 0; i < 65530; ++i) ASSERT_NE(manager.createSound("s" + std::to_string(i), shot()), nullptr);
+    for (int i = 4; i < 65530; ++i) ASSERT_NE(manager.createSound("s" + std::to_string(i), shot()), nullptr);
     testing::internal::CaptureStdout();
     EXPECT_EQ(manager.createSound("one-too-many", shot()), nullptr);
     std::string log = testing::internal::GetCapturedStdout();
