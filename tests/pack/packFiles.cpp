@@ -16,44 +16,44 @@ const uint8_t* Picture::texel(unsigned x, unsigned yFromBottom) const {
     return &rgba[(static_cast<size_t>(height - 1 - yFromBottom) * width + x) * 4];
 }
 
+bool Picture::blackAtTheRim() const { return texel(0, 0)[0] + texel(0, 0)[1] + texel(0, 0)[2] < 12; }
+
 bool loadPicture(const std::string& name, Picture& out) {
     unsigned error = lodepng::decode(out.rgba, out.width, out.height, assetPath(name, "png"));
-    if (error) {
-        ADD_FAILURE() << assetPath(name, "png") << ": " << lodepng_error_text(error);
-        return false;
-    }
-    return true;
+    if (error) ADD_FAILURE() << assetPath(name, "png") << ": " << lodepng_error_text(error);
+    return error == 0;
 }
 
-static dataFileReader& catalogue() {
-    static dataFileReader reader("gunList.txt");
-    return reader;
+std::string catalogueValue(const std::string& key) {
+    static dataFileReader catalogue(KABLIX_PLAY_DIR "/gunList.txt");
+    return catalogue.getValue(key);
 }
-
-std::string catalogueValue(const std::string& key) { return catalogue().getValue(key); }
 
 std::vector<std::string> catalogueWeapons() {
-    static const char* keys = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::vector<std::string> names;
-    for (const char* k = keys; *k; ++k) {
-        std::string name = catalogueValue(std::string(1, *k));
+    for (char key : std::string("0123456789abcdefghijklmnopqrstuvwxyz")) {
+        std::string name = catalogueValue(std::string(1, key));
         if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
     return names;
 }
 
 std::unique_ptr<TiXmlDocument> loadXml(const std::string& name, const std::string& extension) {
-    std::unique_ptr<TiXmlDocument> doc(new TiXmlDocument(assetPath(name, extension).c_str()));
-    if (!doc->LoadFile()) return nullptr;
-    return doc;
+    auto doc = std::make_unique<TiXmlDocument>(assetPath(name, extension).c_str());
+    return doc->LoadFile() ? std::move(doc) : nullptr;
 }
 
-void collect(TiXmlElement* parent, const char* name, std::vector<TiXmlElement*>& out) {
-    if (!parent) return;
-    for (TiXmlElement* e = parent->FirstChildElement(); e; e = e->NextSiblingElement()) {
+static void collect(TiXmlElement* parent, const char* name, std::vector<TiXmlElement*>& out) {
+    for (TiXmlElement* e = parent ? parent->FirstChildElement() : nullptr; e; e = e->NextSiblingElement()) {
         if (e->ValueStr() == name) out.push_back(e);
         collect(e, name, out);
     }
+}
+
+std::vector<TiXmlElement*> all(TiXmlElement* parent, const char* name) {
+    std::vector<TiXmlElement*> out;
+    collect(parent, name, out);
+    return out;
 }
 
 int intAttribute(TiXmlElement* element, const char* name, int fallback) {

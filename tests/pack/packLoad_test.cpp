@@ -4,23 +4,13 @@
 
 #include <set>
 
-#include "app/dataFileReader.h"
+#include "tests/pack/packFiles.h"
 #include "tests/weapon/weaponWorld.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
 
 namespace weaponTest {
 namespace {
-
-std::vector<std::string> packWeapons() {
-    QEL::dataFileReader catalogue(std::string(KABLIX_PLAY_DIR) + "/gunList.txt");
-    std::vector<std::string> names;
-    for (char key : std::string("0123456789abcdefghijklmnopqrstuvwxyz")) {
-        std::string name = catalogue.getValue(std::string(1, key));
-        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-    }
-    return names;
-}
 
 class PackLoad : public WeaponWorld {
 protected:
@@ -64,7 +54,7 @@ protected:
 };
 
 TEST_F(PackLoad, EveryWeaponLoadsFiresInEachModeReloadsAndRunsDryWithoutAComplaint) {
-    std::vector<std::string> names = packWeapons();
+    std::vector<std::string> names = QEL::packtest::catalogueWeapons();
     ASSERT_GE(names.size(), 4u);
     mgr();
     EXPECT_EQ(problems(takeLog()), "") << "building the manager with the pack's shared files";
