@@ -6,9 +6,10 @@ namespace {
 
 using QEL::ScoreEvent;
 using QEL::storeEventsToDatabase;
-using Row = std::map<std::string, long long>;
+using statsTest::Row;
 
-Row counters(std::map<std::string, long long> nonZero) {
+// Every counter of a row: 0 except those named.
+Row counters(const Row& nonZero) {
     Row all{{"singleShot", 0}, {"burstShot", 0}, {"autoShot", 0}, {"interruptedShot", 0}, {"emptyShot", 0},
             {"reload", 0},     {"modeSwitch", 0}, {"idled", 0},    {"hit", 0},             {"damageTaken", 0},
             {"used", 0},       {"deaths", 0}};

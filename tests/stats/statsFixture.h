@@ -2,20 +2,18 @@
 // readers of the real scores.db that the code under test writes.
 #pragma once
 
-#include "tests/support/assetsFolder.h"
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <map>
-#include <sstream>
 #include <string>
+
+#include "tests/support/assetsFolder.h"
 
 namespace statsTest {
 
 namespace fs = std::filesystem;
+using Row = std::map<std::string, long long>;
 
 class StatsFolder : public QEL::testing::AssetsFolderTest {
 protected:
@@ -26,45 +24,35 @@ protected:
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(databasePath().c_str(), &db), SQLITE_OK);
         char* error = nullptr;
-        int result = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-        EXPECT_EQ(result, SQLITE_OK) << (error ? error : "");
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
         sqlite3_free(error);
         sqlite3_close(db);
     }
 
-    // The weapon's row as column -> value; empty when there is no such row.
-    std::map<std::string, long long> row(const std::string& name) {
-        std::map<std::string, long long> values;
+    // The first row `sql` selects as column -> value (?1 bound to `parameter`); empty when none.
+    Row select(const std::string& sql, const std::string& parameter = "") {
+        Row values;
         sqlite3* db = nullptr;
-        if (sqlite3_open_v2(databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            sqlite3_close(db);
-            return values;
-        }
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT * FROM score WHERE name=?1", -1, &statement, nullptr) == SQLITE_OK) {
-            sqlite3_bind_text(statement, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-            if (sqlite3_step(statement) == SQLITE_ROW) {
-                for (int i = 1; i < sqlite3_column_count(statement); ++i)
+        if (sqlite3_open_v2(databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(statement, 1, parameter.data(), static_cast<int>(parameter.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(statement) == SQLITE_ROW)
+                for (int i = 0; i < sqlite3_column_count(statement); ++i)
                     values[sqlite3_column_name(statement, i)] = sqlite3_column_int64(statement, i);
-            }
         }
         sqlite3_finalize(statement);
         sqlite3_close(db);
         return values;
     }
 
-    long long rowCount() {
-        sqlite3* db = nullptr;
-        long long count = -1;
-        sqlite3_open_v2(databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM score", -1, &statement, nullptr) == SQLITE_OK &&
-            sqlite3_step(statement) == SQLITE_ROW)
-            count = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
-        return count;
+    // The weapon's counters (every column but its name).
+    Row row(const std::string& name) {
+        Row values = select("SELECT * FROM score WHERE name=?1", name);
+        values.erase("name");
+        return values;
     }
+    long long rowCount() { return select("SELECT COUNT(*) AS n FROM score")["n"]; }
 };
 
 }  // namespace statsTest
