@@ -38,14 +38,10 @@ extern "C" void* realloc(void* p, size_t size) {
     return __libc_realloc(p, size);
 }
 
+// The array, nothrow and sized forms all end in these two.
 void* operator new(size_t size) { return counted(size); }
-void* operator new[](size_t size) { return counted(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return counting ? (++newCalls, __libc_malloc(size)) : __libc_malloc(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return counting ? (++newCalls, __libc_malloc(size)) : __libc_malloc(size); }
 void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 using namespace QEL;
 using namespace QEL::soundTest;

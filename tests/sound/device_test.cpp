@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <dirent.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "sound/cSoundManager.h"
@@ -20,18 +20,14 @@ using namespace QEL::soundTest;
 namespace {
 
 long fileSize(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+    std::error_code missing;
+    const auto size = std::filesystem::file_size(path, missing);
+    return missing ? -1 : static_cast<long>(size);
 }
 
-int threadCount() {
-    int count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(tasks))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(tasks);
-    }
-    return count;
+long threadCount() {
+    using std::filesystem::directory_iterator;
+    return std::distance(directory_iterator("/proc/self/task"), directory_iterator());
 }
 
 }  // namespace
@@ -43,7 +39,7 @@ TEST(Device, APlayedSoundReachesTheDiskDriverAndCloseStopsTheThread) {
     setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "5", 1);
     ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0) << SDL_GetError();
-    int threadsBefore = threadCount();
+    const long threadsBefore = threadCount();
 
     writeFile(dir.file("tone.wav"), wav16(sine(44100, 44100, 440.0, 10000), 1, 44100));
     soundManagerInstance = new cSoundManager;

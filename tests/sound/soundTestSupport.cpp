@@ -91,10 +91,6 @@ std::vector<uint8_t> wav16(const std::vector<int16_t>& samples, int32_t channels
     return wavRaw(1, static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), 16, {}, data);
 }
 
-std::vector<uint8_t> wav8(const std::vector<uint8_t>& samples, int32_t channels, int32_t rate) {
-    return wavRaw(1, static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), 8, {}, samples);
-}
-
 std::vector<uint8_t> wavAdpcm(const std::vector<int16_t>& samples, int32_t channels, int32_t rate,
                               int32_t blockAlign, std::vector<int16_t>* decoded) {
     const size_t frames = samples.size() / static_cast<size_t>(channels);

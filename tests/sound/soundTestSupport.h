@@ -23,7 +23,6 @@ public:
 
 // Interleaved 16-bit PCM as a RIFF WAV image.
 std::vector<uint8_t> wav16(const std::vector<int16_t>& samples, int32_t channels, int32_t rate);
-std::vector<uint8_t> wav8(const std::vector<uint8_t>& samples, int32_t channels, int32_t rate);
 
 // Microsoft ADPCM encoding of `samples` with the standard seven coefficient pairs. `decoded`
 // receives what a correct decoder must reproduce exactly.

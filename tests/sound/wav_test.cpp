@@ -37,7 +37,7 @@ TEST(Wav, SixteenAndEightBitDataIsKeptAsWrittenAndChunksBeforeTheDataAreSkipped)
     EXPECT_EQ(samplesOf(sound), pcm);
 
     std::vector<uint8_t> bytes = {0, 64, 128, 200, 255};
-    ASSERT_EQ(loadBytes(sound, wav8(bytes, 1, 8000)), 0);
+    ASSERT_EQ(loadBytes(sound, wavRaw(1, 1, 8000, 8, {}, bytes)), 0);
     EXPECT_TRUE(sound.is8Bit());
     EXPECT_EQ(sound.getLength(), 5);
     EXPECT_EQ(std::memcmp(sound.getData(), bytes.data(), bytes.size()), 0);
