@@ -2,10 +2,8 @@
 
 #include "tests/support/assetsFolder.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
