@@ -10,36 +10,19 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
 #include <sstream>
 #include <string>
 
 namespace QEL {
 namespace {
 
-// What `action` writes to standard output (printf and std::cout alike); the test's own messages
-// are written outside it.
+// What `action` writes to standard output (printf and std::cout alike: the streams are synced).
 template <typename Action>
 std::string linesOf(Action action) {
-    std::cout << std::flush;
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    std::FILE* file = std::tmpfile();
-    dup2(fileno(file), STDOUT_FILENO);
+    testing::internal::CaptureStdout();
     action();
-    std::cout << std::flush;
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::string text;
-    std::rewind(file);
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-    std::fclose(file);
-    return text;
+    return testing::internal::GetCapturedStdout();
 }
 
 // Without the demo pack the damage display reports its missing pictures on every mode change;
