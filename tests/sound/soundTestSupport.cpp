@@ -102,16 +102,14 @@ std::vector<uint8_t> wavAdpcm(const std::vector<int16_t>& samples, int32_t chann
         if (count < 2) break;
         auto at = [&](size_t frame, int32_t c) { return samples[(first + frame) * channels + c]; };
         EncoderState state[2];
+        // Block header: predictor index, delta, second sample, first sample; each for every channel.
         for (int32_t c = 0; c < channels; ++c) data.push_back(1);  // predictor pair 1
         for (int32_t c = 0; c < channels; ++c) put16(data, static_cast<uint16_t>(state[c].delta));
-        for (int32_t c = 0; c < channels; ++c) put16(data, static_cast<uint16_t>(at(1, c)));
-        for (int32_t c = 0; c < channels; ++c) put16(data, static_cast<uint16_t>(at(0, c)));
-        for (int32_t c = 0; c < channels; ++c) {
-            state[c].sample1 = at(1, c);
-            state[c].sample2 = at(0, c);
-        }
-        for (int32_t c = 0; c < channels; ++c) decoded->push_back(at(0, c));
-        for (int32_t c = 0; c < channels; ++c) decoded->push_back(at(1, c));
+        for (size_t frame : {1, 0})
+            for (int32_t c = 0; c < channels; ++c) put16(data, static_cast<uint16_t>(at(frame, c)));
+        for (int32_t c = 0; c < channels; ++c) state[c] = {state[c].delta, at(1, c), at(0, c)};
+        for (size_t frame : {0, 1})
+            for (int32_t c = 0; c < channels; ++c) decoded->push_back(at(frame, c));
         std::vector<uint8_t> nibbles;
         for (size_t f = 2; f < count; ++f)
             for (int32_t c = 0; c < channels; ++c) {
@@ -163,10 +161,9 @@ bool encodeOgg(const std::string& wavPath, const std::string& oggPath) {
     return std::system(command.c_str()) == 0;
 }
 
-std::unique_ptr<hssSpeaker> offlineSpeaker(int32_t musicChannels, int32_t soundChannels, int32_t bits,
-                                           int32_t stereo) {
+std::unique_ptr<hssSpeaker> offlineSpeaker(int32_t musicChannels, int32_t soundChannels) {
     auto speaker = std::make_unique<hssSpeaker>();
-    if (speaker->open(44100, bits, stereo, musicChannels, soundChannels, new hssOfflineDriver) != 0) return nullptr;
+    if (speaker->open(44100, 16, 1, musicChannels, soundChannels, new hssOfflineDriver) != 0) return nullptr;
     return speaker;
 }
 

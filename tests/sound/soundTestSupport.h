@@ -45,8 +45,7 @@ std::vector<int16_t> sine(int32_t frames, int32_t rate, double hz, int32_t ampli
 bool encodeOgg(const std::string& wavPath, const std::string& oggPath);
 
 // A speaker opened at 44.1 kHz 16-bit stereo on the offline driver (no device, no thread).
-std::unique_ptr<hssSpeaker> offlineSpeaker(int32_t musicChannels = 8, int32_t soundChannels = 64,
-                                           int32_t bits = 16, int32_t stereo = 1);
+std::unique_ptr<hssSpeaker> offlineSpeaker(int32_t musicChannels = 8, int32_t soundChannels = 64);
 
 // Plays `sound` paused, applies volume/pan/speed, unpauses; returns the handle.
 int32_t start(hssSpeaker& speaker, hssSound& sound, int32_t volume = 64, int32_t pan = 128,
