@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The real game on a real (namespaced) network: two copies, each under its own X server, in
 namespaces joined by a bridge (test_net_hosts.Network). Copy A takes up the demo pack's pulsar in
-single mode, whose shot frame sends shot number 5; B plays in another team or the same one. A
-third namespace floods B's port while it runs. Needs root and the demo pack next to the binary.
+single mode, whose shot frame sends shot number 5; B plays in another team. A third namespace
+floods B's port while it runs. Needs root and the demo pack next to the binary.
 """
 
 import os
@@ -81,16 +81,9 @@ class NetGameTest(unittest.TestCase):
         self.assertIsNotNone(hit, b.stdout()[-1500:])
         self.assertIn(int(hit.group(1)), PULSAR_DAMAGE)
 
-        # Now in the same team: the shot arrives and hurts nobody.
-        self.mode(b, "KP_1", 2)
-        before = b.stdout().count("E: incomingHit")
-        self.fire_until_sent(a, 10005)
-        _wait(lambda: b.stdout().count("gotshot 10005\n") >= 2, "the second shot on B")
-        time.sleep(0.3)
-        self.assertEqual(b.stdout().count("E: incomingHit"), before)
-
         # Garbage from a third host: B keeps drawing and prints nothing for it. The replayed
-        # advertisement names a GUID nobody has: B tries to connect, and gives up.
+        # advertisement names a GUID nobody has: B tries to connect, and gives up. (That a team mate's
+        # shot hurts nobody is shown on net_probe copies in test_net_hosts.py.)
         mark = len(b.stdout())
         sender = subprocess.run(self.network.wrap(2, [sys.executable, "-c", HOSTILE_SENDER, Network.address(1),
                                                       str(PORT), "1"]), stderr=subprocess.PIPE, text=True)
@@ -105,14 +98,6 @@ class NetGameTest(unittest.TestCase):
         self.quit(a)
         b.wait_for_stdout("Message with identifier 21 has arrived.\npeerDiscon 0\n   lost peer\n")
         self.quit(b)
-
-
-def _wait(predicate, what, timeout=20.0):
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.05)
 
 
 if __name__ == "__main__":
