@@ -1,7 +1,6 @@
 // The weapon model: roles by name, lookup, the animation handed out per trigger pull, durations.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <set>
 #include <sstream>
 
@@ -11,7 +10,6 @@
 namespace {
 
 using QEL::cAnimation;
-using QEL::cAsset;
 
 class AssetModel : public ::testing::Test {
 protected:
@@ -21,14 +19,13 @@ protected:
         return animation;
     }
     QEL::QuadSet background{568, 320};
-    cAsset asset{nullptr};
+    QEL::cAsset asset{nullptr};
 };
 
-TEST_F(AssetModel, IntroIsHandedOutOnceThenShots) {
+TEST_F(AssetModel, IntroIsHandedOutOnceThenARandomShot) {
     add("intro");
     cAnimation* shot1 = add("shot1");
     cAnimation* shot2 = add("shot2");
-    ASSERT_TRUE(asset.hasIntro);
     EXPECT_EQ(asset.getAnimation(QEL::kFireModeSingle)->name, "intro");
     EXPECT_FALSE(asset.hasIntro);
     std::set<cAnimation*> seen;
@@ -39,38 +36,29 @@ TEST_F(AssetModel, IntroIsHandedOutOnceThenShots) {
 TEST_F(AssetModel, RolesNeedExactlyOneDigitAndExactCase) {
     cAnimation* first = add("shot1");
     cAnimation* second = add("shot1");
-    cAnimation* capital = add("Shot1");
-    cAnimation* ten = add("shot10");
-    cAnimation* padded = add("shot01");
-    cAnimation* burst = add("burst9");
-    cAnimation* idle = add("idle0");
-    ASSERT_EQ(asset.shotAnimations.size(), 2u);
-    EXPECT_EQ(asset.shotAnimations[0], first);
-    EXPECT_EQ(asset.shotAnimations[1], second);
-    EXPECT_EQ(asset.findAnimation("shot1"), first);
-    for (cAnimation* plain : {capital, ten, padded}) {
-        EXPECT_FALSE(plain->isShot || plain->isBurst || plain->isIdle) << plain->name;
+    for (const char* plain : {"Shot1", "shot10", "shot01"}) {
+        cAnimation* a = add(plain);
+        EXPECT_FALSE(a->isShot || a->isBurst || a->isIdle) << plain;
+        EXPECT_EQ(asset.findAnimation(plain), a);
     }
-    EXPECT_EQ(asset.findAnimation("shot10"), ten);
-    EXPECT_TRUE(burst->isBurst);
-    ASSERT_EQ(asset.burstAnimations.size(), 1u);
-    EXPECT_TRUE(idle->isIdle);
-    EXPECT_TRUE(asset.hasIdle);
+    EXPECT_EQ(asset.shotAnimations, (std::vector<cAnimation*>{first, second}));
+    EXPECT_EQ(asset.findAnimation("shot1"), first);
     EXPECT_EQ(asset.findAnimation("nothing"), nullptr);
-}
-
-TEST_F(AssetModel, NamedRoles) {
-    cAnimation* empty = add("emptyState");
-    cAnimation* first = add("firstShot");
-    cAnimation* windDown = add("windDown");
-    EXPECT_TRUE(empty->isEmptyState);
-    EXPECT_TRUE(empty->isIdle);
-    EXPECT_TRUE(asset.idleAnimations.empty());
+    EXPECT_TRUE(add("burst9")->isBurst);
+    EXPECT_EQ(asset.burstAnimations.size(), 1u);
     EXPECT_FALSE(asset.hasIdle);
+
+    // emptyState is an idle that is never handed out as one; firstShot is a shot outside the list.
+    cAnimation* empty = add("emptyState");
+    EXPECT_TRUE(empty->isEmptyState && empty->isIdle);
+    EXPECT_TRUE(asset.idleAnimations.empty());
     EXPECT_EQ(asset.getIdleAnimation(), nullptr);
-    EXPECT_TRUE(first->isShot && first->isFirstShot);
-    EXPECT_TRUE(asset.shotAnimations.empty());
-    EXPECT_TRUE(windDown->isWindDown);
+    cAnimation* firstShot = add("firstShot");
+    EXPECT_TRUE(firstShot->isShot && firstShot->isFirstShot);
+    EXPECT_EQ(asset.shotAnimations.size(), 2u);
+    EXPECT_TRUE(add("windDown")->isWindDown);
+    EXPECT_TRUE(add("idle0")->isIdle);
+    EXPECT_TRUE(asset.hasIdle);
 }
 
 TEST_F(AssetModel, NoShotsGiveTheErrorLine) {
@@ -84,20 +72,9 @@ TEST_F(AssetModel, NoShotsGiveTheErrorLine) {
     EXPECT_EQ(asset.getAnimation(QEL::kFireModeBurst)->name, "burst1");
 }
 
-TEST_F(AssetModel, DurationAndBackgroundPlacement) {
-    background.unlock();
-    background.addQuad();
-    EXPECT_EQ(add("a", 45)->durationMs, 1500);
-    EXPECT_EQ(add("b", 1)->durationMs, 33);
-    EXPECT_EQ(add("c", 3)->durationMs, 100);
-    EXPECT_EQ(add("huge", 2147483647)->durationMs, 2147483647);  // held at the int range, not wrapped
-    EXPECT_EQ(add("d", 0)->durationMs, 0);
-    // The background's first quad covers the whole screen.
-    const float* v = background.getVertices();
-    EXPECT_FLOAT_EQ(v[0], -1.0f);  // bottom-left
-    EXPECT_FLOAT_EQ(v[1], -1.0f);
-    EXPECT_FLOAT_EQ(v[6], 1.0f);   // top-right
-    EXPECT_FLOAT_EQ(v[7], 1.0f);
+TEST_F(AssetModel, DurationIsFramesAt30PerSecond) {
+    const std::pair<int, int> cases[] = {{45, 1500}, {1, 33}, {3, 100}, {0, 0}, {2147483647, 2147483647}};
+    for (const auto& [frames, ms] : cases) EXPECT_EQ(add("a", frames)->durationMs, ms) << frames << " frames";
 }
 
 }  // namespace

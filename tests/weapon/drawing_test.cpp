@@ -200,43 +200,39 @@ TEST_F(Drawing, NetworkValueAndLight) {
 }
 
 // A weapon whose first frame starts a red particle at (40, 40), 40 pixels wide, over the blue
-// background; the green weapon picture sits at (300, 200).
-class LayerOrder : public Drawing {
-protected:
-    QEL::testing::RGBA particlePixel(const std::string& custom) {
-        writeSolidPng("spark", 8, 8, 255, 0, 0, true);
-        load(standardImages() + shotTypes(true, false, false) + "<emitters><emitter id=\"1\" name=\"spark\"/></emitters>" +
-             "<animations><animation name=\"shot1\" frameCount=\"30\" bg=\"1\"><frame img=\"0\" x=\"300\" y=\"200\">"
-             "<spawn e=\"1\" x=\"40\" y=\"40\" sc=\"40\" ms=\"1000\"/></frame></animation></animations>"
-             "<custom>" + custom + "</custom>");
-        setClock(0);
-        mgr().injectInputDown();
-        drawAt(0);
-        drawAt(10);
-        EXPECT_TRUE(colorNear(readPixel(400, 300), 0, 255, 0)) << readPixel(400, 300);
-        return readPixel(60, 60);
-    }
+// background; the green weapon picture sits at (300, 200). Each drawing order puts the particle
+// (read at (60, 60)) over or under the background (read at (200, 100)).
+struct LayerCase {
+    const char* custom;
+    QEL::testing::RGBA particle, background;
 };
 
-TEST_F(LayerOrder, ParticlesBackAreUnderTheBackground) {
-    EXPECT_TRUE(colorNear(particlePixel("<drawOrder>particlesBack</drawOrder>"), 0, 0, 255)) << readPixel(60, 60);
-    EXPECT_TRUE(colorNear(readPixel(200, 100), 0, 0, 255)) << readPixel(200, 100);
+void PrintTo(const LayerCase& c, std::ostream* out) { *out << c.custom; }
+
+class LayerOrder : public Drawing, public ::testing::WithParamInterface<LayerCase> {};
+
+TEST_P(LayerOrder, PutsTheParticlesWhereTheOrderSays) {
+    writeSolidPng("spark", 8, 8, 255, 0, 0, true);
+    load(standardImages() + shotTypes(true, false, false) + "<emitters><emitter id=\"1\" name=\"spark\"/></emitters>" +
+         "<animations><animation name=\"shot1\" frameCount=\"30\" bg=\"1\"><frame img=\"0\" x=\"300\" y=\"200\">"
+         "<spawn e=\"1\" x=\"40\" y=\"40\" sc=\"40\" ms=\"1000\"/></frame></animation></animations>"
+         "<custom>" + GetParam().custom + "</custom>");
+    setClock(0);
+    mgr().injectInputDown();
+    drawAt(0);
+    drawAt(10);
+    const QEL::testing::RGBA weapon = readPixel(400, 300), particle = readPixel(60, 60), background = readPixel(200, 100);
+    EXPECT_TRUE(colorNear(weapon, 0, 255, 0)) << weapon;
+    EXPECT_TRUE(colorNear(particle, GetParam().particle.r, GetParam().particle.g, GetParam().particle.b)) << particle;
+    EXPECT_TRUE(colorNear(background, GetParam().background.r, GetParam().background.g, GetParam().background.b)) << background;
 }
 
-TEST_F(LayerOrder, ParticlesOverTheBackground) {
-    EXPECT_TRUE(colorNear(particlePixel("<drawOrder>particlesOverBG</drawOrder>"), 255, 0, 0)) << readPixel(60, 60);
-}
-
-TEST_F(LayerOrder, ParticlesFront) {
-    EXPECT_TRUE(colorNear(particlePixel(""), 255, 0, 0)) << readPixel(60, 60);
-}
-
-TEST_F(LayerOrder, WithoutBackgroundParticlesBackShowOverTheClearedScreen) {
-    EXPECT_TRUE(colorNear(particlePixel("<drawOrder>particlesBack</drawOrder><drawBackground>false</drawBackground>"),
-                          255, 0, 0))
-        << readPixel(60, 60);
-    EXPECT_TRUE(colorNear(readPixel(200, 100), 0, 0, 0)) << readPixel(200, 100);
-}
+const QEL::testing::RGBA kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kBlack{0, 0, 0, 255};
+INSTANTIATE_TEST_SUITE_P(
+    DrawOrders, LayerOrder,
+    ::testing::Values(LayerCase{"<drawOrder>particlesBack</drawOrder>", kBlue, kBlue},
+                      LayerCase{"<drawOrder>particlesOverBG</drawOrder>", kRed, kBlue}, LayerCase{"", kRed, kBlue},
+                      LayerCase{"<drawOrder>particlesBack</drawOrder><drawBackground>false</drawBackground>", kRed, kBlack}));
 
 }  // namespace
 }  // namespace weaponTest

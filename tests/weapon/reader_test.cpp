@@ -2,10 +2,13 @@
 // animations and frames, and both passes over <custom>, with their log lines.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "effects/cCartridgeEjector.h"
 #include "effects/cEmitter.h"
 #include "effects/overlayEffects.h"
 #include "render/QuadSet.h"
+#include "render/screen.h"
 #include "tests/weapon/weaponWorld.h"
 #include "weapon/cAssetSerializer.h"
 #include "weapon/weaponTest.h"
@@ -21,7 +24,6 @@ bool contains(const std::string& log, const std::string& line) { return log.find
 
 class Reader : public WeaponWorld {
 protected:
-    // Loads a weapon whose body is the minimal one plus `extra`; the fire mode or -2.
     int32_t loadBody(const std::string& body, const std::string& rootAttributes = "") {
         return loadWeapon("w", weaponXml("w", body, rootAttributes));
     }
@@ -35,23 +37,23 @@ TEST_F(Reader, FailuresThatStopTheLoad) {
     EXPECT_EQ(mgr().loadAsset(), -2);
     EXPECT_TRUE(contains(takeLog(), "E: (QEL::cAssetSerializer::loadXML) \aCould not determine what weapon to load! "
                                     "(the last tested weapon)\n"));
-    EXPECT_EQ(mgr().asset, nullptr);
-
-    EXPECT_EQ(loadWeapon("w", "<KablixWeapon name=\"w\" allowInterrupt=\"true\">" + kMinimalBody + "</KablixWeapon>"), -2);
-    EXPECT_TRUE(contains(takeLog(), "E: (QEL::cAssetSerializer::processRoot) \aInvalid rules file. Missing "
-                                    "<kablixWeapon> element\n"));
-
-    EXPECT_EQ(loadBody("<images><image id=\"0\">missing.png</image></images>"), -2);
-    EXPECT_TRUE(contains(takeLog(), "E: (QEL::cAssetMgr::loadImageIntoSlot) \aIMAGE NOT FOUND: missing.png\n"));
-    EXPECT_EQ(mgr().asset, nullptr);
-
-    EXPECT_EQ(loadBody(kMinimalBody + "<sounds><sound id=\"0\">quiet</sound></sounds>"), -2);
-    EXPECT_TRUE(contains(takeLog(), "E: (QEL::cAssetMgr::loadSoundIntoSlot) \aSOUND NOT FOUND: quiet.ogg\n"));
+    const std::pair<std::string, std::string> failures[] = {
+        {"<KablixWeapon name=\"w\" allowInterrupt=\"true\">" + kMinimalBody + "</KablixWeapon>",
+         "E: (QEL::cAssetSerializer::processRoot) \aInvalid rules file. Missing <kablixWeapon> element\n"},
+        {weaponXml("w", "<images><image id=\"0\">missing.png</image></images>"),
+         "E: (QEL::cAssetMgr::loadImageIntoSlot) \aIMAGE NOT FOUND: missing.png\n"},
+        {weaponXml("w", kMinimalBody + "<sounds><sound id=\"0\">quiet</sound></sounds>"),
+         "E: (QEL::cAssetMgr::loadSoundIntoSlot) \aSOUND NOT FOUND: quiet.ogg\n"},
+    };
+    for (const auto& [xml, line] : failures) {
+        EXPECT_EQ(loadWeapon("w", xml), -2) << line;
+        EXPECT_TRUE(contains(takeLog(), line)) << line;
+        EXPECT_EQ(mgr().asset, nullptr) << line;
+    }
 }
 
 TEST_F(Reader, RootAttributesAndTheLinesAroundALoad) {
-    const std::string xml = "<kablixWeapon allowSoundOverlap=\"true\">" + kMinimalBody + "</kablixWeapon>";
-    writeAsset("w.xml", xml);
+    writeAsset("w.xml", "<kablixWeapon allowSoundOverlap=\"true\">" + kMinimalBody + "</kablixWeapon>");
     mgr();
     QEL::testWeapon("w");  // fails on the name but keeps the document
     takeLog();
@@ -66,30 +68,27 @@ TEST_F(Reader, RootAttributesAndTheLinesAroundALoad) {
     EXPECT_TRUE(asset().allowSoundOverlap);
     EXPECT_FALSE(asset().allowInterrupt);
 
-    loadBody(kMinimalBody, "allowSoundOverlap=\"yes\"");
-    EXPECT_FALSE(asset().allowSoundOverlap);
-    loadWeapon("w", "<kablixWeapon name=\"w\" allowInterrupt=\"yes\">" + kMinimalBody + "</kablixWeapon>");
+    loadWeapon("w", "<kablixWeapon name=\"w\" allowInterrupt=\"yes\" allowSoundOverlap=\"yes\">" + kMinimalBody +
+                        "</kablixWeapon>");
     EXPECT_FALSE(contains(takeLog(), "allowInterrupt not specified"));
     EXPECT_FALSE(asset().allowInterrupt);
+    EXPECT_FALSE(asset().allowSoundOverlap);
 }
 
 TEST_F(Reader, ImagesSoundsShotTypesAndSkippedIds) {
     writeSolidPng("other", 16, 16, 9, 9, 9);
     writeOgg("bang");
-    const std::string body =
-        "<images><image id=\"15\">gun.png</image><image id=\"4\">other.tga</image></images>"
-        "<sounds><sound id=\"10\">bang</sound><sound id=\"4\">bang</sound></sounds>"
-        "<shotTypes switchPosX=\"7\"><single>true</single><burst>1</burst><auto>yes</auto></shotTypes>" +
-        animationXml("burst1", 3, 1);
-    EXPECT_EQ(loadBody(body), 1);
+    EXPECT_EQ(loadBody("<images><image id=\"15\">gun.png</image><image id=\"4\">other.tga</image></images>"
+                       "<sounds><sound id=\"10\">bang</sound><sound id=\"4\">bang</sound></sounds>"
+                       "<shotTypes switchPosX=\"7\"><single>true</single><burst>1</burst><auto>yes</auto></shotTypes>" +
+                       animationXml("burst1", 3, 1)),
+              QEL::kFireModeBurst);
     const std::string log = takeLog();
     EXPECT_TRUE(contains(log, "E: (QEL::cAssetSerializer::processImages) \aTOO MANY IMAGES!\n"));
     EXPECT_TRUE(contains(log, "E: (QEL::cAssetSerializer::processSounds) \aTOO MANY ANIMATIONS!\n"));
-    EXPECT_TRUE(mgr().imageSlots[4]->getHasTexture());  // other.tga is read as other.png
-    EXPECT_EQ(mgr().imageSlots[4]->quadCount(), 1u);
+    EXPECT_EQ(mgr().imageSlots[4]->quadCount(), 1u);  // other.tga is read as other.png
     EXPECT_TRUE(mgr().soundSlots[4]->hasVariants());
-    EXPECT_FALSE(asset().singleEnabled);
-    EXPECT_TRUE(asset().burstEnabled);
+    EXPECT_FALSE(asset().singleEnabled);  // only "1" enables a mode
     EXPECT_FALSE(asset().autoEnabled);
     EXPECT_EQ(asset().switchPosX, 7);
     EXPECT_EQ(asset().switchPosY, -100);
@@ -101,12 +100,11 @@ TEST_F(Reader, EmittersAreSharedByNameAcrossWeapons) {
     ASSERT_EQ(mgr().particleLayer->emitters.size(), 1u);
     QEL::cEmitter* spark = mgr().particleLayer->emitters[0];
     EXPECT_EQ(spark->getName(), "DYN_spark");
-    EXPECT_EQ(spark->blend, 3);
 
     loadBody(kMinimalBody + "<emitters><emitter id=\"4\" name=\"spark\" blend=\"1\"/>"
                             "<emitter id=\"4\" name=\"spark\"/></emitters>");
     ASSERT_EQ(mgr().particleLayer->emitters.size(), 1u);
-    EXPECT_EQ(spark->blend, 3);
+    EXPECT_EQ(spark->blend, 3);  // the second weapon's blend is ignored
     EXPECT_EQ(mgr().serializer->getEmitter(4), spark);
     takeLog();
     EXPECT_EQ(mgr().serializer->getEmitter(0), nullptr);
@@ -116,15 +114,12 @@ TEST_F(Reader, EmittersAreSharedByNameAcrossWeapons) {
 
 TEST_F(Reader, AmmunitionAndCartridges) {
     loadBody(kMinimalBody + ammoXml(0) + "<ejectCartridge image=\"2\" scale=\"1\"/>");
-    EXPECT_EQ(mgr().magazineSize, 0);
     EXPECT_EQ(mgr().roundsLeft, -1);
     EXPECT_EQ(asset().ammoImage, nullptr);
-    EXPECT_EQ(mgr().ejector->image, nullptr);
+    EXPECT_EQ(mgr().ejector->image, nullptr);  // scale 1 disables the cartridges
 
     loadBody(kMinimalBody + ammoXml(3) + "<ammo count=\"9\"/><ejectCartridge image=\"3\" scale=\"12\"/>");
-    EXPECT_EQ(mgr().magazineSize, 3);
-    EXPECT_EQ(mgr().roundsLeft, 2);
-    ASSERT_EQ(asset().ammoImage, mgr().imageSlots[2]);
+    EXPECT_EQ(mgr().roundsLeft, 2);  // only the first <ammo>
     EXPECT_EQ(mgr().imageSlots[2]->quadCount(), 3u);
     EXPECT_EQ(mgr().ejector->image, mgr().imageSlots[3]);
     EXPECT_EQ(mgr().imageSlots[3]->quadCount(), 20u);
@@ -134,69 +129,65 @@ TEST_F(Reader, AmmunitionAndCartridges) {
     EXPECT_EQ(mgr().imageSlots[2]->quadCount(), 3u);
     EXPECT_EQ(mgr().ejector->image, nullptr);
 
-    // Round 1 at pixel (20, 300): its top-left corner in device units, its size the texture's.
-    loadBody(kMinimalBody + "<ammo count=\"2\" img=\"2\"><bullet id=\"5\"/><bullet id=\"1\" x=\"20\" y=\"300\" "
-                            "rot=\"45\"/></ammo>");
-    EXPECT_TRUE(contains(takeLog(), "W: (QEL::cAssetSerializer::processAmmo) Bullet quad not found!\n"));
-    QEL::QuadSet* rounds = asset().ammoImage;
-    rounds->unlock();
-    QEL::Quad* quad = rounds->getQuad(1);
-    ASSERT_NE(quad, nullptr);
-    EXPECT_FLOAT_EQ(quad->position.x, 20.0f / 568 * 2 - 1);
-    EXPECT_FLOAT_EQ(quad->position.y, 20.0f / 320 * 2 - 1);
-    EXPECT_FLOAT_EQ(quad->position.w, 8.0f / 568);
-    EXPECT_FLOAT_EQ(quad->position.h, 8.0f / 320);
-    EXPECT_FLOAT_EQ(quad->angle, 45.0f);
-
     // An ejector image index past the slots disables the cartridges instead of taking the default slot.
     loadBody(kMinimalBody + "<ejectCartridge image=\"15\" scale=\"12\"/>");
     EXPECT_EQ(mgr().ejector->image, nullptr);
     EXPECT_EQ(mgr().defaultSlot->quadCount(), 1u);
+
+    // Round 1 at pixel (20, 300): its top-left corner in device units, its size the texture's.
+    loadBody(kMinimalBody + "<ammo count=\"2\" img=\"2\"><bullet id=\"5\"/><bullet id=\"1\" x=\"20\" y=\"300\" "
+                            "rot=\"45\"/></ammo>");
+    EXPECT_TRUE(contains(takeLog(), "W: (QEL::cAssetSerializer::processAmmo) Bullet quad not found!\n"));
+    asset().ammoImage->unlock();
+    QEL::Quad* quad = asset().ammoImage->getQuad(1);
+    ASSERT_NE(quad, nullptr);
+    EXPECT_FLOAT_EQ(quad->position.x, QEL::pixelToDeviceX(20));
+    EXPECT_FLOAT_EQ(quad->position.y, QEL::pixelToDeviceY(300));
+    EXPECT_FLOAT_EQ(quad->position.w, 8.0f / 568);
+    EXPECT_FLOAT_EQ(quad->position.h, 8.0f / 320);
+    EXPECT_FLOAT_EQ(quad->angle, 45.0f);
 }
 
+// Animation sound 2 sits at frame 3: with five frames it replaces frame 3's own sound (the
+// collision line), with three frames it never plays; an unfilled slot still drops frame 0's sound.
 TEST_F(Reader, AnimationSoundOffsets) {
     writeOgg("s2");
     writeOgg("s4");
-    auto frameWithSound = [](int n, int sound) {
-        return "<frame img=\"0\" n=\"" + std::to_string(n) + "\" sound=\"" + std::to_string(sound) + "\"/>";
+    auto animation = [](const std::string& name, int frames, int sound, int soundFrame) {
+        std::string xml = "<animation name=\"" + name + "\" frameCount=\"" + std::to_string(frames) + "\" sound=\"" +
+                          std::to_string(sound) + "\">";
+        for (int k = 0; k < frames; ++k) {
+            xml += "<frame img=\"0\" n=\"" + std::to_string(k) + "\" sound=\"" + std::to_string(k >= soundFrame ? 4 : -1) +
+                   "\"/>";
+        }
+        return xml + "</animation>";
     };
-    std::string five = "<animation name=\"five\" frameCount=\"5\" sound=\"2\">";
-    for (int k = 0; k < 5; ++k) five += frameWithSound(k, k == 3 ? 4 : -1);
-    five += "</animation>";
-    std::string three = "<animation name=\"three\" frameCount=\"3\" sound=\"2\">";
-    for (int k = 0; k < 3; ++k) three += frameWithSound(k, -1);
-    three += "</animation>";
-    const std::string unfilled = "<animation name=\"unfilled\" frameCount=\"2\" sound=\"6\">" + frameWithSound(0, 4) +
-                                 frameWithSound(1, 4) + "</animation>";
     loadBody(kMinimalBody + "<sounds><sound id=\"2\" offset=\"3\">s2</sound><sound id=\"4\">s4</sound></sounds>" +
-             "<animations>" + five + three + unfilled + "</animations>");
+             "<animations>" + animation("five", 5, 2, 3) + animation("three", 3, 2, 3) + animation("unfilled", 2, 6, 0) +
+             "</animations>");
     const std::string log = takeLog();
     EXPECT_TRUE(contains(log, "E: (QEL::cAssetSerializer::processAnimation) \aFrame and animation sounds are "
                               "colliding!!\n Ignoring frame sound for  ANIMATION: five FRAME: 3\n\n"));
     EXPECT_TRUE(contains(log, "colliding!!\n Ignoring frame sound for  ANIMATION: unfilled FRAME: 0\n\n"));
-
-    QEL::cSoundSlot* slot2 = mgr().soundSlots[2];
-    QEL::cSoundSlot* slot4 = mgr().soundSlots[4];
-    cAnimation* a = asset().findAnimation("five");
-    ASSERT_EQ(a->frames.size(), 5u);
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(a->frames[k]->sound, k == 3 ? slot2 : nullptr) << k;
-    for (QEL::cAnimFrame* frame : asset().findAnimation("three")->frames) EXPECT_EQ(frame->sound, nullptr);
-    cAnimation* u = asset().findAnimation("unfilled");
-    EXPECT_EQ(u->frames[0]->sound, nullptr);
-    EXPECT_EQ(u->frames[1]->sound, slot4);
+    QEL::cSoundSlot* s2 = mgr().soundSlots[2];
+    QEL::cSoundSlot* s4 = mgr().soundSlots[4];
+    const std::vector<std::pair<std::string, std::vector<QEL::cSoundSlot*>>> expected = {
+        {"five", {nullptr, nullptr, nullptr, s2, s4}}, {"three", {nullptr, nullptr, nullptr}}, {"unfilled", {nullptr, s4}}};
+    for (const auto& [name, slots] : expected) {
+        std::vector<QEL::cSoundSlot*> got;
+        for (QEL::cAnimFrame* frame : asset().findAnimation(name)->frames) got.push_back(frame->sound);
+        EXPECT_EQ(got, slots) << name;
+    }
 }
 
 TEST_F(Reader, FramesBlendEjectAndSpawns) {
     writeSolidPng("spark", 8, 8, 255, 0, 0, true);
-    const std::string frames =
-        "<animation name=\"shot1\" frameCount=\"4\" bg=\"20\">"
-        "<frame img=\"2\" blend=\"2\" x=\"1.5\" y=\"-2\" rot=\"30\" netSend=\"7\" lit=\"true\"/>"
-        "<frame img=\"2\" lit=\"1\"><eject num=\"1\" x=\"3\" y=\"4\" rot=\"5\"/><eject num=\"5\"/></frame>"
-        "<frame img=\"0\"><spawn/><spawn n=\"0\" e=\"0\" ms=\"250\" sc=\"40\" ang=\"90\" rg=\"10\"/></frame>"
-        "<frame img=\"0\" blend=\"1\"/><frame img=\"-4\" blend=\"7\"/>"
-        "</animation>";
     loadBody(standardImages() + shotTypes(true, false, false) + "<emitters><emitter id=\"0\" name=\"spark\"/></emitters>" +
-             "<animations>" + frames + "</animations>");
+             "<animations><animation name=\"shot1\" frameCount=\"4\" bg=\"20\">"
+             "<frame img=\"2\" blend=\"2\" x=\"1.5\" y=\"-2\" rot=\"30\" netSend=\"7\" lit=\"true\"/>"
+             "<frame img=\"2\" lit=\"1\"><eject num=\"1\" x=\"3\" y=\"4\" rot=\"5\"/><eject num=\"5\"/></frame>"
+             "<frame img=\"0\"><spawn/><spawn n=\"0\" e=\"0\" ms=\"250\" sc=\"40\" ang=\"90\" rg=\"10\"/></frame>"
+             "<frame img=\"0\" blend=\"1\"/><frame img=\"-4\" blend=\"7\"/></animation></animations>");
     const std::string log = takeLog();
     EXPECT_TRUE(contains(log, "E: (QEL::cAssetSerializer::getEmitter) \a[assetSerializer] A frame requested an emitter "
                               "with ID -1 but it was not found!"));
@@ -205,36 +196,31 @@ TEST_F(Reader, FramesBlendEjectAndSpawns) {
 
     cAnimation* shot = asset().findAnimation("shot1");
     ASSERT_EQ(shot->frames.size(), 5u);
-    EXPECT_EQ(shot->durationMs, 133);
     EXPECT_EQ(shot->background, mgr().defaultSlot);
     EXPECT_TRUE(shot->hasEject);
-    QEL::cAnimFrame* f0 = shot->frames[0];
-    EXPECT_EQ(f0->blendMode, 4);  // blend 2 wins over the RGBA picture's 2
-    EXPECT_FLOAT_EQ(f0->x, 1.5f);
-    EXPECT_FLOAT_EQ(f0->y, -2.0f);
-    EXPECT_FLOAT_EQ(f0->rot, 30.0f);
-    EXPECT_EQ(f0->netSend, 7);
-    EXPECT_FALSE(f0->lit);  // "true" is not a number
-    EXPECT_EQ(f0->animation, shot);
-    QEL::cAnimFrame* f1 = shot->frames[1];
-    EXPECT_EQ(f1->blendMode, 2);
-    EXPECT_TRUE(f1->lit);
-    EXPECT_TRUE(f1->eject);
-    EXPECT_EQ(f1->ejectNum, 1);  // only the first <eject>
-    EXPECT_FLOAT_EQ(f1->ejectX, 3.0f);
-    EXPECT_FLOAT_EQ(f1->ejectRot, 5.0f);
-    QEL::cAnimFrame* f2 = shot->frames[2];
-    EXPECT_EQ(f2->blendMode, 1);
-    ASSERT_EQ(f2->spawns.size(), 2u);
-    EXPECT_EQ(f2->spawns[0].count, 1);
-    EXPECT_EQ(f2->spawns[0].emitter, nullptr);
-    EXPECT_EQ(f2->spawns[0].ms, 100);
-    EXPECT_FLOAT_EQ(f2->spawns[0].sc, 100.0f);
-    EXPECT_EQ(f2->spawns[1].count, 0);
-    EXPECT_EQ(f2->spawns[1].emitter, mgr().particleLayer->findEmitter("DYN_spark"));
-    EXPECT_EQ(f2->spawns[1].ms, 250);
-    EXPECT_FLOAT_EQ(f2->spawns[1].ang, 90.0f);
-    EXPECT_FLOAT_EQ(f2->spawns[1].rg, 10.0f);
+    const QEL::cAnimFrame& f0 = *shot->frames[0];
+    EXPECT_EQ(f0.blendMode, 4);  // blend 2 wins over the RGBA picture's 2
+    EXPECT_EQ((std::vector<float>{f0.x, f0.y, f0.rot}), (std::vector<float>{1.5f, -2.0f, 30.0f}));
+    EXPECT_EQ(f0.netSend, 7);
+    EXPECT_FALSE(f0.lit);  // "true" is not a number
+    const QEL::cAnimFrame& f1 = *shot->frames[1];
+    EXPECT_EQ(f1.blendMode, 2);
+    EXPECT_TRUE(f1.lit && f1.eject);
+    EXPECT_EQ(f1.ejectNum, 1);  // only the first <eject>
+    EXPECT_EQ((std::vector<float>{f1.ejectX, f1.ejectRot}), (std::vector<float>{3.0f, 5.0f}));
+    const QEL::cAnimFrame& f2 = *shot->frames[2];
+    EXPECT_EQ(f2.blendMode, 1);
+    ASSERT_EQ(f2.spawns.size(), 2u);
+    const QEL::cSpawnRecord& defaults = f2.spawns[0];
+    EXPECT_EQ(defaults.count, 1);
+    EXPECT_EQ(defaults.emitter, nullptr);
+    EXPECT_EQ(defaults.ms, 100);
+    EXPECT_FLOAT_EQ(defaults.sc, 100.0f);
+    const QEL::cSpawnRecord& given = f2.spawns[1];
+    EXPECT_EQ(given.count, 0);
+    EXPECT_EQ(given.emitter, mgr().particleLayer->findEmitter("DYN_spark"));
+    EXPECT_EQ(given.ms, 250);
+    EXPECT_EQ((std::vector<float>{given.ang, given.rg}), (std::vector<float>{90.0f, 10.0f}));
     EXPECT_EQ(shot->frames[3]->blendMode, 3);
     EXPECT_EQ(shot->frames[4]->blendMode, 1);
     EXPECT_EQ(shot->frames[4]->image, mgr().defaultSlot);
@@ -243,21 +229,21 @@ TEST_F(Reader, FramesBlendEjectAndSpawns) {
 TEST_F(Reader, CustomFirstPass) {
     auto load = [this](const std::string& custom) {
         loadBody(kMinimalBody + "<custom>" + custom + "</custom>");
-        return takeLog();
+        const QEL::intColor& fill = mgr().serializer->fillColor;
+        return std::vector<int>{fill.r, fill.g, fill.b, fill.a};
     };
-    load("<fillColor r=\"10\" g=\"20\" b=\"30\"/><forceStartingMode>auto</forceStartingMode>"
-         "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>");
-    const QEL::intColor& fill = mgr().serializer->fillColor;
-    EXPECT_EQ((std::vector<int>{fill.r, fill.g, fill.b, fill.a}), (std::vector<int>{10, 20, 30, 0}));
+    EXPECT_EQ(load("<fillColor r=\"10\" g=\"20\" b=\"30\"/><forceStartingMode>auto</forceStartingMode>"
+                   "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>"),
+              (std::vector<int>{10, 20, 30, 0}));
     EXPECT_EQ(asset().forceStartingMode, -1);
     EXPECT_TRUE(asset().landscapeMode);
     EXPECT_EQ(asset().light, 0);
     EXPECT_TRUE(asset().drawBackground);
 
-    load("<fillColor>skyBlue</fillColor><forceStartingMode>single</forceStartingMode><portraitMode>1</portraitMode>"
-         "<light>controlled</light><drawBackground>blendAlpha</drawBackground>"
-         "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>");
-    EXPECT_EQ((std::vector<int>{fill.r, fill.g, fill.b, fill.a}), (std::vector<int>{105, 156, 230, 0}));
+    EXPECT_EQ(load("<fillColor>skyBlue</fillColor><forceStartingMode>single</forceStartingMode><portraitMode>1</portraitMode>"
+                   "<light>controlled</light><drawBackground>blendAlpha</drawBackground>"
+                   "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"),
+              (std::vector<int>{105, 156, 230, 0}));
     EXPECT_EQ(asset().forceStartingMode, 0);
     EXPECT_FALSE(asset().landscapeMode);
     EXPECT_EQ(asset().light, 1);
@@ -265,9 +251,9 @@ TEST_F(Reader, CustomFirstPass) {
     EXPECT_EQ(asset().backgroundBlend, 2);
     EXPECT_FALSE(mgr().ejector->dropSoundEnabled);
 
-    load("<fillColor>red</fillColor><light>bright</light><drawBackground>false</drawBackground>"
-         "<landscapeMode>0</landscapeMode><forceStartingMode>burst</forceStartingMode>");
-    EXPECT_EQ((std::vector<int>{fill.r, fill.g, fill.b, fill.a}), (std::vector<int>{255, 255, 255, 0}));
+    EXPECT_EQ(load("<fillColor>red</fillColor><light>bright</light><drawBackground>false</drawBackground>"
+                   "<landscapeMode>0</landscapeMode><forceStartingMode>burst</forceStartingMode>"),
+              (std::vector<int>{255, 255, 255, 0}));
     EXPECT_EQ(asset().light, 2);
     EXPECT_FALSE(asset().drawBackground);
     EXPECT_EQ(asset().backgroundBlend, 1);
@@ -277,14 +263,11 @@ TEST_F(Reader, CustomFirstPass) {
 }
 
 TEST_F(Reader, CustomSecondPass) {
-    const std::string animations =
-        "<animations>" + animationXml("shot1", 3, 1) + animationXml("firstShot", 3, 1) + animationXml("windDown", 3, 1) +
-        animationXml("cool", 3, 1) + "</animations>";
+    const std::string animations = "<animations>" + animationXml("shot1", 3, 1) + animationXml("firstShot", 3, 1) +
+                                   animationXml("windDown", 3, 1) + animationXml("cool", 3, 1) + "</animations>";
     auto load = [&](const std::string& custom, const std::string& anims, const std::string& rootAttributes = "") {
-        int32_t mode = loadBody(standardImages() + shotTypes(true, false, false) + anims + "<custom>" + custom +
-                                    "</custom>",
-                                rootAttributes);
-        return mode;
+        return loadBody(standardImages() + shotTypes(true, false, false) + anims + "<custom>" + custom + "</custom>",
+                        rootAttributes);
     };
     EXPECT_EQ(load("<allowSoundOverlap>false</allowSoundOverlap><drawOrder>particlesBack</drawOrder>"
                    "<firstShotIsCharge>shot1</firstShotIsCharge><windDownInterruptsTo>cool</windDownInterruptsTo>"
@@ -292,43 +275,44 @@ TEST_F(Reader, CustomSecondPass) {
                    "<ejectGivesRotation>false</ejectGivesRotation>",
                    animations, "allowSoundOverlap=\"true\""),
               0);
-    EXPECT_TRUE(asset().allowSoundOverlap);
+    EXPECT_TRUE(asset().allowSoundOverlap);  // the root's setting wins
     EXPECT_EQ(asset().drawOrder, 0);
     EXPECT_TRUE(asset().firstShotIsCharge);
     EXPECT_EQ(asset().findAnimation("firstShot")->linked, asset().findAnimation("shot1"));
     EXPECT_TRUE(asset().windDownInterrupts);
     EXPECT_EQ(asset().findAnimation("windDown")->linked, asset().findAnimation("cool"));
     EXPECT_FLOAT_EQ(asset().gravityX, 0.0f);
-    EXPECT_FLOAT_EQ(asset().gravityY, 0.01f);
     EXPECT_FLOAT_EQ(mgr().ejector->gravityY, 0.01f);
     EXPECT_FALSE(asset().ejectGivesMomentum);
     EXPECT_FALSE(asset().ejectGivesRotation);
 
-    takeLog();
     load("<allowSoundOverlap>true</allowSoundOverlap><drawOrder>particlesOverBG</drawOrder><gravity/>", animations);
     EXPECT_TRUE(asset().allowSoundOverlap);
     EXPECT_EQ(asset().drawOrder, 1);
     EXPECT_FLOAT_EQ(asset().gravityY, 0.0f);
+    takeLog();
     load("<drawOrder>front</drawOrder>", animations);
     EXPECT_TRUE(contains(takeLog(), "   WARNING: Custom XML value for <drawOrder> is invalid.\n"));
     EXPECT_EQ(asset().drawOrder, 2);
     EXPECT_FLOAT_EQ(asset().gravityY, 0.004f);
 
-    const std::string fn = "E: (QEL::cAssetSerializer::processCustomPost) \a";
     const std::string noBase = "<animations>" + animationXml("shot1", 3, 1) + "</animations>";
-    EXPECT_EQ(load("<firstShotIsCharge>shot1</firstShotIsCharge>", noBase), -2);
-    EXPECT_TRUE(contains(takeLog(), fn + "ERROR: The custom XML <firstShotIsCharge> is invalid, because there is no "
-                                         "firstShot animation!\n"));
-    EXPECT_EQ(load("<firstShotIsCharge>shot9</firstShotIsCharge>", animations), -2);
-    EXPECT_TRUE(contains(takeLog(), fn + "ERROR: The custom XML <firstShotIsCharge> is invalid, because there is no "
-                                         "animation named 'shot9' !\n"));
-    EXPECT_EQ(load("<windDownInterruptsTo>cool</windDownInterruptsTo>", noBase), -2);
-    EXPECT_TRUE(contains(takeLog(), fn + "ERROR: The custom XML <windDownInterruptsTo> is invalid, because there is "
-                                         "no windDown animation!\n"));
-    EXPECT_EQ(load("<windDownInterruptsTo></windDownInterruptsTo>", animations), -2);
-    EXPECT_TRUE(contains(takeLog(), fn + "ERROR: The custom XML <windDownInterruptsTo> is invalid, because there is "
-                                         "no animation named '' !\n"));
-    EXPECT_EQ(mgr().asset, nullptr);
+    const std::string error = "E: (QEL::cAssetSerializer::processCustomPost) \aERROR: The custom XML ";
+    const std::vector<std::array<std::string, 3>> failures = {
+        {"<firstShotIsCharge>shot1</firstShotIsCharge>", noBase,
+         "<firstShotIsCharge> is invalid, because there is no firstShot animation!\n"},
+        {"<firstShotIsCharge>shot9</firstShotIsCharge>", animations,
+         "<firstShotIsCharge> is invalid, because there is no animation named 'shot9' !\n"},
+        {"<windDownInterruptsTo>cool</windDownInterruptsTo>", noBase,
+         "<windDownInterruptsTo> is invalid, because there is no windDown animation!\n"},
+        {"<windDownInterruptsTo></windDownInterruptsTo>", animations,
+         "<windDownInterruptsTo> is invalid, because there is no animation named '' !\n"},
+    };
+    for (const auto& [custom, anims, line] : failures) {
+        EXPECT_EQ(load(custom, anims), -2) << custom;
+        EXPECT_TRUE(contains(takeLog(), error + line)) << line;
+        EXPECT_EQ(mgr().asset, nullptr);
+    }
 }
 
 }  // namespace

@@ -87,14 +87,14 @@ void WeaponWorld::TearDown() {
 }
 
 void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
-                                bool alpha, uint8_t a) {
+                                bool alpha) {
     const unsigned channels = alpha ? 4 : 3;
     std::vector<uint8_t> raw(static_cast<size_t>(w) * h * channels);
     for (size_t i = 0; i < raw.size(); i += channels) {
         raw[i] = r;
         raw[i + 1] = g;
         raw[i + 2] = b;
-        if (alpha) raw[i + 3] = a;
+        if (alpha) raw[i + 3] = 255;
     }
     // Written in exactly the colour type asked for: the encoder would otherwise shrink a plain
     // picture to a palette.
@@ -115,10 +115,6 @@ void WeaponWorld::writeAsset(const std::string& fileName, const std::string& tex
     std::ofstream out(root / "assets" / fileName, std::ios::binary | std::ios::trunc);
     out << text;
 }
-
-void WeaponWorld::removeAsset(const std::string& fileName) { fs::remove(root / "assets" / fileName); }
-
-bool WeaponWorld::assetExists(const std::string& fileName) const { return fs::exists(root / "assets" / fileName); }
 
 QEL::cAssetMgr& WeaponWorld::mgr() {
     if (!manager) manager = std::make_unique<QEL::cAssetMgr>(sounds);
@@ -156,6 +152,15 @@ int WeaponWorld::frameIndex() {
 void WeaponWorld::mixAudio(int32_t frames) {
     std::vector<uint8_t> buffer(static_cast<size_t>(frames) * 4);
     sounds->getSpeaker()->mix(buffer.data(), static_cast<int32_t>(buffer.size()));
+}
+
+std::string eventLines(const std::string& log) {
+    std::istringstream lines(log);
+    std::string line, events;
+    while (std::getline(lines, line)) {
+        if (line.rfind("   E: ", 0) == 0) events += line + "\n";
+    }
+    return events;
 }
 
 std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes) {

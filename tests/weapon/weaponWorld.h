@@ -35,11 +35,9 @@ protected:
 
     // Files in the assets folder.
     void writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
-                       bool alpha = false, uint8_t a = 255);
+                       bool alpha = false);
     void writeOgg(const std::string& name);
     void writeAsset(const std::string& fileName, const std::string& text);
-    void removeAsset(const std::string& fileName);
-    bool assetExists(const std::string& fileName) const;
 
     // The manager is built on first use, after the test has written what it needs.
     QEL::cAssetMgr& mgr();
@@ -79,17 +77,6 @@ std::string shotTypes(bool single, bool burst, bool automatic, int switchX = 500
 std::string ammoXml(int count, int img = 2);
 
 // Only the event lines of a log ("   E: ..."), in order.
-inline std::string eventLines(const std::string& log) {
-    std::string events;
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(start, end - start);
-        if (line.rfind("   E: ", 0) == 0) events += line + "\n";
-        start = end + 1;
-    }
-    return events;
-}
+std::string eventLines(const std::string& log);
 
 }  // namespace weaponTest
