@@ -50,10 +50,12 @@ class ShellTest(unittest.TestCase):
         self.assertEqual(game.stdout(), "usage: " + game.binary + " <assetName>\n")
 
     def test_the_first_weapon_is_the_argument_else_catalogue_entry_0(self):
+        # Each window is found before the next game starts: both share one X server.
         with_argument = self.game(catalogue="0=firstweapon\n", args=["argweapon"])
+        with_argument.wait_for_window()
         without = self.game(catalogue="0=firstweapon\n")
+        without.wait_for_window()
         for game in (with_argument, without):
-            game.wait_for_window()
             game.key("Escape")
             self.assertEqual(game.wait(), 0)
         self.assertIn("   XML for argweapon was not found.\n", with_argument.stdout())
