@@ -74,52 +74,46 @@ TEST_F(Firing, AutoMagazineOfThreeHeldDown) {
     for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(roundAlpha(i), 1.0f) << i;
     EXPECT_EQ(eventLines(takeLog()), std::string(kShotAuto) + kShotAuto +
                                          "   E: emptyShot data1: 2 data2: -1\n   E: reload data1: 2 data2: -1\n");
-}
 
-TEST_F(Firing, AutoReleasedDuringLastShotComesToRest) {
-    load(shotTypes(false, false, true), {"firstShot", "shot1", "lastShot", "windDown"}, ammoXml(3));
-    press(0);
-    frameAt(101);
-    frameAt(202);
+    // Released during the last shot, the weapon comes to rest without winding down.
+    press(2000);
+    frameAt(2101);
+    frameAt(2202);
     EXPECT_EQ(playing(), "lastShot");
-    release(250);
-    frameAt(303);
+    release(2250);
+    frameAt(2303);
     EXPECT_EQ(playing(), "(rest)");
 }
 
-TEST_F(Firing, SingleWithoutFirstShot) {
-    load(shotTypes(true, false, false), {"shot1", "windDown"});
+// Without allowInterrupt only the wind-down can be cut short; with it a shot and a reload can too,
+// each counting an interruption.
+TEST_F(Firing, SingleShotsAndInterrupts) {
+    load(shotTypes(true, false, false), {"shot1", "windDown", "reload"});
     press(0);
     EXPECT_EQ(playing(), "shot1");
     frameAt(10);
     release(15);
-    press(20);  // a shot cannot be cut short here
+    press(20);
     release(25);
     EXPECT_EQ(mgr().animationStart, 0u);
     frameAt(101);
     EXPECT_EQ(playing(), "windDown");
-    press(150);  // the wind-down can
+    press(150);
+    release(155);
     EXPECT_EQ(playing(), "shot1");
     EXPECT_EQ(eventLines(takeLog()), std::string(kShotSingle) + kShotSingle);
-}
 
-TEST_F(Firing, SingleWithInterrupts) {
-    load(shotTypes(true, false, false), {"shot1", "windDown"}, "", "allowSoundOverlap=\"false\"");
     mgr().asset->allowInterrupt = true;
-    press(0);
-    frameAt(40);
-    release(45);
-    press(50);
-    EXPECT_EQ(playing(), "shot1");
-    EXPECT_EQ(mgr().animationStart, 50u);
-    EXPECT_EQ(mgr().currentFrame, nullptr);  // the new shot shows its first frame anew
-    EXPECT_EQ(eventLines(takeLog()), std::string(kShotSingle) + "   E: interruptedShot data1: 0 data2: -1\n" + kShotSingle);
-    // A reload may cut a shot short too, and counts the interruption.
-    load(shotTypes(true, false, false), {"shot1", "reload"});
-    mgr().asset->allowInterrupt = true;
+    frameAt(190);
     press(200);
+    release(205);
+    EXPECT_EQ(playing(), "shot1");
+    EXPECT_EQ(mgr().animationStart, 200u);
+    EXPECT_EQ(mgr().currentFrame, nullptr);  // the new shot shows its first frame anew
     EXPECT_TRUE(mgr().requestReload());
-    EXPECT_EQ(eventLines(takeLog()), std::string(kShotSingle) + "   E: interruptedShot data1: 0 data2: -1\n");
+    EXPECT_EQ(playing(), "reload");
+    EXPECT_EQ(eventLines(takeLog()), "   E: interruptedShot data1: 0 data2: -1\n" + std::string(kShotSingle) +
+                                         "   E: interruptedShot data1: 0 data2: -1\n");
 }
 
 TEST_F(Firing, BurstCountsItsRoundsAtItsEjectFrames) {

@@ -3,6 +3,7 @@
 #include <lodepng.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <vector>
@@ -46,8 +47,9 @@ void WeaponWorld::SetUp() {
     GLTest::SetUp();
     ASSERT_FALSE(oggBytes().empty()) << "oggenc could not make the test sound";
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    root = fs::temp_directory_path() /
-           ("kablix_weapon_" + std::to_string(::getpid()) + "_" + (test ? test->name() : "bench"));
+    std::string name = test ? test->name() : "bench";
+    std::replace(name.begin(), name.end(), '/', '_');  // parameterised tests are named "Test/0"
+    root = fs::temp_directory_path() / ("kablix_weapon_" + std::to_string(::getpid()) + "_" + name);
     fs::remove_all(root);
     fs::create_directories(root / "play");
     fs::create_directories(root / "assets");
