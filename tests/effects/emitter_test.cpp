@@ -196,17 +196,4 @@ TEST_F(EmitterTest, SpawnRecordsFireIntoTheirOwnEmitter) {
     EXPECT_FALSE(emitter.particle(3).active);
 }
 
-TEST_F(EmitterTest, LiveParticlesAreDrawnWithTheEmitterImage) {
-    cParticleParams p = still(1000);
-    p.x = 100.0f;
-    p.y = 50.0f;
-    p.size = 20.0f;
-    emitter.spawn(p);
-    emitter.update(1);
-    emitter.draw();
-    EXPECT_TRUE(QEL::testing::colorNear(QEL::testing::readPixel(110, 60), 255, 0, 0));
-    EXPECT_TRUE(QEL::testing::colorNear(QEL::testing::readPixel(130, 60), 0, 0, 0));
-    EXPECT_TRUE(emitter.getQuads()->isEditable());  // ready for the next spawns
-}
-
 }  // namespace
