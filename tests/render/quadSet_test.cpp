@@ -206,14 +206,9 @@ TEST_F(QuadSetDraw, UnusableImagesKeepThePreviousTexture) {
     ASSERT_TRUE(set.loadTexture(path));
     const uint32_t name = set.getTextureName();
 
-    std::vector<uint8_t> tga(18 + 768 + 4, 0);
-    tga[1] = 1;
-    tga[2] = 1;
-    tga[6] = 1;
-    tga[7] = 24;
-    tga[12] = 2;
-    tga[14] = 2;
-    tga[16] = 8;
+    // A 2 × 2 colour-mapped TGA: 8-bit indices into 256 24-bit entries, all zero.
+    std::vector<uint8_t> tga = {0, 1, 1, 0, 0, 0, 1, 24, 0, 0, 0, 0, 2, 0, 2, 0, 8, 0};
+    tga.resize(18 + 768 + 4, 0);
     Image mapped;
     ASSERT_EQ(mapped.LoadTGA(tga.data(), tga.size()), 1u);
     CaptureStdout();
