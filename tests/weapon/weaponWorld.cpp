@@ -170,11 +170,9 @@ std::string weaponXml(const std::string& name, const std::string& body, const st
            (rootAttributes.empty() ? "" : " " + rootAttributes) + ">\n" + body + "\n</kablixWeapon>\n";
 }
 
-std::string animationXml(const std::string& name, int frameCount, int frames, const std::string& attributes,
-                         const std::string& frameXml) {
-    std::string xml = "<animation name=\"" + name + "\" frameCount=\"" + std::to_string(frameCount) + "\" bg=\"1\"" +
-                      (attributes.empty() ? "" : " " + attributes) + ">";
-    for (int i = 0; i < frames; ++i) xml += frameXml.empty() ? "<frame img=\"0\" n=\"" + std::to_string(i) + "\"/>" : frameXml;
+std::string animationXml(const std::string& name, int frameCount, int frames) {
+    std::string xml = "<animation name=\"" + name + "\" frameCount=\"" + std::to_string(frameCount) + "\" bg=\"1\">";
+    for (int i = 0; i < frames; ++i) xml += "<frame img=\"0\" n=\"" + std::to_string(i) + "\"/>";
     return xml + "</animation>\n";
 }
 
@@ -183,15 +181,14 @@ std::string standardImages() {
            "<image id=\"2\">round.png</image><image id=\"3\">shell.png</image></images>\n";
 }
 
-std::string shotTypes(bool single, bool burst, bool automatic, int switchX, int switchY) {
+std::string shotTypes(bool single, bool burst, bool automatic) {
     auto flag = [](bool on) { return on ? "1" : "0"; };
-    return "<shotTypes switchPosX=\"" + std::to_string(switchX) + "\" switchPosY=\"" + std::to_string(switchY) +
-           "\"><single>" + flag(single) + "</single><burst>" + flag(burst) + "</burst><auto>" + flag(automatic) +
-           "</auto></shotTypes>\n";
+    return std::string("<shotTypes switchPosX=\"500\" switchPosY=\"10\"><single>") + flag(single) + "</single><burst>" +
+           flag(burst) + "</burst><auto>" + flag(automatic) + "</auto></shotTypes>\n";
 }
 
-std::string ammoXml(int count, int img) {
-    std::string xml = "<ammo count=\"" + std::to_string(count) + "\" img=\"" + std::to_string(img) + "\">";
+std::string ammoXml(int count) {
+    std::string xml = "<ammo count=\"" + std::to_string(count) + "\" img=\"2\">";
     for (int i = 0; i < count; ++i) {
         xml += "<bullet id=\"" + std::to_string(i) + "\" x=\"" + std::to_string(10 + 10 * i) + "\" y=\"300\"/>";
     }

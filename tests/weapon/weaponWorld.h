@@ -66,15 +66,16 @@ private:
 
 // Pieces of weapon files.
 std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes = "");
-// An animation of `frameCount` frames at 30 per second with `frames` <frame> elements (each with
-// img 0 unless `frameXml` is given for all of them).
-std::string animationXml(const std::string& name, int frameCount, int frames, const std::string& attributes = "",
-                         const std::string& frameXml = "");
+// An animation of `frameCount` frames at 30 per second with `frames` <frame> elements showing
+// image 0 over background 1.
+std::string animationXml(const std::string& name, int frameCount, int frames);
 // The standard test pictures: gun.png (green, RGB) in slot 0, bg.png (blue, RGB) in slot 1,
 // round.png (white, RGBA) in slot 2, shell.png (RGBA) in slot 3.
 std::string standardImages();
-std::string shotTypes(bool single, bool burst, bool automatic, int switchX = 500, int switchY = 10);
-std::string ammoXml(int count, int img = 2);
+// The fire modes offered, with the switch at (500, 10).
+std::string shotTypes(bool single, bool burst, bool automatic);
+// A magazine of `count` rounds of image 2 in a row at y = 300.
+std::string ammoXml(int count);
 
 // Only the event lines of a log ("   E: ..."), in order.
 std::string eventLines(const std::string& log);
