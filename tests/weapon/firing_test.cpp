@@ -10,19 +10,17 @@
 namespace weaponTest {
 namespace {
 
-
 const char* kShotAuto = "   E: shot data1: 2 data2: 1\n";
 const char* kShotSingle = "   E: shot data1: 0 data2: 1\n";
 
 class Firing : public WeaponWorld {
 protected:
     // Loads a weapon of three-frame (100 ms) animations; the log of the load is dropped.
-    void load(const std::string& modes, const std::vector<std::string>& animations, const std::string& extra = "",
-              const std::string& rootAttributes = "") {
+    void load(const std::string& modes, const std::vector<std::string>& animations, const std::string& extra = "") {
         std::string xml = "<animations>";
         for (const std::string& name : animations) xml += animationXml(name, 3, 3);
         xml += "</animations>";
-        ASSERT_NE(loadWeapon("w", weaponXml("w", standardImages() + modes + xml + extra, rootAttributes)), -2);
+        ASSERT_NE(loadWeapon("w", weaponXml("w", standardImages() + modes + xml + extra)), -2);
         takeLog();
     }
     std::string playing() { return mgr().currentAnimation ? mgr().currentAnimation->name : "(rest)"; }
@@ -141,12 +139,12 @@ TEST_F(Firing, BurstCountsItsRoundsAtItsEjectFrames) {
                                      "   E: shot data1: 1 data2: 1\n");
 }
 
-TEST_F(Firing, FirstShotIsCharge) {
-    load(shotTypes(true, false, false), {"firstShot", "shot1", "chargeOff", "windDown"},
-         "<custom><firstShotIsCharge>chargeOff</firstShotIsCharge></custom>");
+TEST_F(Firing, FirstShotIsChargeAndWindDownInterruptsTo) {
+    load(shotTypes(true, false, false), {"firstShot", "shot1", "chargeOff", "windDown", "cool"},
+         "<custom><firstShotIsCharge>chargeOff</firstShotIsCharge><windDownInterruptsTo>cool</windDownInterruptsTo></custom>");
     press(0);
     frameAt(30);
-    release(50);
+    release(50);  // let go during the charge
     EXPECT_EQ(playing(), "chargeOff");
     frameAt(60);
     frameAt(151);
@@ -159,17 +157,7 @@ TEST_F(Firing, FirstShotIsCharge) {
     release(1120);
     frameAt(1202);
     EXPECT_EQ(playing(), "windDown");
-    EXPECT_EQ(eventLines(takeLog()), kShotSingle);
-}
-
-TEST_F(Firing, WindDownInterruptsTo) {
-    load(shotTypes(true, false, false), {"shot1", "windDown", "cool"},
-         "<custom><windDownInterruptsTo>cool</windDownInterruptsTo></custom>");
-    press(0);
-    release(10);
-    frameAt(101);
-    EXPECT_EQ(playing(), "windDown");
-    press(120);
+    press(1250);
     EXPECT_EQ(playing(), "cool");
     EXPECT_EQ(eventLines(takeLog()), kShotSingle);
 }

@@ -227,39 +227,37 @@ TEST_F(Reader, FramesBlendEjectAndSpawns) {
 }
 
 TEST_F(Reader, CustomFirstPass) {
-    auto load = [this](const std::string& custom) {
-        loadBody(kMinimalBody + "<custom>" + custom + "</custom>");
-        const QEL::intColor& fill = mgr().serializer->fillColor;
-        return std::vector<int>{fill.r, fill.g, fill.b, fill.a};
+    struct Case {
+        const char* custom;
+        std::vector<int> fill;
+        int forceStartingMode, light, backgroundBlend;
+        bool landscape, drawBackground, dropSound;
     };
-    EXPECT_EQ(load("<fillColor r=\"10\" g=\"20\" b=\"30\"/><forceStartingMode>auto</forceStartingMode>"
-                   "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>"),
-              (std::vector<int>{10, 20, 30, 0}));
-    EXPECT_EQ(asset().forceStartingMode, -1);
-    EXPECT_TRUE(asset().landscapeMode);
-    EXPECT_EQ(asset().light, 0);
-    EXPECT_TRUE(asset().drawBackground);
-
-    EXPECT_EQ(load("<fillColor>skyBlue</fillColor><forceStartingMode>single</forceStartingMode><portraitMode>1</portraitMode>"
-                   "<light>controlled</light><drawBackground>blendAlpha</drawBackground>"
-                   "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"),
-              (std::vector<int>{105, 156, 230, 0}));
-    EXPECT_EQ(asset().forceStartingMode, 0);
-    EXPECT_FALSE(asset().landscapeMode);
-    EXPECT_EQ(asset().light, 1);
-    EXPECT_TRUE(asset().drawBackground);
-    EXPECT_EQ(asset().backgroundBlend, 2);
-    EXPECT_FALSE(mgr().ejector->dropSoundEnabled);
-
-    EXPECT_EQ(load("<fillColor>red</fillColor><light>bright</light><drawBackground>false</drawBackground>"
-                   "<landscapeMode>0</landscapeMode><forceStartingMode>burst</forceStartingMode>"),
-              (std::vector<int>{255, 255, 255, 0}));
-    EXPECT_EQ(asset().light, 2);
-    EXPECT_FALSE(asset().drawBackground);
-    EXPECT_EQ(asset().backgroundBlend, 1);
-    EXPECT_FALSE(asset().landscapeMode);
-    EXPECT_EQ(asset().forceStartingMode, 1);
-    EXPECT_TRUE(mgr().ejector->dropSoundEnabled);  // on again for every weapon
+    const Case cases[] = {
+        {"<fillColor r=\"10\" g=\"20\" b=\"30\"/><forceStartingMode>auto</forceStartingMode><landscapeMode>true"
+         "</landscapeMode><portraitMode>false</portraitMode><light>off</light>",
+         {10, 20, 30, 0}, -1, 0, 1, true, true, true},
+        {"<fillColor>skyBlue</fillColor><forceStartingMode>single</forceStartingMode><portraitMode>1</portraitMode>"
+         "<light>controlled</light><drawBackground>blendAlpha</drawBackground>"
+         "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>",
+         {105, 156, 230, 0}, 0, 1, 2, false, true, false},
+        // The dropping sound is on again for every weapon.
+        {"<fillColor>red</fillColor><light>bright</light><drawBackground>false</drawBackground>"
+         "<landscapeMode>0</landscapeMode><forceStartingMode>burst</forceStartingMode>",
+         {255, 255, 255, 0}, 1, 2, 1, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.custom);
+        loadBody(kMinimalBody + "<custom>" + c.custom + "</custom>");
+        const QEL::intColor& fill = mgr().serializer->fillColor;
+        EXPECT_EQ((std::vector<int>{fill.r, fill.g, fill.b, fill.a}), c.fill);
+        EXPECT_EQ(asset().forceStartingMode, c.forceStartingMode);
+        EXPECT_EQ(asset().light, c.light);
+        EXPECT_EQ(asset().backgroundBlend, c.backgroundBlend);
+        EXPECT_EQ(asset().landscapeMode, c.landscape);
+        EXPECT_EQ(asset().drawBackground, c.drawBackground);
+        EXPECT_EQ(mgr().ejector->dropSoundEnabled, c.dropSound);
+    }
 }
 
 TEST_F(Reader, CustomSecondPass) {
