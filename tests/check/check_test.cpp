@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 namespace {
 
 struct checkRun {
-    int status = -1;  // exit status; -1 when the checker died of a signal
-    std::vector<std::string> findings;  // every line but the summary
+    int status = -1;       // exit status; -1 when the checker died of a signal
+    std::string findings;  // every line but the summary, each with its newline
     std::string summary;
 };
 
@@ -37,20 +37,11 @@ checkRun runChecker(const fs::path& dir, const std::string& arguments) {
     while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) run.findings.push_back(line);
-    if (!run.findings.empty()) {
-        run.summary = run.findings.back();
-        run.findings.pop_back();
-    }
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    const size_t cut = out.rfind('\n') + 1;  // 0 when there is only the summary
+    run.summary = out.substr(cut);
+    run.findings = out.substr(0, cut);
     return run;
-}
-
-std::string joinLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return text;
 }
 
 // A small weapon that passes clean: two images, one emitter, one sound with variants none, two
@@ -165,15 +156,15 @@ protected:
 
 TEST(CheckDemoPack, PassesWithoutAFinding) {
     const checkRun run = runChecker(KABLIX_PLAY_DIR, "");
-    EXPECT_EQ(run.status, 0) << joinLines(run.findings);
-    EXPECT_TRUE(run.findings.empty()) << joinLines(run.findings);
+    EXPECT_EQ(run.status, 0) << run.findings;
+    EXPECT_EQ(run.findings, "") << run.findings;
     EXPECT_NE(run.summary.find(" checked: 0 errors, 0 warnings"), std::string::npos) << run.summary;
 }
 
 TEST_F(CheckPack, TheGoodWeaponPassesClean) {
     const checkRun run = checkWeapon(kGoodWeapon);
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.findings.empty()) << joinLines(run.findings);
+    EXPECT_EQ(run.findings, "") << run.findings;
     EXPECT_EQ(run.summary, "1 weapon checked: 0 errors, 0 warnings");
 }
 
@@ -282,7 +273,7 @@ TEST_P(BrokenWeapon, GivesExactlyItsFindingAtItsPlace) {
     if (c.alsoFrom) text = replaced(text, c.alsoFrom, c.alsoTo);
     const checkRun run = checkWeapon(text);
     const std::string expected = "assets/w.xml:" + positionOf(text, c.anchor, c.nth) + ": " + c.finding;
-    EXPECT_EQ(joinLines(run.findings), expected + "\n") << c.fault;
+    EXPECT_EQ(run.findings, expected + "\n") << c.fault;
     const bool isError = std::string(c.finding).rfind("error", 0) == 0;
     EXPECT_EQ(run.status, isError ? 1 : 0) << c.fault;
 }
@@ -297,16 +288,15 @@ TEST_F(CheckPack, SeveralFaultsInOneFileAreAllReported) {
     text = replaced(text, R"(<frame n="0" img="0" netSend="1"/>)", R"(<frame n="0" img="0" netSend="20000"/>)");
     const checkRun run = checkWeapon(text);
     EXPECT_EQ(run.status, 1);
-    const std::vector<std::string> expected = {
-        "assets/w.xml:" + positionOf(text, "<image id=\"0\"") + ": error: IMAGE NOT FOUND: gone.png",
-        "assets/w.xml:" + positionOf(text, "netSend=\"20000\"") +
-            ": error: netSend 20000 is 10000 or more: a team game would read it as another team's shot",
-        "assets/w.xml:" + positionOf(text, "e=\"3\"") + ": error: spawn names emitter id 3, which no <emitter> declares",
-        "assets/w.xml:" + positionOf(text, "<animation name=\"burst0\"") +
-            ": warning: frameCount is 0 but the animation has 1 <frame> elements",
-        "assets/w.xml:" + positionOf(text, "framecount") + ": warning: unknown attribute framecount: did you mean frameCount?",
-    };
-    EXPECT_EQ(joinLines(run.findings), joinLines(expected));
+    const std::string at = "assets/w.xml:";
+    EXPECT_EQ(run.findings,
+              at + positionOf(text, "<image id=\"0\"") + ": error: IMAGE NOT FOUND: gone.png\n" +
+              at + positionOf(text, "netSend=\"20000\"") +
+              ": error: netSend 20000 is 10000 or more: a team game would read it as another team's shot\n" +
+              at + positionOf(text, "e=\"3\"") + ": error: spawn names emitter id 3, which no <emitter> declares\n" +
+              at + positionOf(text, "<animation name=\"burst0\"") +
+              ": warning: frameCount is 0 but the animation has 1 <frame> elements\n" +
+              at + positionOf(text, "framecount") + ": warning: unknown attribute framecount: did you mean frameCount?\n");
     EXPECT_EQ(run.summary, "1 weapon checked: 3 errors, 2 warnings");
 }
 
@@ -314,19 +304,19 @@ TEST_F(CheckPack, CatalogueKeysNamingMissingWeaponsAreErrorsAtTheirLines) {
     writeFile(dir / "assets" / "w.xml", kGoodWeapon);
     writeFile(dir / "play" / "gunList.txt", "# catalogue\n0=w\n1 = ghost\ns1=12345\n2=w\n");
     const checkRun run = runChecker(dir / "play", "--assets ../assets");
-    EXPECT_EQ(joinLines(run.findings),
+    EXPECT_EQ(run.findings,
               "gunList.txt:3:5: error: key 1 names weapon 'ghost', but ../assets/ghost.xml does not exist\n");
     EXPECT_EQ(run.summary, "1 weapon checked: 1 error, 0 warnings");
     EXPECT_EQ(run.status, 1);
 
     const checkRun missing = runChecker(dir, "--catalogue nowhere.txt --assets assets");
-    EXPECT_EQ(joinLines(missing.findings), "nowhere.txt:1:1: error: cannot open the weapon catalogue\n");
+    EXPECT_EQ(missing.findings, "nowhere.txt:1:1: error: cannot open the weapon catalogue\n");
 }
 
 TEST_F(CheckPack, AMissingEffectsFileIsOneErrorForAllItsShots) {
     fs::remove(dir / "assets" / "EFFECTS.xml");
     const checkRun run = checkWeapon(kGoodWeapon);
-    EXPECT_EQ(joinLines(run.findings),
+    EXPECT_EQ(run.findings,
               "assets/EFFECTS.xml:1:1: error: cannot open the hit effects file, so no shot number sent by a frame "
               "has an effect\n");
 }
@@ -362,11 +352,10 @@ TEST_F(CheckPack, HostileFilesGiveFindingsNeverACrash) {
     writeFile(dir / "assets" / "snd.ogg", "OggS" + noise);
     for (const auto& [name, text] : files) {
         const checkRun run = checkWeapon(text, name);
-        EXPECT_EQ(run.status, 1) << name << "\n" << joinLines(run.findings);
+        EXPECT_EQ(run.status, 1) << name << "\n" << run.findings;
         EXPECT_FALSE(run.findings.empty()) << name;
-        for (const std::string& line : run.findings) {
-            EXPECT_EQ(line.rfind("assets/", 0), 0u) << name << ": " << line;
-        }
+        std::istringstream lines(run.findings);
+        for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("assets/", 0), 0u) << name << ": " << line;
     }
 }
 
