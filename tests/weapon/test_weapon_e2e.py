@@ -70,15 +70,6 @@ def assets():
     }
 
 
-def window_picture(game):
-    """What the window shows, read from the X server (see read_png). F1's screenshot.png comes out
-    black for this weapon under Mesa, so the picture is taken from the window itself."""
-    path = os.path.join(game.workdir, "window.png")
-    subprocess.run(["import", "-window", str(game.window), "-depth", "8", "-type", "TrueColor", "png24:" + path],
-                   env=game.xserver.env(), check=True)
-    return read_png(path)
-
-
 def rounds_shown(picture):
     """Rounds visible in the row of rounds: white runs at ROUND_Y + 4."""
     width, _, channels, rows = picture
@@ -140,7 +131,7 @@ class WeaponEndToEnd(unittest.TestCase):
     def test_holding_the_trigger_fires_then_return_reloads(self):
         game = self.start("alpha")
         time.sleep(0.5)
-        before = window_picture(game)
+        before = game.screenshot()
         self.assertEqual(rounds_shown(before), ROUND_COUNT)
         audio_start = os.path.getsize(game.audio_file)
 
@@ -150,13 +141,13 @@ class WeaponEndToEnd(unittest.TestCase):
         time.sleep(0.5)
         fired = sum(int(n) for n in SHOT.findall(game.stdout()))
         self.assertGreater(fired, 2)
-        after = window_picture(game)
+        after = game.screenshot()
         self.assertEqual(rounds_shown(after), ROUND_COUNT - fired)
 
         game.key("Return")
         game.wait_for_stdout("   E: reload data1: 2 data2: -1\n")
         time.sleep(0.3)
-        self.assertEqual(rounds_shown(window_picture(game)), ROUND_COUNT)
+        self.assertEqual(rounds_shown(game.screenshot()), ROUND_COUNT)
         game.key("space")
         game.wait_for_stdout("   E: switchedMode data1: 0 data2: -1\n")
         game.key("Escape")
