@@ -6,17 +6,22 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace renderTest {
 
+// The folder lives as long as the test program and goes with it.
 inline std::string tempPath(const std::string& name) {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/kablix-render-XXXXXX";
-        return std::string(mkdtemp(pattern));
+    static char dir[] = "/tmp/kablix-render-XXXXXX";
+    static const bool made = [] {
+        if (!mkdtemp(dir)) return false;
+        std::atexit([] { std::filesystem::remove_all(dir); });
+        return true;
     }();
-    return dir + "/" + name;
+    (void)made;
+    return std::string(dir) + "/" + name;
 }
 
 // `raw` is in the file's own format; `palette` holds RGBA quadruples for colour type 3.
