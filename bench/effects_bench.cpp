@@ -1,29 +1,24 @@
 // Effects timings: the simulation cost of one busy frame (30 emitters with all 20 particles alive,
 // and 20 flying cartridges with their batch rebuilt), without drawing. Prints the figures; no window.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
+#include "bench/bestTime.h"
 #include "effects/cCartridgeEjector.h"
 #include "effects/cEmitter.h"
 #include "render/QuadSet.h"
 
 using namespace QEL;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// Microseconds per frame of `work`, the best of five runs of `frames` frames.
 template <typename Work>
 double bestUsPerFrame(int frames, Work work) {
-    double best = 1e30;
-    for (int run = 0; run < 5; ++run) {
-        const auto start = Clock::now();
-        for (int frame = 0; frame < frames; ++frame) work();
-        best = std::min(best, std::chrono::duration<double, std::micro>(Clock::now() - start).count() / frames);
-    }
-    return best;
+    return bench::bestMs(5, [&] {
+               for (int frame = 0; frame < frames; ++frame) work();
+           }) * 1000.0 / frames;
 }
 
 }  // namespace

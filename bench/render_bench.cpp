@@ -2,37 +2,25 @@
 // decode of the same file, and rebuilding a set of 16384 quads. Prints the figures; no window.
 #include <lodepng.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
 #include <string>
 #include <vector>
 
+#include "bench/bestTime.h"
 #include "render/Image.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
+#include "tests/support/scratchDir.h"
 
 using namespace QEL;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-template <typename Work>
-double bestMs(int runs, Work work) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    return best;
-}
+using bench::bestMs;
 
 // A picture with some structure, so that it compresses like real art rather than noise or flat colour.
-std::string writeTestPng() {
+std::string writeTestPng(const std::string& path) {
     const unsigned size = 1024;
     std::vector<unsigned char> raw(size * size * 4);
     for (unsigned y = 0; y < size; ++y)
@@ -43,8 +31,6 @@ std::string writeTestPng() {
             p[2] = static_cast<unsigned char>(x + 3 * y);
             p[3] = static_cast<unsigned char>(((x / 64 + y / 64) & 1) ? 255 : 128 + (rand() & 15));
         }
-    char dir[] = "/tmp/kablix-render-bench-XXXXXX";
-    const std::string path = std::string(mkdtemp(dir)) + "/big.png";
     lodepng::encode(path, raw, size, size);
     return path;
 }
@@ -52,7 +38,8 @@ std::string writeTestPng() {
 }  // namespace
 
 int main() {
-    const std::string path = writeTestPng();
+    const testing::ScratchDir dir("kablix-render-bench");
+    const std::string path = writeTestPng(dir.file("big.png"));
     const int runs = 15;
 
     const double bare = bestMs(runs, [&] {
@@ -85,6 +72,5 @@ int main() {
         std::printf("rebuild of %u quads (angle %s): %.3f ms (goal < 1 ms)\n", QuadSet::kMaxQuads,
                     angle == 0 ? "0" : "varied", ms);
     }
-    std::remove(path.c_str());
     return 0;
 }

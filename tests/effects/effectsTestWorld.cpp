@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/appTime.h"
+#include "tests/support/scratchDir.h"
 #include "tests/sound/soundTestSupport.h"
 
 namespace effectsTest {
@@ -19,17 +20,12 @@ uint32_t clockNow = 1000;
 uint32_t readClock() { return clockNow; }
 
 struct ScratchTree {
-    ScratchTree() {
-        char pattern[] = "/tmp/kablix-effects-XXXXXX";
-        root = mkdtemp(pattern);
+    ScratchTree() : root(dir.path) {
         std::filesystem::create_directories(root + "/assets");
         std::filesystem::create_directories(root + "/play");
         if (chdir((root + "/play").c_str()) != 0) std::abort();
     }
-    ~ScratchTree() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-    }
+    QEL::testing::ScratchDir dir{"kablix-effects"};
     std::string root;
 };
 

@@ -5,23 +5,17 @@
 #include <lodepng.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "tests/support/scratchDir.h"
 
 namespace renderTest {
 
 // The folder lives as long as the test program and goes with it.
 inline std::string tempPath(const std::string& name) {
-    static char dir[] = "/tmp/kablix-render-XXXXXX";
-    static const bool made = [] {
-        if (!mkdtemp(dir)) return false;
-        std::atexit([] { std::filesystem::remove_all(dir); });
-        return true;
-    }();
-    (void)made;
-    return std::string(dir) + "/" + name;
+    static const QEL::testing::ScratchDir dir("kablix-render");
+    return dir.file(name);
 }
 
 // `raw` is in the file's own format; `palette` holds RGBA quadruples for colour type 3.

@@ -73,11 +73,11 @@ TEST_F(ManagerTest, MissingEntriesAreReportedAndPlayNothing) {
     cSoundVariant* variant = manager.createSoundVariant("half", dir.file("other.wav"), "", "");
     EXPECT_EQ(variant->instances[1], nullptr);
 
-    testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStdout();
     EXPECT_EQ(pool->play2d(), 0u);
     variant->position = 0;
     while (variant->instances[static_cast<size_t>(variant->position)]) variant->play2d();
-    std::string log = testing::internal::GetCapturedStdout();
+    std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(log.find("E: (QEL::cSoundPool::play2d) \acSound.cpp Sound not found: gone\n"), std::string::npos) << log;
     EXPECT_NE(log.find("E: (QEL::cSoundVariant::play2d) \acSound.cpp Sound not found: half\n"), std::string::npos);
     EXPECT_EQ(log.find("Going to DIE"), std::string::npos);
@@ -145,9 +145,9 @@ TEST_F(ManagerTest, IdsWrapAfterTheLastSkipIdsInUseAndRunOut) {
     EXPECT_EQ(manager.createSound("d", shot())->id, 3u);
 
     for (int i = 4; i < 65530; ++i) ASSERT_NE(manager.createSound("s" + std::to_string(i), shot()), nullptr);
-    testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStdout();
     EXPECT_EQ(manager.createSound("one-too-many", shot()), nullptr);
-    std::string log = testing::internal::GetCapturedStdout();
+    std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(log.rfind("E: (QEL::cSoundManager::generateNewSoundID) \acSoundManager.cpp Too many sounds: ", 0), 0u)
         << log;
     EXPECT_EQ(manager.findSound("one-too-many"), nullptr);

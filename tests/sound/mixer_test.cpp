@@ -83,7 +83,7 @@ TEST(Mixer, VolumePanAndClampingOfFullScaleSources) {
     auto single = offlineSpeaker();
     hssChannel* channel = single->getChannel(start(*single, high.sound));
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "volume " << c.volume << " pan " << c.pan);
+        SCOPED_TRACE(::testing::Message() << "volume " << c.volume << " pan " << c.pan);
         channel->setVolume(c.volume);
         channel->setPan(c.pan);
         std::vector<int16_t> out = render(*single, 1);

@@ -53,16 +53,6 @@ uint8_t encodeNibble(EncoderState& state, int32_t target, int16_t* reconstructed
 
 }  // namespace
 
-ScratchDir::ScratchDir() {
-    char pattern[] = "/tmp/kablix-sound-XXXXXX";
-    path = mkdtemp(pattern) ? pattern : "/tmp";
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    if (path != "/tmp") std::filesystem::remove_all(path, ignored);
-}
-
 std::vector<uint8_t> wavRaw(uint16_t formatTag, uint16_t channels, uint32_t rate, uint16_t bits,
                             const std::vector<uint8_t>& formatExtra, const std::vector<uint8_t>& data) {
     std::vector<uint8_t> out;

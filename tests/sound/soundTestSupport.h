@@ -8,18 +8,12 @@
 #include <vector>
 
 #include "sound/hss/hssSpeaker.h"
+#include "tests/support/scratchDir.h"
 
 namespace QEL {
 namespace soundTest {
 
-// A fresh folder under the system's temporary directory, removed with its files on destruction.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    std::string file(const std::string& name) const { return path + "/" + name; }
-    std::string path;
-};
+using QEL::testing::ScratchDir;
 
 // Interleaved 16-bit PCM as a RIFF WAV image.
 std::vector<uint8_t> wav16(const std::vector<int16_t>& samples, int32_t channels, int32_t rate);
