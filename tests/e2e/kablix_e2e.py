@@ -29,6 +29,7 @@ Every wait has a timeout and raises HarnessError when it runs out. game.screensh
 and returns the picture decoded by read_png (width, height, channels, rows top first).
 """
 
+import array
 import ctypes
 import ctypes.util
 import os
@@ -364,6 +365,17 @@ class Game:
         self.process = subprocess.Popen(command, cwd=self.workdir, env=env, stdin=subprocess.DEVNULL,
                                         stdout=self._stdout, stderr=self._stderr)
         return self
+
+    def audio_size(self):
+        """Bytes of disk audio written so far (44.1 kHz 16-bit stereo); 0 before the device opens."""
+        return os.path.getsize(self.audio_file) if os.path.exists(self.audio_file) else 0
+
+    def loud_samples(self, start=0):
+        """How many 16-bit samples of the disk audio past byte `start` are loud (above 2000)."""
+        with open(self.audio_file, "rb") as f:
+            f.seek(start - start % 4)
+            samples = array.array("h", f.read())
+        return sum(1 for s in samples if abs(s) > 2000)
 
     def stdout(self):
         return self._read("stdout.txt")

@@ -1,7 +1,6 @@
 """The weapon seen from outside: the game under its own X server with weapons written here
 (pictures encoded below, a sound made with sox), driven by keys and the mouse."""
 
-import array
 import os
 import re
 import struct
@@ -84,14 +83,6 @@ def rounds_shown(picture):
     return runs
 
 
-def loud_samples(path, start):
-    """How many 16-bit samples past byte `start` of the raw audio output are loud."""
-    with open(path, "rb") as f:
-        f.seek(start - start % 2)
-        samples = array.array("h", f.read())
-    return sum(1 for s in samples if abs(s) > 2000)
-
-
 class WeaponEndToEnd(unittest.TestCase):
     def setUp(self):
         self.x = XServer()
@@ -133,7 +124,7 @@ class WeaponEndToEnd(unittest.TestCase):
         time.sleep(0.5)
         before = game.screenshot()
         self.assertEqual(rounds_shown(before), ROUND_COUNT)
-        audio_start = os.path.getsize(game.audio_file)
+        audio_start = game.audio_size()
 
         game.mouse_down(150, 160)
         time.sleep(1.0)
@@ -152,7 +143,7 @@ class WeaponEndToEnd(unittest.TestCase):
         game.wait_for_stdout("   E: switchedMode data1: 0 data2: -1\n")
         game.key("Escape")
         self.assertEqual(game.wait(), 0)
-        self.assertGreater(loud_samples(game.audio_file, audio_start), 1000)
+        self.assertGreater(game.loud_samples(audio_start), 1000)
         events = [line for line in game.stdout().splitlines() if line.startswith("   E: ")]
         self.assertEqual(events[0], "   E:  data1: -1 data2: -1")
         self.assertEqual(events[1], "   E: switchedMode data1: 2 data2: -1")
