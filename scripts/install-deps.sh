@@ -9,6 +9,7 @@ packages=(
   liblodepng-dev libenet-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils iproute2 procps
   librsvg2-bin sox vorbis-tools espeak-ng python3
+  clang libclang-rt-dev valgrind
 )
 
 missing=()
