@@ -73,6 +73,8 @@ void cAsset::addAnimation(cAnimation* animation) {
     if (n == "firstShot") {
         animation->isShot = true;
         animation->isFirstShot = true;
+    } else if (n == "lastShot") {
+        animation->isLastShot = true;
     } else if (n == "windDown") {
         animation->isWindDown = true;
     } else if (n == "emptyState") {

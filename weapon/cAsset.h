@@ -74,6 +74,7 @@ public:
     bool isBurst = false;   // burst0 … burst9
     bool isIdle = false;    // idle0 … idle9 or emptyState
     bool isFirstShot = false;
+    bool isLastShot = false;
     bool isWindDown = false;
     bool isEmptyState = false;
     cAnimation* linked = nullptr;  // firstShotIsCharge / windDownInterruptsTo target

@@ -37,13 +37,24 @@ void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
     if (asset->drawOrder == kParticlesOverBackground) particleLayer->draw();
     drawWeaponImage(frame);
     if (!repeat) fireFrameEffects(frame);
+    currentFrame = frame;
+    drawOverlays();
+}
+
+void cAssetMgr::drawWithoutWeapon() {
+    if (!asset) return;
+    if (asset->drawOrder != kParticlesFront) particleLayer->draw();
+    drawOverlays();
+}
+
+// Everything in front of the weapon picture, in layer order.
+void cAssetMgr::drawOverlays() {
     if (magazineSize != 0 && asset->ammoImage) asset->ammoImage->draw(kBlendAlpha);
     if (ejector->image) ejector->image->draw(kBlendAlpha);
     hitEffects->draw();
     if (asset->drawOrder == kParticlesFront) particleLayer->draw();
     modeIndicator->draw(kBlendAlpha);
     damage->draw();
-    currentFrame = frame;
     debugLight->draw();
 }
 

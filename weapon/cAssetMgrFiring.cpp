@@ -107,7 +107,8 @@ void cAssetMgr::injectInputDown() {
         if (!currentAnimation || currentAnimation->isIdle) {
             setAnimation(asset->findAnimation("firstShot"));
             if (currentAnimation) {
-                if (!currentAnimation->hasEject) recordShot(1);
+                // A charge fires nothing yet: its round counts when the real shot follows it.
+                if (!currentAnimation->hasEject && !asset->firstShotIsCharge) recordShot(1);
                 return;
             }
         }
@@ -213,7 +214,12 @@ void cAssetMgr::stopAllSounds() {
 void cAssetMgr::recordShot(int32_t rounds) {
     if (!asset) return;
     if (asset->light == 2) debugLight->request();
-    if (shotStatsEnabled && currentAnimation && (currentAnimation->isShot || currentAnimation->isBurst)) {
+    // A counted magazine gives no more than it holds: a burst ejecting past its end fires blanks.
+    const int32_t wanted = rounds;
+    if (magazineSize != 0 && rounds > roundsLeft + 1) rounds = roundsLeft + 1;
+    const bool blank = wanted > 0 && rounds == 0;
+    if (!blank && shotStatsEnabled && currentAnimation &&
+        (currentAnimation->isShot || currentAnimation->isBurst || currentAnimation->isLastShot)) {
         recordEvent(eventShot, fireMode, rounds);
     }
     if (magazineSize == 0 || roundsLeft < 0) return;
@@ -244,7 +250,12 @@ void cAssetMgr::recordShotFor(cAnimation* next, int32_t rounds) {
 cAnimation* cAssetMgr::nextAnimation() {
     cAnimation* ranOut = currentAnimation;
     if (!ranOut || ranOut->isIdle || ranOut->name == "windDown") return restAnimation();
-    if (asset->firstShotIsCharge && ranOut->isFirstShot) return asset->getAnimation(fireMode);
+    if (asset->firstShotIsCharge && ranOut->isFirstShot) {
+        // The charge is complete: the real shot fires the round held back at the press.
+        cAnimation* shot = asset->getAnimation(fireMode);
+        if (shot && !shot->hasEject) recordShotFor(shot, fireMode == kFireModeBurst ? 0 : 1);
+        return shot;
+    }
     if (ranOut->isShot && (fireMode == kFireModeSingle || !inputHeld)) return asset->findAnimation("windDown");
     if (fireMode == kFireModeAuto && inputHeld) {
         if (roundsLeft == 0) {
@@ -313,6 +324,7 @@ bool cAssetMgr::update(uint32_t now, int32_t& netShotOut) {
     if (damage->update(now)) dirty = true;
 
     if (!currentAnimation) return updateAtRest();
+    restProblemReported = false;
 
     cAnimation* playing = currentAnimation;
     const float elapsed = static_cast<float>(now - animationStart);
@@ -361,9 +373,13 @@ bool cAssetMgr::updateAtRest() {
     cAnimation* still = asset->findAnimation("windDown");
     if (!still) still = asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
     if (!still) {
-        logError("QEL::cAssetMgr::update", asset->name,
-                 " has an inconsistency in it's firing mode.  Check it's custom XML.");
-        return false;
+        if (!restProblemReported) {
+            logError("QEL::cAssetMgr::update", asset->name,
+                     " has an inconsistency in it's firing mode.  Check it's custom XML.");
+            restProblemReported = true;
+        }
+        drawWithoutWeapon();
+        return true;
     }
     drawFrame(lastFrame(still), true);
     return true;
