@@ -26,8 +26,8 @@ cSoundManager::~cSoundManager() {
         delete entry.second;
     }
     files.clear();
-    for (auto& entry : groups) delete entry.second;
     groups.clear();
+    ownedGroups.clear();
     for (auto& entry : sounds) delete entry.second;
     sounds.clear();
 }
@@ -77,21 +77,26 @@ cSound* cSoundManager::createSound(const std::string& name, const std::string& p
     return sound;
 }
 
+template <class Group>
+Group* cSoundManager::registerGroup(std::unique_ptr<Group> group) {
+    Group* registered = group.get();
+    groups[registered->name] = registered;
+    ownedGroups.push_back(std::move(group));
+    return registered;
+}
+
 cSoundPool* cSoundManager::createSoundPool(int32_t count, const std::string& name, const std::string& path) {
-    cSoundPool* pool = new cSoundPool;
+    auto pool = std::make_unique<cSoundPool>();
     for (int32_t i = 0; i < count; ++i) pool->instances.push_back(createSound(name + "_" + std::to_string(i), path));
     pool->name = name;
     pool->instanceCount = count > 0 ? count : 0;
     pool->manager = this;
-    auto found = groups.find(name);
-    if (found != groups.end()) delete found->second;
-    groups[name] = pool;
-    return pool;
+    return registerGroup(std::move(pool));
 }
 
 cSoundVariant* cSoundManager::createSoundVariant(const std::string& name, const std::string& path,
                                                  const std::string&, const std::string& separator) {
-    cSoundVariant* variant = new cSoundVariant;
+    auto variant = std::make_unique<cSoundVariant>();
     variant->instances.push_back(createSound(name + "_0", path));
     // "dodgeOn.ogg" also names "dodgeOn" + separator + "1.ogg" and "...2.ogg".
     std::string base = path.size() >= 4 ? path.substr(0, path.size() - 4) : std::string();
@@ -103,10 +108,7 @@ cSoundVariant* cSoundManager::createSoundVariant(const std::string& name, const 
     variant->name = name;
     variant->instanceCount = 3;
     variant->manager = this;
-    auto found = groups.find(name);
-    if (found != groups.end()) delete found->second;
-    groups[name] = variant;
-    return variant;
+    return registerGroup(std::move(variant));
 }
 
 void cSoundManager::play(cSound* sound, bool loop) {
@@ -142,6 +144,19 @@ cSound* cSoundManager::findSound(const std::string& name) {
 cSoundPool* cSoundManager::findGroup(const std::string& name) {
     auto found = groups.find(name);
     return found == groups.end() ? nullptr : found->second;
+}
+
+void cSoundManager::destroyGroup(cSoundPool* group) {
+    if (!group) return;
+    group->release();
+    auto named = groups.find(group->name);
+    if (named != groups.end() && named->second == group) groups.erase(named);
+    for (auto owned = ownedGroups.begin(); owned != ownedGroups.end(); ++owned) {
+        if (owned->get() == group) {
+            ownedGroups.erase(owned);
+            return;
+        }
+    }
 }
 
 void cSoundManager::destroySound(cSound* sound) {

@@ -4,12 +4,15 @@
 // id, unique while it exists, so other parts can stop it later (findSoundById + its channel's stop).
 //
 // Ownership: the manager owns the speaker, every SoundFileRecord (shared loaded files, counted by
-// references), every cSound and every group. Pointers handed out are borrowed. Main thread only.
+// references), every cSound and every group. A group stays alive until destroyGroup or the
+// manager's end, even when another is registered under its name: whoever holds it may still play
+// it. Pointers handed out are borrowed. Main thread only.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -88,7 +91,8 @@ public:
 
     // Null when `name` is in use (nothing is loaded then) or the file cannot be loaded.
     cSound* createSound(const std::string& name, const std::string& path);
-    // Sounds name_0 .. name_<count-1> from one file; registered under `name` (replacing a group).
+    // Sounds name_0 .. name_<count-1> from one file; registered under `name` (the group that had
+    // that name is no longer found by it, but lives on for its holders).
     cSoundPool* createSoundPool(int32_t count, const std::string& name, const std::string& path);
     // name_0 from `path`, name_1 and name_2 from path's base + separator + 1 or 2 + its extension.
     cSoundVariant* createSoundVariant(const std::string& name, const std::string& path,
@@ -99,6 +103,9 @@ public:
     cSound* findSoundById(uint32_t id);  // null for 0 or an unknown id
     cSound* findSound(const std::string& name);
     cSoundPool* findGroup(const std::string& name);
+    // Destroys the group's sounds and the group itself; null does nothing.
+    void destroyGroup(cSoundPool* group);
+    size_t groupCount() const { return ownedGroups.size(); }
     void destroySound(cSound* sound);
     // 1 .. 65530, wrapping and skipping ids in use; 0 (after an error line) when every id is taken.
     uint32_t generateNewSoundID();
@@ -111,12 +118,13 @@ public:
 private:
     SoundFileRecord* acquireFile(const std::string& path);
     void releaseFile(SoundFileRecord* record);
-
+    template <class Group> Group* registerGroup(std::unique_ptr<Group> group);
 
     hssSpeaker* speaker = nullptr;
     std::map<std::string, SoundFileRecord*> files;
     std::map<std::string, cSound*> sounds;
-    std::map<std::string, cSoundPool*> groups;
+    std::map<std::string, cSoundPool*> groups;  // the group found by each name
+    std::vector<std::unique_ptr<cSoundPool>> ownedGroups;
     uint32_t idCounter = 0;
     std::set<uint32_t> idsInUse;  // keeps the id search fast when many sounds exist
 };

@@ -1,6 +1,8 @@
 // cAssetMgr: construction, loading a weapon into the slots, the fire-mode switch and events.
 #include "weapon/cAssetMgr.h"
 
+#include <algorithm>
+
 #include <GL/gl.h>
 
 #include "app/assetPath.h"
@@ -17,15 +19,6 @@
 #include "weapon/cAssetSerializer.h"
 
 namespace QEL {
-
-void cSoundSlot::empty() {
-    // The pool objects stay with the sound manager, which frees them when a pool of the same name
-    // is made again or at shutdown; their sounds go now.
-    for (cSoundPool* pool : pools) {
-        if (pool) pool->release();
-    }
-    pools.clear();
-}
 
 cAssetMgr::cAssetMgr(cSoundManager* soundManager) : soundManager(soundManager) {
     serializer = new cAssetSerializer();
@@ -121,6 +114,8 @@ void cAssetMgr::unloadAsset() {
     fireMode = -1;
     currentAnimation = nullptr;
     currentFrame = nullptr;
+    restProblemReported = false;
+    pendingNetShot = -1;
     debugLight->reset();
     damage->set(damage->mode);
     delete asset;
@@ -141,7 +136,7 @@ void cAssetMgr::clearSlots() {
     // Frame sounds belong to the slots' pools, which go away now.
     playingFrameSounds.clear();
     for (int32_t i = 0; i < kSoundSlotCount; ++i) {
-        soundSlots[i]->empty();
+        emptySoundSlot(i);
         soundOffsets[i] = 0;
     }
 }
@@ -188,7 +183,7 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
     }
     if (slot < 0 || slot >= kSoundSlotCount) return false;
     cSoundSlot* target = soundSlots[slot];
-    target->empty();
+    emptySoundSlot(slot);
     soundOffsets[slot] = offset;
     target->pools.push_back(poolForSlot(instances, fileName));
     // Variants -v1 to -v3; the first missing one ends the search.
@@ -200,8 +195,8 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
     return true;
 }
 
-// The sound manager replaces (and frees) a pool when another is made under the same name, so two
-// slots naming the same file share one pool instead of one freeing the other's.
+// Two slots naming the same file share one pool: a second pool could not name its sounds, which
+// the first one's already carry.
 cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
     for (cSoundSlot* slot : soundSlots) {
         for (cSoundPool* pool : slot->pools) {
@@ -209,6 +204,21 @@ cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
         }
     }
     return soundManager->createSoundPool(instances, name, assetPath(name, "ogg"));
+}
+
+// A pool goes with the last slot holding it, so that memory comes back when weapons change; the
+// shared sounds' pools (empty click, shells, shield) are never in a slot.
+void cAssetMgr::emptySoundSlot(int32_t index) {
+    cSoundSlot* emptied = soundSlots[index];
+    for (cSoundPool* pool : emptied->pools) {
+        bool shared = false;
+        for (const cSoundSlot* other : soundSlots) {
+            if (other != emptied && std::find(other->pools.begin(), other->pools.end(), pool) != other->pools.end())
+                shared = true;
+        }
+        if (!shared) soundManager->destroyGroup(pool);
+    }
+    emptied->pools.clear();
 }
 
 QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {

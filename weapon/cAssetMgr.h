@@ -33,15 +33,13 @@ constexpr int32_t kImageSlotCount = 15;  // indices 0 to 14; any other index giv
 constexpr int32_t kSoundSlotCount = 10;  // indices 0 to 9
 
 // What a frame's sound points at: one pool per variant of the slot's sound, in loading order.
+// The manager's emptySoundSlot destroys the pools no other slot shares.
 class cSoundSlot {
 public:
     explicit cSoundSlot(cSoundManager* soundManager) : soundManager(soundManager) {}
-    ~cSoundSlot() { empty(); }
     cSoundSlot(const cSoundSlot&) = delete;
     cSoundSlot& operator=(const cSoundSlot&) = delete;
 
-    // Releases each pool's sounds and forgets the pools (the sound manager keeps the pool objects).
-    void empty();
     bool hasVariants() const { return !pools.empty(); }
 
     cSoundManager* soundManager;     // not owned
@@ -94,7 +92,7 @@ public:
     // Whether input may cut the playing animation short; cutting a shot short records an
     // interrupted shot.
     bool canInterrupt();
-    // Counts `rounds` fired: the light, the shot event of a shot or burst, the magazine.
+    // Counts `rounds` fired: the light, the shot event of a shot, burst or last shot, the magazine.
     void recordShot(int32_t rounds);
     // What follows the animation that ran out (null: rest); counts the round it starts with.
     cAnimation* nextAnimation();
@@ -109,6 +107,9 @@ public:
     // Draws the whole screen with `frame` as the weapon picture; a frame that is not a repeat
     // fires its side effects.
     void drawFrame(cAnimFrame* frame, bool repeat);
+    // Draws every layer but the weapon picture and its background: what a weapon with nothing to
+    // show at rest still has on screen.
+    void drawWithoutWeapon();
     // Fires the side effects of the frames strictly between `shown` and `next` of one animation.
     void catchUpFrames(cAnimFrame* shown, cAnimFrame* next);
     void fireFrameEffects(cAnimFrame* frame);
@@ -153,6 +154,7 @@ public:
 private:
     void buildModeIndicator();
     cSoundPool* poolForSlot(int32_t instances, const std::string& name);
+    void emptySoundSlot(int32_t index);
     void clearSlots();
     void startIntroAtRest();
     bool updateAtRest();
@@ -164,6 +166,9 @@ private:
     void pruneFrameSounds();
     void drawWeaponImage(cAnimFrame* frame);
     void drawBackgroundOf(cAnimation* animation);
+    void drawOverlays();
+
+    bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
 };
 
 }  // namespace QEL

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "effects/cCartridgeEjector.h"
+#include "effects/teamDamage.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
@@ -92,6 +94,29 @@ TEST_F(Manager, SoundVariantsStopAtTheFirstGap) {
     EXPECT_FALSE(mgr().soundSlots[5]->hasVariants());
     EXPECT_EQ(mgr().soundOffsets[5], 0);
     EXPECT_EQ(sounds->findSound("shot_0"), nullptr);
+}
+
+// Slots naming the shared sounds' files register pools under names already in use; the shared
+// pools must outlive them, and the slots' pools must go with the weapon.
+TEST_F(Manager, SlotPoolsNeverFreeSharedSoundsAndGoWithTheirWeapon) {
+    for (const char* name : {"emptyClick", "shellHitFloor", "dodgeOn", "dodgeOff"}) writeOgg(name);
+    loadWeapon("w", weaponXml("w", standardImages() + shotTypes(true, false, false)));
+    mgr().damage->set(2);
+    ASSERT_TRUE(mgr().injectDodgeInput(true));  // the shield's sounds now exist
+    mgr().injectDodgeInput(false);
+    const size_t groups = sounds->groupCount();
+    loadWeapon("w", weaponXml("w", standardImages() + shotTypes(true, false, false) +
+                                       "<sounds><sound id=\"0\">emptyClick</sound><sound id=\"1\">shellHitFloor</sound>"
+                                       "<sound id=\"2\">dodgeOn</sound><sound id=\"3\">dodgeOff</sound></sounds>"));
+    EXPECT_EQ(sounds->groupCount(), groups + 4);
+    loadWeapon("w", weaponXml("w", standardImages() + shotTypes(true, false, false)));
+    EXPECT_EQ(sounds->groupCount(), groups);
+    // Under AddressSanitizer a freed pool played here is a failure.
+    mgr().emptyClick->play2d();
+    mgr().ejector->dropSound->play2d();
+    EXPECT_TRUE(mgr().injectDodgeInput(true));
+    mgr().injectDodgeInput(false);
+    mixAudio(8000);
 }
 
 TEST_F(Manager, AmmunitionAndImageSlots) {
