@@ -74,36 +74,64 @@ bool readXMLText(const std::string& path, std::string& text) {
     return true;
 }
 
-bool nestsTooDeep(const std::string& text, int& line, int& column, int limit) {
-    // A rough count is enough here: real weapon files nest a handful of levels.
-    int depth = 0;
-    line = 1;
-    column = 1;
-    for (size_t i = 0; i < text.size(); ++i, ++column) {
+namespace {
+
+// Index just past the end of the construct opening at `from`, or the text's end when it is never
+// closed: a comment, a CDATA section, a declaration or instruction, or a tag whose quoted
+// attribute values may hold any character.
+size_t endOfMarkup(const std::string& text, size_t from) {
+    const auto pastEnd = [&text](size_t found, size_t length) {
+        return found == std::string::npos ? text.size() : found + length;
+    };
+    if (text.compare(from, 4, "<!--") == 0) return pastEnd(text.find("-->", from + 4), 3);
+    if (text.compare(from, 9, "<![CDATA[") == 0) return pastEnd(text.find("]]>", from + 9), 3);
+    if (text.compare(from, 2, "<?") == 0) return pastEnd(text.find("?>", from + 2), 2);
+    char quote = '\0';
+    for (size_t i = from + 1; i < text.size(); ++i) {
         const char c = text[i];
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (c == '\n') {
-            ++line;
-            column = 0;
-        } else if (c == '<' && text.compare(i, 4, "<!--") == 0) {
-            const size_t end = text.find("-->", i);
-            const size_t stop = end == std::string::npos ? text.size() : end + 2;
-            for (; i < stop; ++i, ++column) {
-                if (text[i] == '\n') {
-                    ++line;
-                    column = 0;
-                }
-            }
-            --i;
-            --column;
-        } else if (c == '<' && next == '/') {
-            --depth;
-        } else if (c == '/' && next == '>') {
-            --depth;
-        } else if (c == '<' && next != '!' && next != '?' && ++depth > limit) {
-            return true;
+        if (quote) {
+            if (c == quote) quote = '\0';
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
         }
     }
+    return text.size();
+}
+
+void placeOf(const std::string& text, size_t index, int& line, int& column) {
+    line = 1;
+    column = 1;
+    for (size_t i = 0; i < index; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+}
+
+}  // namespace
+
+// Counts elements only: what a comment, a CDATA section or an attribute value holds opens nothing.
+bool nestsTooDeep(const std::string& text, int& line, int& column, int limit) {
+    int depth = 0;
+    for (size_t i = text.find('<'); i != std::string::npos; i = text.find('<', i)) {
+        const size_t end = endOfMarkup(text, i);
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const bool selfClosing = end >= 2 && text[end - 1] == '>' && text[end - 2] == '/';
+        if (next == '/') {
+            --depth;
+        } else if (next != '!' && next != '?' && !selfClosing && ++depth > limit) {
+            placeOf(text, i, line, column);
+            return true;
+        }
+        i = end;
+    }
+    line = 1;
+    column = 1;
     return false;
 }
 

@@ -75,11 +75,15 @@ TEST_F(XmlLoad, UnparsableFilesAreReportedAndClearTheSlot) {
         EXPECT_EQ(document, nullptr);
         EXPECT_EQ(takeLog(), kParseError);
     }
-    std::string fine = "<root>";
-    for (int i = 0; i < 50; ++i) fine += "<a>";
+    // Only elements nest: a note, a comment or an attribute value full of '<' opens nothing.
+    const std::string brackets(1001, '<');
+    std::string fine = "<root note=\"" + std::string(1001, '>') + "\" tip='" + brackets + "'>";
+    for (int i = 0; i < 50; ++i) fine += "<a><b/>";
     for (int i = 0; i < 50; ++i) fine += "</a>";
+    fine += "<note><![CDATA[" + brackets + "]]></note><!--" + brackets + "-->";
     writeAsset("fine.xml", fine + "</root>\n");
     EXPECT_TRUE(load("fine.xml"));
+    EXPECT_EQ(takeLog(), "");
     delete document;
     document = nullptr;
 
