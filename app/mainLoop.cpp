@@ -121,8 +121,8 @@ void mainLoop::handleWeaponKey(SDLKey key) {
     case SDLK_KP_MULTIPLY: setDodge(true); break;
     default: {
         const std::string entry = catalogueKeyFor(key);
-        // Keypad digits name no weapon; only the plain digit and letter keys do.
-        if (!entry.empty() && entry[0] != 'k') selectedWeapon = catalogue.getValue(entry);
+        // Keypad digits ("k0" to "k9") name no weapon; only the plain digit and letter keys do.
+        if (entry.size() == 1) selectedWeapon = catalogue.getValue(entry);
         break;
     }
     }

@@ -65,14 +65,18 @@ class ShellTest(unittest.TestCase):
         self.assertIn("   XML for firstweapon was not found.\n", without.stdout())
 
     def test_status_keys_print_their_lines_and_mirroring_shift_and_f1_print_none(self):
-        game = self.game(catalogue="1=nosuchweapon\n")
+        # Every digit and letter key picks its own catalogue entry; a keypad entry is no weapon.
+        keys = "0123456789abcdefghijklmnopqrstuvwxyz"
+        game = self.game(catalogue="".join("%s=no_%s\n" % (k, k) for k in keys) + "k5=no_k5\n")
         game.wait_for_window()
-        game.key("F2", "F3", "F4", "F5", "KP_7", "KP_4", "KP_9", "KP_6", "1")
-        game.wait_for_stdout("WEAPON LOADING CANCELLED!\n")
+        game.key("F2", "F3", "F4", "F5", "KP_7", "KP_4", "KP_9", "KP_6", "KP_5", *keys)
+        game.wait_for_stdout("XML for no_z was not found.\n")
         self.assertIn("   ON SHAKE:  NONE\n   ON SHAKE:  FIRE\n   ON SHAKE:  RELOAD\n"
                       "   ON SHAKE:  FIRE + RELOAD\n   Ammo ON.\n   Ammo OFF.\n   Damage ON.\n"
-                      "   Damage OFF.\n   XML for nosuchweapon was not found.\n"
+                      "   Damage OFF.\n   XML for no_0 was not found.\n"
                       "   WEAPON LOADING CANCELLED!\n", game.stdout())
+        # Entry 0 is also the weapon to start with.
+        self.assertEqual(re.findall(r"XML for no_(\w+) was not found", game.stdout()), ["0"] + list(keys))
         before = game.stdout()
         self.assertEqual(game.screenshot()[:2], (568, 320))
         game.key("period", "slash", "backslash", "comma")
