@@ -82,13 +82,13 @@ void cApp::servePeer() {
     }
 }
 
-// The weapon hands out a shot number only in the frame that asked for it; keeping it until it
-// is sent means a shot made before any peer connected still goes out to the first one.
+// The weapon hands out a shot number only in the frame that asked for it. While networking is on
+// it waits for the first peer to connect; a shot fired with networking off is for nobody.
 bool cApp::updateWeapon() {
     if (!assetMgr || !assetMgr->asset) return false;
     int32_t shot = -1;
     const bool drawn = assetMgr->update(frameTimeMs, shot);
-    if (shot > 0) pendingShot = shot;
+    if (shot > 0 && peer) pendingShot = shot;
     if (!drawn) return false;
     glFinish();
     return true;
@@ -96,6 +96,7 @@ bool cApp::updateWeapon() {
 
 int32_t cApp::loadCurrentWeapon() {
     int32_t result = -2;
+    pendingShot = -1;  // a shot of the weapon put down is not the new weapon's
     try {
         result = assetMgr->loadAsset();
     } catch (...) {

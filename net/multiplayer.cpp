@@ -23,6 +23,7 @@ void cApp::setMultiplayerMode(int32_t mode) {
         peerCount = 0;
     }
     multiplayerMode = mode;
+    pendingShot = -1;  // a shot waiting for a peer was meant for the game just left
     if (assetMgr && assetMgr->damage) assetMgr->damage->set(mode);
     logStatus("Changing multiplayer mode:", mode);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The real game on a real (namespaced) network: two copies, each under its own X server, in
 namespaces joined by a bridge (test_net_hosts.Network). Copy A takes up the demo pack's pulsar in
-single mode, whose shot frame sends shot number 5; B plays in another team. A third namespace
+single mode, whose shot frame sends shot number 5, and fires once before networking is on; B plays
+in another team. A third namespace
 floods B's port while it runs. Needs root and the demo pack next to the binary.
 """
 
@@ -71,10 +72,23 @@ class NetGameTest(unittest.TestCase):
         b = self.game(1)
         a.key("space")  # the pulsar starts in burst; single fire sends shot 5
         a.wait_for_stdout("   E: switchedMode data1: 0 ")
+        # A shot fired with networking off is for nobody, not for the first player to join later.
+        a.key("F3")
+        for attempt in range(8):
+            a.key("minus")
+            try:
+                a.wait_for_stdout("   E: shot data1: 0 data2: 1\n", timeout=2.0)
+                break
+            except HarnessError:
+                continue
+        time.sleep(1.0)  # the shot's sending frame has been shown
         self.mode(a, "KP_1", 2)
         self.mode(b, "KP_2", 3)
         for game in (a, b):
             game.wait_for_stdout("peerConnected 1\n   new peer\n")
+        time.sleep(0.5)
+        self.assertNotIn("QelPeer::shoot", a.stdout())
+        self.assertNotIn("gotshot", b.stdout())
         self.fire_until_sent(a, 10005)
         b.wait_for_stdout("gotshot 10005\n")
         hit = re.search(r"gotshot 10005\n   E: incomingHit data1: 5 data2: (\d+)\n", b.stdout())
