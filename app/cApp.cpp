@@ -1,6 +1,6 @@
 #include "app/cApp.h"
 
-#include "app/appTime.h"
+#include "base/appTime.h"
 #include "sound/cSoundManager.h"
 #include "sound/hss/hssSpeaker.h"
 #include "weapon/cAssetMgr.h"

@@ -5,18 +5,19 @@
 
 #include <cstdint>
 
+#include "net/QelPeer.h"
+
 namespace QEL {
 
 class cAssetMgr;
 class cSoundManager;
-class QelPeer;
 
-class cApp {
+class cApp : public QelPeerListener {
 public:
     // Builds the shared sound output and the asset manager, then the OpenGL state with the
     // given clear colour and the 568 × 320 viewport.
     cApp(float red, float green, float blue, float alpha);
-    ~cApp();
+    ~cApp() override;
 
     // One frame: clear, sample the clock, serve the peer, advance and draw the weapon.
     // True when the weapon was updated and drawn.
@@ -37,7 +38,7 @@ public:
     // is given to OpenGL as 1. Also clears peerCount, as the start-up step always has.
     void setViewport(int32_t width, int32_t height);
 
-    // --- Multiplayer (net/multiplayer.cpp) ---
+    // --- Multiplayer (multiplayer.cpp) ---
     // 0 open play, 1 networking off, 2-4 team 1-3: starts or stops the peer, sets the damage
     // display's team and logs the change. The mode already set changes nothing.
     void setMultiplayerMode(int32_t mode);
@@ -46,6 +47,9 @@ public:
     // A shot number received from a copy (or the Shift test keys): a hit unless it is 0 or comes
     // from this player's own team.
     void receiveShot(int32_t shotNumber);
+    // What the peer reports: a received shot, the number of connected copies.
+    void shotReceived(int32_t shotNumber) override { receiveShot(shotNumber); }
+    void peerCountChanged(int32_t count) override { peerCount = count; }
 
     int32_t windowWidth = 568;
     int32_t windowHeight = 320;

@@ -1,7 +1,7 @@
 // The program's entry: SDL and the 568 × 320 OpenGL window, the application object, the weapon
 // catalogue and the first weapon, then the main loop, then shutdown in a fixed order.
 #include "app/cApp.h"
-#include "app/dataFileReader.h"
+#include "base/dataFileReader.h"
 #include "app/mainLoop.h"
 #include "render/screen.h"
 #include "weapon/cAssetMgr.h"

@@ -1,8 +1,8 @@
 #include "app/mainLoop.h"
 
 #include "app/cApp.h"
-#include "app/dataFileReader.h"
-#include "app/log.h"
+#include "base/dataFileReader.h"
+#include "base/log.h"
 #include "effects/debugLight.h"
 #include "render/Image.h"
 #include "render/QuadSet.h"

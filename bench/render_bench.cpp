@@ -11,7 +11,7 @@
 #include "render/Image.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
-#include "tests/support/scratchDir.h"
+#include "testing/scratchDir.h"
 
 using namespace QEL;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/sound/soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 using namespace QEL;
 using namespace QEL::soundTest;

@@ -16,7 +16,7 @@
 #include "effects/overlayEffects.h"
 #include "effects/teamDamage.h"
 #include "render/QuadSet.h"
-#include "tests/weapon/weaponWorld.h"
+#include "testing/weaponWorld.h"
 
 namespace {
 

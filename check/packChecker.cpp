@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "app/assetPath.h"
-#include "app/dataFileReader.h"
+#include "base/assetPath.h"
+#include "base/dataFileReader.h"
 #include "check/gameLog.h"
 #include "effects/overlayEffects.h"
 #include "render/Image.h"
@@ -164,7 +164,7 @@ cOverlayFXMgr* packChecker::hitEffects() {
                      std::string("the hit effects file cannot be parsed: ") + positioned.ErrorDesc());
         return nullptr;
     }
-    auto reader = std::make_unique<cOverlayFXMgr>(nullptr, nullptr, kScreenWidth, kScreenHeight);
+    auto reader = std::make_unique<cOverlayFXMgr>(nullptr, kScreenWidth, kScreenHeight);
     gameLog log;
     if (!reader->loadRulesFile(path)) {
         const std::string problem = log.firstProblem();

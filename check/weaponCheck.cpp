@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "app/assetPath.h"
+#include "base/assetPath.h"
 #include "check/gameLog.h"
 #include "check/nearestName.h"
 #include "check/packChecker.h"
@@ -11,7 +11,7 @@
 #include "net/shotMessage.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 #include "weapon/cAsset.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/cAssetSerializer.h"

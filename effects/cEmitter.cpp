@@ -4,11 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/assetPath.h"
-#include "app/log.h"
+#include "base/assetPath.h"
+#include "base/log.h"
 #include "effects/effectsRandom.h"
 #include "render/QuadSet.h"
-#include "weapon/cAsset.h"
 
 namespace QEL {
 

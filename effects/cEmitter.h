@@ -9,13 +9,30 @@
 #include <cstdint>
 #include <string>
 
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 
 namespace QEL {
 
 class Quad;
 class QuadSet;
-struct cSpawnRecord;
+class cEmitter;
+
+// One particle spawn started when a frame is shown; copied by value.
+struct cSpawnRecord {
+    cEmitter* emitter = nullptr;  // may be null: such a record spawns nothing
+    int32_t count = 1;            // particles per trigger
+    int32_t ms = 100;             // particle lifetime
+    float x = 0.0f, y = 0.0f;     // spawn point, screen pixels
+    float sc = 100.0f;            // start scale, per cent
+    float sa = 0.0f;              // growth per millisecond
+    float rMn = 0.0f, rMx = 0.0f; // spin speed range
+    float iRot = 0.0f;            // initial rotation
+    float ang = 0.0f;             // mean launch angle, degrees
+    float rg = 0.0f;              // width of the launch-angle range, degrees, centred on ang
+    float gX = 0.0f, gY = 0.0f;   // gravity
+    float sp = 0.0f;              // launch speed
+    float fr = 0.0f;              // friction
+};
 
 // The launch parameters of one particle. Positions and sizes are screen pixels (y downwards),
 // speeds pixels per millisecond, gravity pixels per millisecond squared, angles degrees.

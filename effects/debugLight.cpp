@@ -1,6 +1,6 @@
 #include "effects/debugLight.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
 

@@ -4,12 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/appTime.h"
-#include "app/assetPath.h"
-#include "app/log.h"
+#include "base/appTime.h"
+#include "base/assetPath.h"
+#include "base/log.h"
 #include "effects/cEmitter.h"
 #include "sound/cSoundManager.h"
-#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -55,12 +54,8 @@ void cEffectSpurt::play(int32_t& damage) {
 }
 
 bool cEffectSpurt::runCommand() {
-    // The weapon whose checked document is kept is normally the one in the hand: leave it be.
-    if (lastTestedDocument && command == lastTestedWeaponName) return true;
-    if (testWeapon(command)) {
-        if (owner && owner->owner) owner->owner->loadCheckedWeapon();
-        return true;
-    }
+    cOverlayFXMgr* manager = owner ? owner->owner : nullptr;
+    if (manager && manager->changeWeapon && manager->changeWeapon(command)) return true;
     logWarning(kSpurtPlay, "Impact effect could not load weapon: ", command);
     return false;
 }
@@ -170,8 +165,8 @@ void cOverlayEffect::update() {
 
 // --- cOverlayFXMgr ---
 
-cOverlayFXMgr::cOverlayFXMgr(cSoundManager* sounds, cAssetMgr* owner, int32_t screenW, int32_t screenH)
-    : soundManager(sounds), assetMgr(owner), screenWidth(screenW), screenHeight(screenH), lastUpdate(appTimeMs()) {}
+cOverlayFXMgr::cOverlayFXMgr(cSoundManager* sounds, int32_t screenW, int32_t screenH)
+    : soundManager(sounds), screenWidth(screenW), screenHeight(screenH), lastUpdate(appTimeMs()) {}
 
 cOverlayFXMgr::~cOverlayFXMgr() { clear(); }
 

@@ -2,20 +2,20 @@
 // cOverlayFXMgr reads the effects file (root <overlayHitEffects>) and owns its emitters and effects;
 // an effect (cOverlayEffect) is a set of alternative spurts, one picked at random per hit; a spurt
 // (cEffectSpurt) is one timed sequence of particle emissions with a sound, a damage range and an
-// optional weapon-change command. The asset manager owns two managers: the hit effects, and the
+// optional weapon-change command (carried out by the manager's changeWeapon). The asset manager owns two managers: the hit effects, and the
 // weapon's particle layer, which is only a container of the weapons' emitters.
 // Spurts borrow their emitters from their manager and their sound pool from the sound manager.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 
 namespace QEL {
 
-class cAssetMgr;
 class cEmitter;
 class cOverlayEffect;
 class cOverlayFXMgr;
@@ -92,7 +92,7 @@ public:
 
 class cOverlayFXMgr : public XMLSerializer {
 public:
-    cOverlayFXMgr(cSoundManager* soundManager, cAssetMgr* assetMgr, int32_t screenWidth, int32_t screenHeight);
+    cOverlayFXMgr(cSoundManager* soundManager, int32_t screenWidth, int32_t screenHeight);
     ~cOverlayFXMgr() override;
     cOverlayFXMgr(const cOverlayFXMgr&) = delete;
     cOverlayFXMgr& operator=(const cOverlayFXMgr&) = delete;
@@ -117,12 +117,12 @@ public:
     // Deletes every effect (with its spurts), then every emitter.
     void clear();
 
-    // The weapon-change command: loads the weapon testWeapon has just checked into the owning
-    // asset manager (the manager's loadAsset).
-    void loadCheckedWeapon();
+    // The weapon-change command of a spurt, installed by whoever holds the weapon: given the
+    // weapon's name, true when the hit ends there (that weapon is in hand, or was checked and
+    // taken up). Without it every weapon change fails.
+    std::function<bool(const std::string& weaponName)> changeWeapon;
 
     cSoundManager* soundManager;  // not owned
-    cAssetMgr* assetMgr;          // the owner
     std::vector<cEmitter*> emitters;       // owned, reading order
     std::vector<cOverlayEffect*> effects;  // owned, reading order
     int32_t screenWidth, screenHeight;

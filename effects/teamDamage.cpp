@@ -5,16 +5,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/appTime.h"
-#include "app/assetPath.h"
-#include "app/dataFileReader.h"
-#include "app/log.h"
+#include "base/appTime.h"
+#include "base/assetPath.h"
+#include "base/dataFileReader.h"
+#include "base/log.h"
 #include "effects/effectsRandom.h"
 #include "render/Image.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
-#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -60,8 +59,8 @@ constexpr PixelRect kDimmerAt{-10, -10, 588, 340};
 constexpr PixelRect kShieldAt{156, 32, 256, 256};
 constexpr PixelRect kBarStart{234, 150, 100, 20};
 
-int layout() { return portraitDisplay ? 1 : 0; }
-float layoutAngle() { return portraitDisplay ? 90.0f : 0.0f; }
+int layout(bool portrait) { return portrait ? 1 : 0; }
+float layoutAngle(bool portrait) { return portrait ? 90.0f : 0.0f; }
 
 void place(Quad* quad, const PixelRect& at, float angle = 0.0f) {
     if (!quad) return;
@@ -135,8 +134,8 @@ void dodgeShield::reset() {
     energy = maxEnergy;
     active = false;
     broken = false;
-    if (picture) picture->angle = layoutAngle();
-    if (bar) bar->angle = layoutAngle();
+    if (picture) picture->angle = layoutAngle(portrait);
+    if (bar) bar->angle = layoutAngle(portrait);
     setPictureIntact(true);
 }
 
@@ -154,10 +153,10 @@ bool dodgeShield::makeQuads() {
     colour(dimmer, Color(0, 0, 0, 0.5f));
     picture = addQuad(shieldSet, kShieldIntactTexture, kShieldAt);
     colour(picture, shieldColor);
-    if (picture) picture->angle = layoutAngle();
+    if (picture) picture->angle = layoutAngle(portrait);
     bar = addQuad(shieldSet, kFlatTexture, kBarStart);
     colour(bar, barColor);
-    if (bar) bar->angle = layoutAngle();
+    if (bar) bar->angle = layoutAngle(portrait);
     return true;
 }
 
@@ -270,8 +269,8 @@ void teamDamage::loadArmourTexture() {
 }
 
 void teamDamage::placeArmourIcons() {
-    place(armourIcon1, kArmourIcon1At[layout()], layoutAngle());
-    place(armourIcon2, kArmourIcon2At[layout()], layoutAngle());
+    place(armourIcon1, kArmourIcon1At[layout(portrait)], layoutAngle(portrait));
+    place(armourIcon2, kArmourIcon2At[layout(portrait)], layoutAngle(portrait));
 }
 
 void teamDamage::colourArmourIcons() {
@@ -331,8 +330,8 @@ void teamDamage::die(bool inputHeld) {
 }
 
 void teamDamage::placeDeathScreen() {
-    const int l = layout();
-    const float angle = layoutAngle();
+    const int l = layout(portrait);
+    const float angle = layoutAngle(portrait);
     place(backdrop, kBackdropAt);
     place(deathPicture, kDeathPictureAt[l], angle);
     place(deathIcon, kDeathIconAt[l], angle);
@@ -344,7 +343,7 @@ void teamDamage::placeDeathScreen() {
 void teamDamage::placeGauge() {
     if (!gauge) return;
     const float angle = gauge->angle;
-    const PixelRect at = portraitDisplay ? PixelRect{484.0f - digProgress, 110, 100, 215}
+    const PixelRect at = portrait ? PixelRect{484.0f - digProgress, 110, 100, 215}
                                          : PixelRect{164, 270.0f - digProgress, 100, 215};
     place(gauge, at, angle);
     setTexture(gauge, PixelRect{2.0f + gaugeBlink + gaugeComplete, 0, 100, 215});
@@ -399,7 +398,7 @@ void teamDamage::updateDeath(uint32_t time) {
     digProgress = std::max(digProgress, 0.0f);
     if (gauge && gaugeComplete == 0) {
         // A slight wobble while digging; a full gauge stands still.
-        gauge->angle = std::sin(static_cast<float>(time) / 15.0f) + layoutAngle();
+        gauge->angle = std::sin(static_cast<float>(time) / 15.0f) + layoutAngle(portrait);
     }
     placeGauge();
     lastTime = time;

@@ -2,7 +2,7 @@
 // armour (health above 100) remains, a darkening and reddening screen as health falls, the shield
 // that the dodge input raises (dodgeShield), and the death screen on which the player digs out by
 // pressing the input repeatedly. Health regenerates slowly below 100; armour does not.
-// Two layouts: landscape, or portrait (the weapon checker's portraitDisplay), which turns most
+// Two layouts: landscape, or portrait (for a weapon held upright: setPortrait), which turns most
 // elements by 90 degrees. One teamDamage per asset manager; it owns the shield and all its
 // QuadSets. Sounds, pools and variants belong to the sound manager.
 #pragma once
@@ -59,6 +59,7 @@ public:
     Color shieldColor{1, 0, 1, 1};
     Color barColor{1, 0, 1, 1};
     float energyPercentage = 100.0f;
+    bool portrait = false;  // the layout of the weapon in hand
 
 private:
     bool makeQuads();
@@ -83,6 +84,11 @@ public:
     // Starts (or restarts) the display for `newMode`: 0 or 1 off, 2 red, 3 green, 4 blue team.
     // Full health (200), the damage factor from damage.txt, the shield reset.
     void set(int32_t newMode);
+    // The layout for the weapon in hand: portrait for one held upright. Takes effect at the next set.
+    void setPortrait(bool upright) {
+        portrait = upright;
+        shield->portrait = upright;
+    }
     // Applies `change` (negative for damage) times the damage factor; false when the player is
     // (or now is) dead. `inputHeld`: the trigger was down when the hit came, so a death from this
     // hit needs a release before the first dig press counts.
@@ -101,6 +107,7 @@ public:
 
     dodgeShield* shield;  // owned
     bool dead = false;
+    bool portrait = false;
     int32_t mode = 1;
     float health = kFullHealth;
     QuadSet* armourSet;  // owned; "_helmetBodyArmor"

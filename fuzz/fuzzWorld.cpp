@@ -10,10 +10,10 @@
 #include <iostream>
 #include <vector>
 
-#include "app/appTime.h"
+#include "base/appTime.h"
 #include "sound/cSoundManager.h"
-#include "tests/sound/soundTestSupport.h"
-#include "tests/support/glTestContext.h"
+#include "testing/soundTestSupport.h"
+#include "testing/glTestContext.h"
 
 #ifndef KABLIX_FUZZ_PACK_DIR
 #define KABLIX_FUZZ_PACK_DIR ""

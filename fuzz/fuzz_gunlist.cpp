@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/dataFileReader.h"
+#include "base/dataFileReader.h"
 #include "fuzz/fuzzWorld.h"
 #include "net/shotMessage.h"
 #include "weapon/weaponTest.h"

@@ -7,7 +7,7 @@
 
 #include "sound/hss/hssSound.h"
 #include "sound/hss/hssSpeaker.h"
-#include "tests/sound/soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 namespace {
 QEL::hssSpeaker* speaker = nullptr;

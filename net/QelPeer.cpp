@@ -1,7 +1,6 @@
 #include "net/QelPeer.h"
 
-#include "app/cApp.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "net/shotMessage.h"
 
 #include <chrono>
@@ -85,7 +84,7 @@ void addressText(const ENetAddress& address, char (&text)[32]) {
 
 void guidText(uint64_t guid, char (&text)[24]) { std::snprintf(text, sizeof text, "%" PRIu64, guid); }
 
-QelPeer::QelPeer(cApp* app) : app(app) {
+QelPeer::QelPeer(QelPeerListener* listener) : listener(listener) {
     socketAddress.host = ENET_HOST_ANY;
     socketAddress.port = uint16_t(kPeerPort);
 }
@@ -337,7 +336,7 @@ void QelPeer::handleShot(const Message& message) {
     decodeShotMessage(message.data, message.length, text, shotNumber);
     std::printf("Got ID_SHOT : %s\n", text.c_str());
     std::printf("gotshot %d\n", shotNumber);
-    if (app) app->receiveShot(shotNumber);
+    if (listener) listener->shotReceived(shotNumber);
 }
 
 void QelPeer::connectTo(const Message& message) {
@@ -381,17 +380,17 @@ int32_t QelPeer::numberOfConnections() const {
 void QelPeer::peerConnected() {
     const int32_t count = numberOfConnections();
     std::printf("peerConnected %d\n", count);
-    if (!app) return;
+    if (!listener) return;
     logStatus("new peer");
-    app->peerCount = count;
+    listener->peerCountChanged(count);
 }
 
 void QelPeer::peerDisconnected() {
     const int32_t count = numberOfConnections();
     std::printf("peerDiscon %d\n", count);
-    if (!app) return;
+    if (!listener) return;
     logStatus("lost peer");
-    app->peerCount = count;
+    listener->peerCountChanged(count);
 }
 
 QelPeer::Link& QelPeer::linkOf(const ENetPeer* peer) { return links[size_t(peer - host->peers)]; }

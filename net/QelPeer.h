@@ -1,9 +1,10 @@
 // QelPeer: this copy's link to the other copies on the local network. It owns one ENet host on
 // UDP port 54776, announces itself once per start with a broadcast advertisement, connects to
 // every other copy it hears advertising, sends shots to all connected copies and reports every
-// network event as a plain printf line. Built and destroyed by cApp::setMultiplayerMode; used
-// only on the main thread. ENet has no threads of its own: all sending and receiving happens
-// inside pollMessages (each frame), shoot and the destructor.
+// network event as a plain printf line; received shots and peer counts go to a listener. Built and
+// destroyed by the application while networking is on; used only on the main thread. ENet has no
+// threads of its own: all sending and receiving happens inside pollMessages (each frame), shoot
+// and the destructor.
 //
 // Every start draws a random 64-bit GUID. It travels in the advertisement and, once ENet has
 // connected two hosts, in a hello message each side sends first; a connection counts (and is
@@ -18,7 +19,15 @@
 
 namespace QEL {
 
-class cApp;
+// What the peer tells its owner, on the main thread inside pollMessages.
+class QelPeerListener {
+public:
+    virtual ~QelPeerListener() = default;
+    // A shot number arrived from another copy (0 when its message could not be read).
+    virtual void shotReceived(int32_t shotNumber) = 0;
+    // The number of connected copies changed to `count`.
+    virtual void peerCountChanged(int32_t count) = 0;
+};
 
 // Message identifiers the peer reports, as the other copies' logs know them.
 enum PeerMessageId : uint8_t {
@@ -37,9 +46,9 @@ constexpr size_t kMaxPeerConnections = 100;
 
 class QelPeer {
 public:
-    // Stores `app` (may be null: shots and peer counts then go nowhere); networking starts with
-    // startPeer.
-    explicit QelPeer(cApp* app);
+    // Stores `listener` (may be null: shots and peer counts then go nowhere); networking starts
+    // with startPeer.
+    explicit QelPeer(QelPeerListener* listener);
     // Tells every connected copy goodbye, waits up to 10 ms for the notices to go out, and
     // releases the host.
     ~QelPeer();
@@ -65,7 +74,7 @@ public:
     ENetEvent packet{};           // the event being handled by pollMessages
     ENetAddress socketAddress{};  // every local address, port 54776
     int32_t port = kPeerPort;
-    cApp* app;                    // not owned
+    QelPeerListener* listener;    // not owned
 
 private:
     // What this peer knows of one of the host's ENet peer slots.

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <iostream>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace QEL {
 

@@ -10,6 +10,10 @@ ensure_packages || exit 1
 build_all 1
 built=$?
 
+# The layering: no folder includes one above it (the include graph goes to build/layers.log).
+layers=0
+scripts/check-layers.py >build/layers.log 2>&1 || { layers=1; cat build/layers.log; }
+
 ctest --test-dir build -j"$(nproc)" --output-on-failure --timeout 300 >build/ctest.log 2>&1
 status=$?
 summary_pattern='^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+'
@@ -25,5 +29,5 @@ KABLIX_FUZZ_SEED=1 scripts/fuzz.sh 5 >>build/robust.log 2>&1 || robust=1
 # ---
 summary=$(grep -E "$summary_pattern" build/ctest.log | tail -n 1)
 echo "${summary:-ctest found no tests to run}"
-[ "$built" -eq 0 ] && [ "$robust" -eq 0 ] || exit 1
+[ "$built" -eq 0 ] && [ "$robust" -eq 0 ] && [ "$layers" -eq 0 ] || exit 1
 exit "$status"

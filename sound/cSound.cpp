@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "sound/cSoundManager.h"
 
 namespace QEL {

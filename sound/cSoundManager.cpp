@@ -1,6 +1,6 @@
 #include "sound/cSoundManager.h"
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace QEL {
 

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "app/assetPath.h"
-#include "app/log.h"
+#include "base/assetPath.h"
+#include "base/log.h"
 
 namespace QEL {
 

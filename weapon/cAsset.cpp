@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
 #include "weapon/cAssetMgr.h"

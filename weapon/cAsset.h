@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "effects/cEmitter.h"
+
 namespace QEL {
 
 class QuadSet;
 class cAssetMgr;
-class cEmitter;
 class cSoundSlot;
 class cAnimation;
 
@@ -24,23 +25,6 @@ constexpr FireMode kFireModeAuto = 2;
 
 // Animations advance at 30 frames per second.
 constexpr int32_t kAnimationFps = 30;
-
-// One particle spawn started when a frame is shown; copied by value.
-struct cSpawnRecord {
-    cEmitter* emitter = nullptr;  // may be null: such a record spawns nothing
-    int32_t count = 1;            // particles per trigger
-    int32_t ms = 100;             // particle lifetime
-    float x = 0.0f, y = 0.0f;     // spawn point, screen pixels
-    float sc = 100.0f;            // start scale, per cent
-    float sa = 0.0f;              // growth per millisecond
-    float rMn = 0.0f, rMx = 0.0f; // spin speed range
-    float iRot = 0.0f;            // initial rotation
-    float ang = 0.0f;             // mean launch angle, degrees
-    float rg = 0.0f;              // width of the launch-angle range, degrees, centred on ang
-    float gX = 0.0f, gY = 0.0f;   // gravity
-    float sp = 0.0f;              // launch speed
-    float fr = 0.0f;              // friction
-};
 
 // One picture of an animation with what happens when it is first shown.
 class cAnimFrame {

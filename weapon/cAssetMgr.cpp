@@ -5,8 +5,8 @@
 
 #include <GL/gl.h>
 
-#include "app/assetPath.h"
-#include "app/log.h"
+#include "base/assetPath.h"
+#include "base/log.h"
 #include "effects/cCartridgeEjector.h"
 #include "effects/debugLight.h"
 #include "effects/overlayEffects.h"
@@ -17,6 +17,7 @@
 #include "sound/cSoundManager.h"
 #include "stats/scoreDatabase.h"
 #include "weapon/cAssetSerializer.h"
+#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -31,8 +32,9 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager) : soundManager(soundManager) {
     modeIndicator = new QuadSet(kScreenWidth, kScreenHeight);
     modeIndicator->unlock();
 
-    particleLayer = new cOverlayFXMgr(soundManager, this, kScreenWidth, kScreenHeight);
-    hitEffects = new cOverlayFXMgr(soundManager, this, kScreenWidth, kScreenHeight);
+    particleLayer = new cOverlayFXMgr(soundManager, kScreenWidth, kScreenHeight);
+    hitEffects = new cOverlayFXMgr(soundManager, kScreenWidth, kScreenHeight);
+    hitEffects->changeWeapon = [this](const std::string& weaponName) { return changeWeaponOnHit(weaponName); };
     TiXmlDocument* effectsDocument = nullptr;
     hitEffects->loadXML(assetPath("EFFECTS", "xml"), &effectsDocument);
     delete effectsDocument;
@@ -83,12 +85,24 @@ cAssetMgr::~cAssetMgr() {
     for (cSoundSlot* slot : soundSlots) delete slot;
 }
 
+// A hit that knocks the weapon away: the weapon whose checked document is kept is normally the
+// one in hand and stays; any other is checked and taken up.
+bool cAssetMgr::changeWeaponOnHit(const std::string& weaponName) {
+    if (lastTestedDocument && weaponName == lastTestedWeaponName) return true;
+    if (!testWeapon(weaponName)) return false;
+    loadAsset();
+    return true;
+}
+
 QuadSet* cAssetMgr::imageSlot(int32_t index) {
     if (index < 0 || index >= kImageSlotCount) return defaultSlot;
     return imageSlots[index];
 }
 
 int32_t cAssetMgr::loadAsset() {
+    // The check that let this weapon through chose its layout; the damage display is laid out anew
+    // for it as the old weapon is put down.
+    damage->setPortrait(portraitDisplay);
     unloadAsset();
     asset = new cAsset(this);
     if (!serializer->loadXML(asset)) {

@@ -155,6 +155,7 @@ private:
     void buildModeIndicator();
     cSoundPool* poolForSlot(int32_t instances, const std::string& name);
     void emptySoundSlot(int32_t index);
+    bool changeWeaponOnHit(const std::string& weaponName);
     void clearSlots();
     void startIntroAtRest();
     bool updateAtRest();

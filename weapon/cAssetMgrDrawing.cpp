@@ -2,7 +2,7 @@
 // newly shown (or skipped) frame: sound, cartridges with their rounds, particles, network value, light.
 #include <cstdlib>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "effects/cCartridgeEjector.h"
 #include "effects/cEmitter.h"
 #include "effects/debugLight.h"

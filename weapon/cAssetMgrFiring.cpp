@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/appTime.h"
-#include "app/log.h"
+#include "base/appTime.h"
+#include "base/log.h"
 #include "effects/cCartridgeEjector.h"
 #include "effects/debugLight.h"
 #include "effects/overlayEffects.h"

@@ -1,6 +1,6 @@
 #include "weapon/cAssetSerializer.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "effects/cCartridgeEjector.h"
 #include "effects/cEmitter.h"
 #include "effects/overlayEffects.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "render/types.h"
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 
 namespace QEL {
 

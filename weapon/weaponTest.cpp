@@ -1,7 +1,7 @@
 #include "weapon/weaponTest.h"
 
-#include "app/assetPath.h"
-#include "app/log.h"
+#include "base/assetPath.h"
+#include "base/log.h"
 
 namespace QEL {
 

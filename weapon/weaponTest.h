@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 
 namespace QEL {
 

@@ -1,4 +1,4 @@
-#include "app/appTime.h"
+#include "base/appTime.h"
 
 #include <gtest/gtest.h>
 

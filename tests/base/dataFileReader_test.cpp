@@ -1,6 +1,6 @@
-#include "app/dataFileReader.h"
+#include "base/dataFileReader.h"
 
-#include "tests/support/assetsFolder.h"
+#include "testing/assetsFolder.h"
 
 #include <filesystem>
 #include <fstream>

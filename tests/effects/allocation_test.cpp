@@ -13,7 +13,7 @@
 #include "effects/teamDamage.h"
 #include "render/QuadSet.h"
 #include "sound/cSoundManager.h"
-#include "tests/effects/effectsTestWorld.h"
+#include "testing/effectsTestWorld.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -90,7 +90,7 @@ TEST_F(EffectsAllocationTest, HitEffectsRunWithoutAllocatingOnceTheirSoundExists
         </emitters><effects><effect id="1" name="hit"><spurt dMin="1" dMax="9" duration="500">
         <emitter name="spark" count="30"/></spurt></effect></effects></overlayHitEffects>)");
     cSoundManager sounds;
-    cOverlayFXMgr fx(&sounds, nullptr, 568, 320);
+    cOverlayFXMgr fx(&sounds, 568, 320);
     ASSERT_TRUE(fx.loadRulesFile("../assets/fx.xml"));
     int32_t damage = 0;
     fx.findEffect(1)->play(damage);  // one full run makes the ring's quads

@@ -6,7 +6,7 @@
 #include "effects/cCartridgeEjector.h"
 #include "render/QuadSet.h"
 #include "sound/cSoundManager.h"
-#include "tests/effects/effectsTestWorld.h"
+#include "testing/effectsTestWorld.h"
 
 using namespace QEL;
 

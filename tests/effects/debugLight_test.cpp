@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "effects/debugLight.h"
-#include "tests/effects/effectsTestWorld.h"
+#include "testing/effectsTestWorld.h"
 
 using namespace QEL;
 using QEL::testing::colorNear;

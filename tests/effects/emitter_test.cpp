@@ -5,7 +5,7 @@
 
 #include "effects/cEmitter.h"
 #include "render/QuadSet.h"
-#include "tests/effects/effectsTestWorld.h"
+#include "testing/effectsTestWorld.h"
 #include "weapon/cAsset.h"
 
 using namespace QEL;

@@ -5,7 +5,7 @@
 #include "effects/cEmitter.h"
 #include "effects/overlayEffects.h"
 #include "sound/cSoundManager.h"
-#include "tests/effects/effectsTestWorld.h"
+#include "testing/effectsTestWorld.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
 
@@ -73,7 +73,7 @@ protected:
     cEffectSpurt* spurtOf(int32_t id) { return fx.findEffect(id)->spurts[0]; }
 
     cSoundManager sounds;
-    cOverlayFXMgr fx{&sounds, nullptr, 568, 320};
+    cOverlayFXMgr fx{&sounds, 568, 320};
 };
 
 TEST_F(OverlayEffectsTest, TheEffectsFileIsReadWithItsWarningsAndDefaults) {
@@ -95,7 +95,7 @@ TEST_F(OverlayEffectsTest, TheEffectsFileIsReadWithItsWarningsAndDefaults) {
     EXPECT_EQ(spurtOf(6)->command, "rifle");  // only the first <command>
 
     effectsTest::writeText("wrong.xml", "<overlayHitEffect><effects><effect id=\"1\"/></effects></overlayHitEffect>");
-    cOverlayFXMgr wrong(&sounds, nullptr, 568, 320);
+    cOverlayFXMgr wrong(&sounds, 568, 320);
     EXPECT_EQ(stdoutOf([&] { EXPECT_FALSE(wrong.loadRulesFile("../assets/wrong.xml")); }),
               "E: (QEL::cOverlayFXMgr::processRoot) \a[overlayEffects.cpp] Error: Invalid rules file. Missing "
               "<overlayHitEffects>\n");

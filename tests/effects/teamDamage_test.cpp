@@ -8,8 +8,7 @@
 #include "effects/teamDamage.h"
 #include "render/QuadSet.h"
 #include "sound/cSoundManager.h"
-#include "tests/effects/effectsTestWorld.h"
-#include "weapon/weaponTest.h"
+#include "testing/effectsTestWorld.h"
 
 using namespace QEL;
 using effectsTest::setNow;
@@ -30,7 +29,6 @@ class TeamDamageTest : public effectsTest::EffectsTest {
 protected:
     void SetUp() override {
         EffectsTest::SetUp();
-        portraitDisplay = false;
         effectsTest::writePng("_helmetBodyArmor", 128, 64, 0xFFFFFFFF);
         effectsTest::writePng("_deathGUI", 512, 512, 0xFF0000FF, 0x808080FF);  // blood above, vignette below
         effectsTest::writePng("_deathGAME", 512, 256, 0x0000FFFF);
@@ -44,7 +42,6 @@ protected:
     }
     void TearDown() override {
         damage.reset();
-        portraitDisplay = false;
         EffectsTest::TearDown();
     }
 
@@ -200,7 +197,7 @@ TEST_F(TeamDamageTest, DiggingOutTakesQuickPressesEachReleasedBeforeTheNext) {
 }
 
 TEST_F(TeamDamageTest, ThePortraitLayoutTurnsTheDisplay) {
-    portraitDisplay = true;
+    damage->setPortrait(true);
     damage->set(3);
     expectAt(damage->armourIcon1, 10, 146, 50, 50, 90);
     expectAt(damage->armourIcon2, 10, 106, 50, 50, 90);

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/assetPath.h"
-#include "app/dataFileReader.h"
+#include "base/assetPath.h"
+#include "base/dataFileReader.h"
 
 namespace QEL {
 namespace packtest {

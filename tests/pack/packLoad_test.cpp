@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "tests/pack/packFiles.h"
-#include "tests/weapon/weaponWorld.h"
+#include "testing/weaponWorld.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "app/assetPath.h"
+#include "base/assetPath.h"
 #include "tests/pack/packFiles.h"
 
 namespace QEL {

@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "app/assetPath.h"
+#include "base/assetPath.h"
 #include "tests/pack/packFiles.h"
 
 namespace QEL {

@@ -8,7 +8,7 @@
 #include "render/QuadSet.h"
 #include "render/screen.h"
 #include "tests/render/testFiles.h"
-#include "tests/support/glTestContext.h"
+#include "testing/glTestContext.h"
 
 using namespace QEL;
 using namespace renderTest;

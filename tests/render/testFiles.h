@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/scratchDir.h"
+#include "testing/scratchDir.h"
 
 namespace renderTest {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 extern "C" void* __libc_malloc(size_t);
 extern "C" void* __libc_calloc(size_t, size_t);

@@ -1,7 +1,7 @@
 // Channel handles, the free-channel search, pausing and the end callback.
 #include <gtest/gtest.h>
 
-#include "soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 using namespace QEL;
 using namespace QEL::soundTest;

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "sound/cSoundManager.h"
-#include "soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 using namespace QEL;
 using namespace QEL::soundTest;

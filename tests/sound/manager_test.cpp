@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "sound/cSoundManager.h"
-#include "soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 using namespace QEL;
 using namespace QEL::soundTest;

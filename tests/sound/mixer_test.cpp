@@ -1,7 +1,7 @@
 // The mixer's arithmetic on rendered buffers: steps, volume, pan, clamping, formats, the end.
 #include <gtest/gtest.h>
 
-#include "soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 using namespace QEL;
 using namespace QEL::soundTest;

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 using namespace QEL;
 using namespace QEL::soundTest;

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "tests/support/assetsFolder.h"
+#include "testing/assetsFolder.h"
 
 namespace statsTest {
 

@@ -7,7 +7,7 @@
 #include "effects/debugLight.h"
 #include "render/QuadSet.h"
 #include "sound/cSoundManager.h"
-#include "tests/weapon/weaponWorld.h"
+#include "testing/weaponWorld.h"
 
 namespace weaponTest {
 namespace {

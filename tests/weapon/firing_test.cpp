@@ -10,7 +10,7 @@
 #include "effects/teamDamage.h"
 #include "render/QuadSet.h"
 #include "sound/cSoundManager.h"
-#include "tests/weapon/weaponWorld.h"
+#include "testing/weaponWorld.h"
 
 namespace weaponTest {
 namespace {

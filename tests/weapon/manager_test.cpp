@@ -8,7 +8,7 @@
 #include "render/QuadSet.h"
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
-#include "tests/weapon/weaponWorld.h"
+#include "testing/weaponWorld.h"
 #include "weapon/weaponTest.h"
 
 namespace weaponTest {

@@ -9,7 +9,7 @@
 #include "effects/overlayEffects.h"
 #include "render/QuadSet.h"
 #include "render/screen.h"
-#include "tests/weapon/weaponWorld.h"
+#include "testing/weaponWorld.h"
 #include "weapon/cAssetSerializer.h"
 #include "weapon/weaponTest.h"
 

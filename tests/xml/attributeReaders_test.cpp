@@ -1,4 +1,4 @@
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "tests/support/assetsFolder.h"
-#include "weapon/XMLSerializer.h"
+#include "testing/assetsFolder.h"
+#include "xml/XMLSerializer.h"
 #include "weapon/weaponTest.h"
 
 namespace {

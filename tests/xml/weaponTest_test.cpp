@@ -1,6 +1,6 @@
 #include "weapon/weaponTest.h"
 
-#include "tests/support/assetsFolder.h"
+#include "testing/assetsFolder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 
-#include "tests/support/assetsFolder.h"
+#include "testing/assetsFolder.h"
 
 namespace {
 

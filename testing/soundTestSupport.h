@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sound/hss/hssSpeaker.h"
-#include "tests/support/scratchDir.h"
+#include "testing/scratchDir.h"
 
 namespace QEL {
 namespace soundTest {

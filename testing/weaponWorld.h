@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/support/glTestContext.h"
+#include "testing/glTestContext.h"
 #include "weapon/cAsset.h"
 #include "weapon/cAssetMgr.h"
 

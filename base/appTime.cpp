@@ -1,4 +1,4 @@
-#include "appTime.h"
+#include "base/appTime.h"
 
 #include <time.h>
 

@@ -1,7 +1,7 @@
 // The team game over the peer link: networking on and off, the player's team, the team tag on
 // every outgoing shot and what a received shot does. Members of cApp, run on the main thread.
 #include "app/cApp.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "effects/teamDamage.h"
 #include "net/QelPeer.h"
 #include "net/shotMessage.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/support/glTestContext.h"
+#include "testing/glTestContext.h"
 
 namespace effectsTest {
 

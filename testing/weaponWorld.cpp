@@ -1,4 +1,4 @@
-#include "tests/weapon/weaponWorld.h"
+#include "testing/weaponWorld.h"
 
 #include <lodepng.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <iostream>
 #include <vector>
 
-#include "app/appTime.h"
+#include "base/appTime.h"
 #include "sound/cSoundManager.h"
-#include "tests/sound/soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 #include "weapon/weaponTest.h"
 
 namespace weaponTest {

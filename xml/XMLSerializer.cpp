@@ -1,6 +1,6 @@
-#include "weapon/XMLSerializer.h"
+#include "xml/XMLSerializer.h"
 
-#include "app/log.h"
+#include "base/log.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "dataFileReader.h"
+#include "base/dataFileReader.h"
 
-#include "assetPath.h"
+#include "base/assetPath.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "tests/effects/effectsTestWorld.h"
+#include "testing/effectsTestWorld.h"
 
 #include <lodepng.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <fstream>
 #include <vector>
 
-#include "app/appTime.h"
-#include "tests/support/scratchDir.h"
-#include "tests/sound/soundTestSupport.h"
+#include "base/appTime.h"
+#include "testing/scratchDir.h"
+#include "testing/soundTestSupport.h"
 
 namespace effectsTest {
 

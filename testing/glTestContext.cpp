@@ -1,4 +1,4 @@
-#include "tests/support/glTestContext.h"
+#include "testing/glTestContext.h"
 
 #include <GL/gl.h>
 #include <SDL/SDL.h>

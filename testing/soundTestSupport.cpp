@@ -1,4 +1,4 @@
-#include "soundTestSupport.h"
+#include "testing/soundTestSupport.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "assetPath.h"
+#include "base/assetPath.h"
 
 #include <cstdio>
 
