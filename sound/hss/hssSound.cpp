@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -168,9 +169,8 @@ int32_t hssSound::load(const char* path, uint32_t flags) {
 
 int32_t hssSound::loadWav(const void* bytes, size_t size) {
     free();
-    hssFile source;
-    if (!source.open(nullptr, bytes, size)) return hssErrCannotOpen;
-    return loadWavFile(source);
+    if (!bytes) return hssErrCannotOpen;
+    return parseWav(static_cast<const uint8_t*>(bytes), size);
 }
 
 int32_t hssSound::loadOgg(const std::string& path, uint32_t flags) {
@@ -231,82 +231,104 @@ int32_t hssSound::decodeOggToMemory() {
     return hssOk;
 }
 
-int32_t hssSound::loadWavFile(hssFile& source) {
-    uint8_t header[8];
-    // The RIFF header is not checked: the first chunk must be "fmt ".
-    if (!source.seek(12, hssSeekStart) || source.read(header, 8) != 8) return hssErrBadWav;
-    if (std::memcmp(header, "fmt ", 4) != 0) return hssErrBadWav;
-    uint32_t formatSize = readU32(header + 4);
+namespace {
+
+// What a WAV file's chunks say before its samples are read.
+struct WavLayout {
+    uint16_t channels = 0;
+    uint16_t blockAlign = 0;
+    uint16_t bits = 0;
+    uint32_t rate = 0;
+    int32_t coefficients[7][2] = {};  // Microsoft ADPCM only
+    size_t dataOffset = 0;
+    uint32_t dataSize = 0;            // what the file holds of the "data" chunk
+};
+
+// Reads the "fmt " chunk (which must come first) and finds the "data" chunk, every read bounded
+// by `size`. hssOk, hssErrBadWav for a broken file, hssErrFormat for a layout the mixer cannot play.
+int32_t readWavLayout(const uint8_t* bytes, size_t size, WavLayout& layout) {
+    // The RIFF header is not checked.
+    if (size < 20 || std::memcmp(bytes + 12, "fmt ", 4) != 0) return hssErrBadWav;
+    const uint32_t formatSize = readU32(bytes + 16);
     if (formatSize < 16) return hssErrBadWav;
-
     uint8_t format[80] = {};
-    size_t formatRead = source.read(format, formatSize < sizeof format ? formatSize : sizeof format);
+    const size_t formatRead = std::min<size_t>({formatSize, sizeof format, size - 20});
     if (formatRead < 16) return hssErrBadWav;
-    // RIFF pads odd chunks to an even size.
-    if (!source.seek(static_cast<int64_t>(formatSize) + (formatSize & 1) -
-                         static_cast<int64_t>(formatRead), hssSeekCurrent))
-        return hssErrBadWav;
+    std::memcpy(format, bytes + 20, formatRead);
 
-    uint16_t formatTag = readU16(format);
-    uint16_t channels = readU16(format + 2);
-    uint32_t rate = readU32(format + 4);
-    uint16_t blockAlign = readU16(format + 12);
-    uint16_t bits = readU16(format + 14);
-    if ((bits != 4 && bits != 8 && bits != 16) || (channels != 1 && channels != 2)) return hssErrFormat;
-    if (rate == 0 || rate > kMaxSampleRate) return hssErrFormat;
-    int32_t coefficients[7][2] = {};
-    if (bits == 4) {
+    const uint16_t formatTag = readU16(format);
+    layout.channels = readU16(format + 2);
+    layout.rate = readU32(format + 4);
+    layout.blockAlign = readU16(format + 12);
+    layout.bits = readU16(format + 14);
+    if ((layout.bits != 4 && layout.bits != 8 && layout.bits != 16) || (layout.channels != 1 && layout.channels != 2))
+        return hssErrFormat;
+    if (layout.rate == 0 || layout.rate > kMaxSampleRate) return hssErrFormat;
+    if (layout.bits == 4) {
         // Format tag 2 (Microsoft ADPCM) with its seven coefficient pairs after the extension size.
         if (formatTag != 2 || formatRead < 50 || readU16(format + 20) != 7) return hssErrFormat;
         for (int i = 0; i < 7; ++i) {
-            coefficients[i][0] = readS16(format + 22 + 4 * i);
-            coefficients[i][1] = readS16(format + 24 + 4 * i);
+            layout.coefficients[i][0] = readS16(format + 22 + 4 * i);
+            layout.coefficients[i][1] = readS16(format + 24 + 4 * i);
         }
     }
 
-    uint32_t dataSize = 0;
+    // RIFF pads odd chunks to an even size.
+    uint64_t chunk = 20 + uint64_t(formatSize) + (formatSize & 1);
     for (;;) {
-        if (source.read(header, 8) != 8) return hssErrBadWav;
-        uint32_t chunkSize = readU32(header + 4);
-        if (std::memcmp(header, "data", 4) == 0) {
-            dataSize = chunkSize;
-            break;
-        }
-        if (!source.seek(static_cast<int64_t>(chunkSize) + (chunkSize & 1), hssSeekCurrent))
-            return hssErrBadWav;
+        if (chunk + 8 > size) return hssErrBadWav;
+        const uint32_t chunkSize = readU32(bytes + chunk + 4);
+        if (std::memcmp(bytes + chunk, "data", 4) == 0) break;
+        chunk += 8 + uint64_t(chunkSize) + (chunkSize & 1);
     }
-    // A truncated file gives what it holds; never allocate more than the file can deliver.
-    int64_t available = source.size() - source.tell();
-    if (available < static_cast<int64_t>(dataSize)) dataSize = static_cast<uint32_t>(available > 0 ? available : 0);
-    if (dataSize == 0) return hssErrBadWav;
+    layout.dataOffset = static_cast<size_t>(chunk + 8);
+    // A truncated file gives what it holds.
+    layout.dataSize = static_cast<uint32_t>(std::min<uint64_t>(readU32(bytes + chunk + 4), size - layout.dataOffset));
+    return layout.dataSize == 0 ? hssErrBadWav : hssOk;
+}
 
-    uint8_t* raw = static_cast<uint8_t*>(std::malloc(dataSize));
-    if (!raw) return hssErrNoMemory;
-    dataSize = static_cast<uint32_t>(source.read(raw, dataSize));
-
-    int64_t samples = 0;
-    if (bits == 16) {
-        samples = dataSize / 2;
-        data = raw;
-    } else if (bits == 8) {
-        samples = dataSize;
-        data = raw;
-        eightBit = true;
-    } else {
-        std::vector<int16_t> pcm = decodeAdpcm(raw, dataSize, channels, blockAlign, coefficients);
-        std::free(raw);
-        data = std::malloc(pcm.size() * 2 + 2);
-        if (!data) return hssErrNoMemory;
-        if (!pcm.empty()) std::memcpy(data, pcm.data(), pcm.size() * 2);
-        samples = static_cast<int64_t>(pcm.size());
+// The samples as the mixer plays them, in a block of malloc (16-bit, or unsigned 8-bit, PCM);
+// `frames` is set to the count of samples. Null when memory ran out.
+void* copySamples(const uint8_t* samples, const WavLayout& layout, int64_t& count) {
+    if (layout.bits != 4) {
+        void* block = std::malloc(layout.dataSize);
+        if (block) std::memcpy(block, samples, layout.dataSize);
+        count = layout.bits == 16 ? layout.dataSize / 2 : layout.dataSize;
+        return block;
     }
-    stereo = channels == 2;
-    length = stereo ? samples / 2 : samples;
+    std::vector<int16_t> pcm =
+        decodeAdpcm(samples, layout.dataSize, layout.channels, layout.blockAlign, layout.coefficients);
+    void* block = std::malloc(pcm.size() * 2 + 2);
+    if (block && !pcm.empty()) std::memcpy(block, pcm.data(), pcm.size() * 2);
+    count = static_cast<int64_t>(pcm.size());
+    return block;
+}
+
+}  // namespace
+
+int32_t hssSound::loadWavFile(hssFile& source) {
+    const int64_t size = source.size();
+    if (size <= 0) return hssErrBadWav;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    bytes.resize(source.read(bytes.data(), bytes.size()));
+    return parseWav(bytes.data(), bytes.size());
+}
+
+int32_t hssSound::parseWav(const uint8_t* bytes, size_t size) {
+    WavLayout layout;
+    const int32_t result = readWavLayout(bytes, size, layout);
+    if (result != hssOk) return result;
+    int64_t count = 0;
+    data = copySamples(bytes + layout.dataOffset, layout, count);
+    if (!data) return hssErrNoMemory;
+    eightBit = layout.bits == 8;
+    stereo = layout.channels == 2;
+    length = stereo ? count / 2 : count;
     if (length == 0) {
         free();
         return hssErrBadWav;
     }
-    sampleRate = static_cast<int32_t>(rate);
+    sampleRate = static_cast<int32_t>(layout.rate);
     baseRate = sampleRate;
     speed = 128;
     kind = hssSoundMemory;

@@ -52,7 +52,10 @@ public:
 
 private:
     int32_t loadOgg(const std::string& path, uint32_t flags);
+    // Reads a whole WAV file into memory and parses it there.
     int32_t loadWavFile(hssFile& source);
+    // The WAV reader proper, over `size` bytes: every read is bounded by them.
+    int32_t parseWav(const uint8_t* bytes, size_t size);
     int32_t decodeOggToMemory();
 
     void* data = nullptr;          // owned sample data of the memory kind
