@@ -335,8 +335,8 @@ class Game:
         if isinstance(assets, str):
             for name in os.listdir(assets):
                 source = os.path.join(assets, name)
-                # Each run starts without a score database of its own.
-                if os.path.isfile(source) and name != "scores.db":
+                # Each run starts without a score database of its own (nor its pending or kept files).
+                if os.path.isfile(source) and not name.startswith("scores.db"):
                     shutil.copy(source, self.assetsdir)
             return
         for name, content in assets.items():

@@ -172,7 +172,7 @@ class StoreFaultTest(unittest.TestCase):
             stack.callback(subprocess.run, ["umount", "-l", game.assetsdir])
             assets, _ = demo_pack()
             for name in os.listdir(assets):
-                if name != "scores.db" and os.path.isfile(os.path.join(assets, name)):
+                if not name.startswith("scores.db") and os.path.isfile(os.path.join(assets, name)):
                     shutil.copy(os.path.join(assets, name), game.assetsdir)
         elif start_with:
             schema, rows, damage_index = start_with
