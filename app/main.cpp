@@ -9,6 +9,7 @@
 
 #include <SDL/SDL.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -28,6 +29,22 @@ void initSubsystem(Uint32 flag, const char* failureFormat) {
         std::fprintf(stderr, failureFormat, SDL_GetError());
         std::exit(-1);
     }
+}
+
+// SDL ends the loop with a quit event on SIGINT and SIGTERM; a closed terminal (SIGHUP) ends it
+// the same way, so the weapon in hand is still stored. Writing to a terminal or pipe that has
+// gone then fails quietly instead of ending the process before that.
+void quitOnHangup() {
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void openWindow() {
@@ -71,6 +88,7 @@ int main(int argc, char** argv) {
     initSubsystem(SDL_INIT_AUDIO, "Can't init audio: %s\n");
     initSubsystem(SDL_INIT_JOYSTICK, "Can't init joystick: %s\n");
     initSubsystem(SDL_INIT_VIDEO, "Can't init default SDL video driver: %s\n");
+    quitOnHangup();
     openWindow();
 
     if (argc > 2) {

@@ -54,7 +54,7 @@ void copyPack() {
     }
     for (const fs::directory_entry& entry : fs::directory_iterator(pack)) {
         const std::string name = entry.path().filename().string();
-        if (!entry.is_regular_file() || name == "scores.db" || name[0] == '.') continue;
+        if (!entry.is_regular_file() || name.rfind("scores.db", 0) == 0 || name[0] == '.') continue;
         fs::copy_file(entry.path(), worldRoot / "assets" / name, fs::copy_options::overwrite_existing, error);
         if (error) fail("cannot copy " + entry.path().string());
     }

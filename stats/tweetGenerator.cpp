@@ -6,6 +6,7 @@
 
 #include "base/assetPath.h"
 #include "base/log.h"
+#include "stats/scoreDatabase.h"
 
 namespace QEL {
 
@@ -66,7 +67,7 @@ tweetGenerator::tweetGenerator() {
     sqlite3* db = nullptr;
     if (sqlite3_open(assetPath("scores", "db").c_str(), &db) != SQLITE_OK)
         logStatus("tweetGenerator: Could not open scores.db");
-    else
+    else if (sqlite3_busy_timeout(db, kScoreBusyTimeoutMs) == SQLITE_OK)
         haveStatistics = queryStatistics(db, results);
     sqlite3_close(db);
 

@@ -21,7 +21,8 @@
 
 namespace QEL {
 
-cAssetMgr::cAssetMgr(cSoundManager* soundManager) : soundManager(soundManager) {
+cAssetMgr::cAssetMgr(cSoundManager* soundManager)
+    : scores(std::make_unique<scoreDatabase>(assetPath("scores", "db"))), soundManager(soundManager) {
     serializer = new cAssetSerializer();
     ejector = new cCartridgeEjector(
         soundManager->createSoundPool(3, "shellHitFloor", assetPath("ShellsHittingFloor1", "ogg")));
@@ -334,7 +335,11 @@ void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2) {
 }
 
 bool cAssetMgr::storeEventsToDB() {
-    return storeEventsToDatabase(asset != nullptr, asset ? asset->name : std::string(), events);
+    if (asset) return scores->store(asset->name, events);
+    // Without a weapon the events are nobody's; batches left pending by earlier stores still go in.
+    events.clear();
+    scores->storePending();
+    return false;
 }
 
 }  // namespace QEL

@@ -28,6 +28,7 @@ class debugLight;
 class cOverlayFXMgr;
 class cSoundManager;
 class cSoundPool;
+class scoreDatabase;
 
 constexpr int32_t kImageSlotCount = 15;  // indices 0 to 14; any other index gives the default slot
 constexpr int32_t kSoundSlotCount = 10;  // indices 0 to 9
@@ -122,6 +123,7 @@ public:
     // Fields, in the order the manager is described in.
     bool eventGuard = false;
     std::vector<ScoreEvent> events;
+    std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
     bool dirty = true;
     bool inputHeld = false;
     cAnimFrame* currentFrame = nullptr;

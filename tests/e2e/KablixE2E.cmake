@@ -1,23 +1,20 @@
 # Registers end-to-end tests with CTest: one test per test method of each unittest class in the
-# script, run against build/kablix under its own X server. Usage from any tests/<area>/CMakeLists.txt:
+# script (generated ones too), run against build/kablix under its own X server. Usage from any tests/<area>/CMakeLists.txt:
 #   include(${PROJECT_SOURCE_DIR}/tests/e2e/KablixE2E.cmake)
 #   kablix_add_e2e_tests(${CMAKE_CURRENT_SOURCE_DIR}/test_thing.py)
 # The script can `from kablix_e2e import XServer, Game, NetNamespace` (PYTHONPATH is set).
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# The Class.test_method names of a script: every "    def test_..." under a top-level "class".
+# The Class.test_method names of a script, as unittest finds them (list_tests.py).
 function(kablix_e2e_test_names script out)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${script})
-  file(STRINGS ${script} lines REGEX "^class [A-Za-z0-9_]+|^    def test_[A-Za-z0-9_]+")
-  set(names "")
-  set(class "")
-  foreach(line ${lines})
-    if(line MATCHES "^class ([A-Za-z0-9_]+)")
-      set(class ${CMAKE_MATCH_1})
-    elseif(line MATCHES "^    def (test_[A-Za-z0-9_]+)" AND class)
-      list(APPEND names ${class}.${CMAKE_MATCH_1})
-    endif()
-  endforeach()
+  execute_process(COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/list_tests.py ${script}
+                  OUTPUT_VARIABLE listed RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${script}: its tests could not be listed")
+  endif()
+  string(REGEX REPLACE "\n$" "" listed "${listed}")
+  string(REPLACE "\n" ";" names "${listed}")
   set(${out} ${names} PARENT_SCOPE)
 endfunction()
 

@@ -23,6 +23,7 @@ Game          a temporary directory holding play/ (the working directory, with g
               KABLIX_TRACE_INPUT=1 so that state changes without a line on standard output
               (mirroring, Shift, the frame count at exit) are written to standard error.
               Standard output and error are collected in files; stdout()/stderr() read them.
+              start() again after the game ended runs it once more in the same folders.
 
 The game binary is taken from the argument `binary`, else from $KABLIX_BINARY, else build/kablix.
 Every wait has a timeout and raises HarnessError when it runs out. game.screenshot() presses F1
@@ -334,8 +335,8 @@ class Game:
         if isinstance(assets, str):
             for name in os.listdir(assets):
                 source = os.path.join(assets, name)
-                # Each run starts without a score database of its own.
-                if os.path.isfile(source) and name != "scores.db":
+                # Each run starts without a score database of its own (nor its pending or kept files).
+                if os.path.isfile(source) and not name.startswith("scores.db"):
                     shutil.copy(source, self.assetsdir)
             return
         for name, content in assets.items():
@@ -349,6 +350,12 @@ class Game:
         return path
 
     def start(self):
+        """Starts the game; once it has ended, starts it again in the same folders (the output of
+        every run goes on in the same files)."""
+        if self.process is not None:
+            self.wait()
+            self._stdout.close()
+            self._stderr.close()
         env = self.xserver.env()
         env["SDL_AUDIODRIVER"] = self.audio
         env["SDL_DISKAUDIOFILE"] = self.audio_file
@@ -358,8 +365,8 @@ class Game:
         command = [self.binary] + self.args
         if self.netns is not None:
             command = self.netns.wrap(command)
-        self._stdout = open(os.path.join(self.root, "stdout.txt"), "wb")
-        self._stderr = open(os.path.join(self.root, "stderr.txt"), "wb")
+        self._stdout = open(os.path.join(self.root, "stdout.txt"), "ab")
+        self._stderr = open(os.path.join(self.root, "stderr.txt"), "ab")
         # Several games may share one X server: this game's window is the one that was not there yet.
         self._windows_before = set(self._kablix_windows())
         self.process = subprocess.Popen(command, cwd=self.workdir, env=env, stdin=subprocess.DEVNULL,

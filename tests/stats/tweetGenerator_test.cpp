@@ -20,7 +20,7 @@ protected:
     void play(const std::string& weapon, int rounds, int hits) {
         std::vector<ScoreEvent> events = {{7, -1, -1}, {3, 0, rounds}};
         for (int i = 0; i < hits; ++i) events.push_back({0, 1, 5});
-        ASSERT_TRUE(QEL::storeEventsToDatabase(true, weapon, events));
+        ASSERT_TRUE(QEL::scoreDatabase("../assets/scores.db").store(weapon, events));
     }
     // A favourite weapon with `favourite` rounds and `hits` hits, and further weapons of one round each.
     void playWeapons(int weapons, int favourite, int hits) {
@@ -82,7 +82,7 @@ TEST_F(TweetGenerator, AFavouriteNameWithQuotesCannotChangeTheQuery) {
 
 TEST_F(TweetGenerator, AnEmptyTableGivesDegenerateMessages) {
     std::vector<ScoreEvent> none;
-    ASSERT_TRUE(QEL::storeEventsToDatabase(true, "gone", none));
+    ASSERT_TRUE(QEL::scoreDatabase("../assets/scores.db").store("gone", none));
     execute("DELETE FROM score;");
     takeLog();
     tweetGenerator generator;
