@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "net/QelPeer.h"
+#include "render/screen.h"
 
 namespace QEL {
 
@@ -35,7 +36,7 @@ public:
     void onMouseDown(int32_t x, int32_t y);
 
     // Stores the window size and sets the viewport and identity matrices for it. A height of 0
-    // is given to OpenGL as 1. Also clears peerCount, as the start-up step always has.
+    // is given to OpenGL as 1. Also clears peerCount: a window set up anew counts no peers yet.
     void setViewport(int32_t width, int32_t height);
 
     // --- Multiplayer (multiplayer.cpp) ---
@@ -51,8 +52,8 @@ public:
     void shotReceived(int32_t shotNumber) override { receiveShot(shotNumber); }
     void peerCountChanged(int32_t count) override { peerCount = count; }
 
-    int32_t windowWidth = 568;
-    int32_t windowHeight = 320;
+    int32_t windowWidth = kScreenWidth;
+    int32_t windowHeight = kScreenHeight;
     int32_t viewportX = 0;
     int32_t viewportY = 0;
     uint32_t frameTimeMs = 0;         // appTimeMs() at the start of the current frame

@@ -23,7 +23,7 @@ public:
     // Runs turns until a quit was requested; the turn that sees the quit still draws its frame.
     void run();
 
-    // One event of the event table.
+    // One SDL event: a key, a mouse button, a resize or a quit request.
     void handleEvent(const SDL_Event& event);
 
     bool quitRequested() const { return quit; }

@@ -54,7 +54,7 @@ constexpr PixelRect kOverlayStart{0, 0, 480, 320};
 constexpr PixelRect kBackdropAt{-10, -10, 588, 340};
 constexpr PixelRect kDeathPictureAt[2] = {{284, 60, 128, 200}, {244, 10, 128, 200}};
 constexpr PixelRect kDeathIconAt[2] = {{154, 225, 100, 100}, {382, 175, 100, 100}};
-constexpr PixelRect kStripAt[2] = {{0, 1000, 568, 320}, {474, 0, 568, 320}};
+constexpr PixelRect kStripAt[2] = {{0, 1000, kScreenWidth, kScreenHeight}, {474, 0, kScreenWidth, kScreenHeight}};
 constexpr PixelRect kDimmerAt{-10, -10, 588, 340};
 constexpr PixelRect kShieldAt{156, 32, 256, 256};
 constexpr PixelRect kBarStart{234, 150, 100, 20};

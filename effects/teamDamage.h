@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "render/screen.h"
 #include "render/types.h"
 
 namespace QEL {
@@ -41,7 +42,7 @@ public:
     void update(uint32_t time);
     void draw();
 
-    float screenWidth = 568.0f, screenHeight = 320.0f;
+    float screenWidth = kScreenWidth, screenHeight = kScreenHeight;
     float maxEnergy = kMaxEnergy;
     float energy = kMaxEnergy;
     bool active = false;  // the dodge input is held

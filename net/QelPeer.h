@@ -85,7 +85,7 @@ private:
         uint64_t guid = 0;      // advertised, then the one its hello gave
         ENetAddress address{};  // kept here: ENet clears its peer before reporting a disconnect
     };
-    // One message as the table of identifiers sees it.
+    // One received message or connection event, as handleEvent dispatches it by its identifier.
     struct Message {
         uint8_t id;
         ENetAddress from;

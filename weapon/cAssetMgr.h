@@ -120,7 +120,7 @@ public:
     // Counts the frame's rounds and throws its cartridges.
     void ejectCartridges(const cAnimFrame* frame);
 
-    // Fields, in the order the manager is described in.
+    // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
     bool eventGuard = false;
     std::vector<ScoreEvent> events;
     std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
