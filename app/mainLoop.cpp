@@ -10,11 +10,21 @@
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 namespace QEL {
+
+namespace {
+
+// Seconds on the steady clock (CLOCK_MONOTONIC), comparable with other processes' readings.
+double steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
 
 mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput)
     : app(app), catalogue(catalogue), trace(traceInput) {}
@@ -35,7 +45,20 @@ void mainLoop::run() {
         }
         SDL_GL_SwapBuffers();
         ++frames;
+        if (trace) traceTurn(true);
     } while (!quit);
+}
+
+void mainLoop::traceTurn(bool drawn) {
+    const double now = steadySeconds();
+    if (drawn && pressHandledAt >= 0) {
+        std::fprintf(stderr, "kablix: press handled at %.6f s, shown at %.6f s\n", pressHandledAt, now);
+        pressHandledAt = -1;
+    }
+    if (now >= nextFrameCountAt) {
+        std::fprintf(stderr, "kablix: frame count %lu at %.6f s\n", frames, now);
+        nextFrameCountAt = now + 1.0;
+    }
 }
 
 // A quit request is never taken back: no event type clears it.
@@ -49,6 +72,7 @@ void mainLoop::handleEvent(const SDL_Event& event) {
         break;
     case SDL_MOUSEBUTTONDOWN:
         app.onMouseDown(event.button.x, event.button.y);
+        if (trace && pressHandledAt < 0) pressHandledAt = steadySeconds();
         break;
     case SDL_MOUSEBUTTONUP:
         onMouseUp();

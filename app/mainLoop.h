@@ -16,7 +16,8 @@ class tweetGenerator;
 class mainLoop {
 public:
     // traceInput: write a line to standard error for every state change that shows nothing on
-    // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them.
+    // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them;
+    // also, for the timing program, the frame count once a second and when each press was shown.
     mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput);
     ~mainLoop();
 
@@ -58,6 +59,10 @@ private:
     void switchWeapon(const std::string& name);
     void receiveSimulatedShot(int shotNumber);
 
+    // Trace lines with steady-clock seconds: "kablix: frame count N at T s" at most once a
+    // second, and "kablix: press handled at T s, shown at T s" for the first frame after a press.
+    void traceTurn(bool drawn);
+
     cApp& app;
     const dataFileReader& catalogue;
     bool trace;
@@ -68,6 +73,8 @@ private:
     bool screenshotRequested = false;
     bool shift = false;
     unsigned long frames = 0;
+    double pressHandledAt = -1;  // seconds; -1 when no press waits to be shown
+    double nextFrameCountAt = 0;
 };
 
 // The catalogue key a key symbol stands for: "0"…"9" and "a"…"z" for the digit and letter
