@@ -2,10 +2,12 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
 #include "app/log.h"
+#include "render/screen.h"
 
 namespace QEL {
 
@@ -19,6 +21,14 @@ constexpr uint32_t kIndicesPerQuad = 6;
 const float kPi = static_cast<float>(4.0 * std::atan(1.0));
 
 }  // namespace
+
+void clearScreen() { glClear(GL_COLOR_BUFFER_BIT); }
+
+bool viewportIsScreen() {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    return viewport[0] == 0 && viewport[1] == 0 && viewport[2] == kScreenWidth && viewport[3] == kScreenHeight;
+}
 
 Quad::Quad(QuadSet* ownerSet) : owner(ownerSet) { setAllColors(Color::white); }
 
@@ -92,6 +102,7 @@ bool QuadSet::setTexture(const Image& image) {
                  GL_UNSIGNED_BYTE, image.getPixels());
     textureHasAlpha = bytesPerPixel == 4;
     hasTexture = true;
+    textureFilter = 0;  // a new texture object starts with OpenGL's default filters
     textureWidth = static_cast<float>(image.getWidth());
     textureHeight = static_cast<float>(image.getHeight());
     return true;
@@ -102,6 +113,8 @@ void QuadSet::resizeArrays(uint32_t count) {
     texCoords.assign(static_cast<size_t>(count) * kVerticesPerQuad * 2, 0.0f);
     colors.assign(static_cast<size_t>(count) * kVerticesPerQuad * 4, 0.0f);
     indices.assign(static_cast<size_t>(count) * kIndicesPerQuad, 0);
+    shows.assign(count, 0);
+    drawnIndices.reserve(indices.size());  // draws that leave quads out never allocate
     allocatedQuads = count;
 }
 
@@ -124,12 +137,23 @@ void QuadSet::writeQuad(const Quad& quad, uint32_t index) {
     }
     const uint32_t base = index * kVerticesPerQuad;
     float* v = &vertices[base * 3];
+    float minX = 1, maxX = -1, minY = 1, maxY = -1;
     for (int k = 0; k < 4; ++k) {
         const float dx = cornerX[k] - cx, dy = cornerY[k] - cy;
         v[k * 3 + 0] = (cx + c * dx - s * dy) / W * 2 - 1;
         v[k * 3 + 1] = (cy + s * dx + c * dy) / H * 2 - 1;
         v[k * 3 + 2] = 0;
+        minX = std::min(minX, v[k * 3]);
+        maxX = std::max(maxX, v[k * 3]);
+        minY = std::min(minY, v[k * 3 + 1]);
+        maxY = std::max(maxY, v[k * 3 + 1]);
     }
+    // A quad that reaches no further than the screen's edge covers no pixel centre.
+    uint8_t flags = (minX < 1 && maxX > -1 && minY < 1 && maxY > -1) ? kOnScreen : 0;
+    for (const Color& corner : quad.colors) {
+        if (corner.a != 0) flags |= kNotTransparent;
+    }
+    shows[index] = flags;
 
     const FloatCoords& t = quad.textureRect;
     float* tc = &texCoords[base * 2];
@@ -165,6 +189,56 @@ void QuadSet::rebuild() {
 }
 
 void QuadSet::draw(int32_t blendMode) {
+    drawWithFilter(blendMode, filterMode == kFilterNearest ? GL_NEAREST : GL_LINEAR);
+}
+
+void QuadSet::drawPixelAligned(int32_t blendMode) {
+    const bool aligned = viewportIsScreen() && screenWidth == kScreenWidth && screenHeight == kScreenHeight;
+    drawWithFilter(blendMode, (aligned || filterMode == kFilterNearest) ? GL_NEAREST : GL_LINEAR);
+}
+
+// Alpha blending leaves the frame buffer exactly as it was under a fragment of alpha 0, so fully
+// transparent quads (spent rounds, a blood layer faded out) are left out of alpha-blended draws.
+const uint16_t* QuadSet::shownIndices(int32_t blendMode, size_t& count) {
+    const uint8_t needed = blendMode == kBlendAlpha ? (kOnScreen | kNotTransparent) : kOnScreen;
+    const size_t quadCount = indices.size() / kIndicesPerQuad;
+    size_t shown = 0;
+    for (size_t i = 0; i < quadCount; ++i) shown += (shows[i] & needed) == needed;
+    if (shown == quadCount) {
+        count = indices.size();
+        return indices.data();
+    }
+    drawnIndices.clear();
+    for (size_t i = 0; i < quadCount; ++i) {
+        if ((shows[i] & needed) != needed) continue;
+        const uint16_t* quadIndices = &indices[i * kIndicesPerQuad];
+        drawnIndices.insert(drawnIndices.end(), quadIndices, quadIndices + kIndicesPerQuad);
+    }
+    count = drawnIndices.size();
+    return drawnIndices.data();
+}
+
+// Filters belong to the texture object: they are set only when they change.
+void QuadSet::applyFilter(int32_t filter) {
+    if (textureFilter == filter) return;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    textureFilter = filter;
+}
+
+void QuadSet::drawWithFilter(int32_t blendMode, int32_t filter) {
+    switch (blendMode) {
+        case kBlendOpaque: glDisable(GL_BLEND); break;
+        case kBlendAlpha: glEnable(GL_BLEND); glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
+        case kBlendAdditive: glEnable(GL_BLEND); glBlendFunc(GL_ONE, GL_ONE); break;
+        case kBlendMultiply: glEnable(GL_BLEND); glBlendFunc(GL_DST_COLOR, GL_ZERO); break;
+        default: break;
+    }
+    // The arrays always match the quads as last rebuilt; a set that was never rebuilt draws nothing.
+    size_t indexCount = 0;
+    const uint16_t* drawn = shownIndices(blendMode, indexCount);
+    if (indexCount == 0) return;
+
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
@@ -178,26 +252,14 @@ void QuadSet::draw(int32_t blendMode) {
     }
     glDisable(GL_DEPTH_TEST);
 
-    switch (blendMode) {
-        case kBlendOpaque: glDisable(GL_BLEND); break;
-        case kBlendAlpha: glEnable(GL_BLEND); glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
-        case kBlendAdditive: glEnable(GL_BLEND); glBlendFunc(GL_ONE, GL_ONE); break;
-        case kBlendMultiply: glEnable(GL_BLEND); glBlendFunc(GL_DST_COLOR, GL_ZERO); break;
-        default: break;
-    }
-
     if (hasTexture) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, textureName);
-        const GLint filter = filterMode == kFilterNearest ? GL_NEAREST : GL_LINEAR;
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        applyFilter(filter);
     } else {
         glDisable(GL_TEXTURE_2D);
     }
 
-    // The arrays always match the quads as last rebuilt; a set that was never rebuilt draws nothing.
-    const GLsizei indexCount = static_cast<GLsizei>(indices.size());
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, vertices.data());
     if (hasTexture) {
@@ -206,7 +268,7 @@ void QuadSet::draw(int32_t blendMode) {
     }
     glColorPointer(4, GL_FLOAT, 0, colors.data());
     glEnableClientState(GL_COLOR_ARRAY);
-    if (indexCount > 0) glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, indices.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, drawn);
 
     glDisableClientState(GL_VERTEX_ARRAY);
     if (hasTexture) glDisableClientState(GL_TEXTURE_COORD_ARRAY);

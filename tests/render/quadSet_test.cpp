@@ -226,3 +226,62 @@ TEST_F(QuadSetDraw, UnusableImagesKeepThePreviousTexture) {
     EXPECT_EQ(set.getTextureName(), name);
     EXPECT_EQ(set.getTextureWidth(), 2.0f);
 }
+
+TEST_F(QuadSetDraw, QuadsThatCannotShowAreLeftOutButTheBlendStateFollowsTheMode) {
+    QuadSet set(kScreenWidth, kScreenHeight);
+    set.unlock();
+    Quad* turned = addPixelQuad(set, -20, 60, 10, 200, Color::red);  // off screen left of x = -10 ...
+    turned->angle = 90;                                                // ... until turned: x -115 to 85
+    Quad* corner = addPixelQuad(set, 200, 100, 100, 100, Color(0, 0, 1, 0));
+    corner->colors[2] = Color(0, 0, 1, 1);  // only the top-right corner is not transparent
+    addPixelQuad(set, 300, 200, 50, 50, Color(0, 1, 0, 0));
+    addPixelQuad(set, 700, 100, 50, 50, Color::white);
+    drawOnce(set, kBlendAlpha);
+    EXPECT_TRUE(colorNear(readPixel(40, 160), 255, 0, 0)) << readPixel(40, 160);
+    EXPECT_GT(readPixel(296, 104).b, 150) << readPixel(296, 104);
+    EXPECT_TRUE(colorNear(readPixel(325, 225), 0, 0, 0)) << readPixel(325, 225);
+    drawOnce(set, kBlendOpaque);  // without blending a transparent quad paints its colour
+    EXPECT_TRUE(colorNear(readPixel(325, 225), 0, 255, 0)) << readPixel(325, 225);
+
+    // A set with nothing to show still sets its blend mode for the draws that keep the state.
+    QuadSet hidden(kScreenWidth, kScreenHeight), grey(kScreenWidth, kScreenHeight);
+    hidden.unlock();
+    grey.unlock();
+    addPixelQuad(hidden, -100, -100, 50, 50, Color::white);
+    addPixelQuad(grey, 0, 0, 568, 320, Color(0.25f, 0.25f, 0.25f, 1));
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawOnce(hidden, kBlendAdditive);
+    drawOnce(grey, 0);
+    drawOnce(grey, 0);
+    EXPECT_TRUE(colorNear(readPixel(100, 100), 128, 128, 128)) << readPixel(100, 100);
+}
+
+TEST_F(QuadSetDraw, PixelAlignedDrawOfAScreenPictureGivesTheFilteredPixels) {
+    std::vector<uint8_t> raw(568 * 320 * 3);
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    const std::string path = tempPath("screen.png");
+    ASSERT_EQ(writePng(path, 568, 320, raw, LCT_RGB, 8), 0u);
+    QuadSet set(kScreenWidth, kScreenHeight);
+    set.unlock();
+    ASSERT_TRUE(set.loadTexture(path));
+    Quad* quad = addPixelQuad(set, 0, 0, 568, 320, Color::white);
+    quad->setTextureRect(FloatCoords(0, 0, 568, 320));
+    auto picture = [&](float size, bool aligned) {
+        quad->position = FloatCoords(-1, 1, size, size);
+        glClear(GL_COLOR_BUFFER_BIT);
+        set.rebuild();
+        aligned ? set.drawPixelAligned(kBlendOpaque) : set.draw(kBlendOpaque);
+        set.unlock();
+        return QEL::testing::readPixels(0, 0, kScreenWidth, kScreenHeight);
+    };
+    const std::vector<uint8_t> scaled = picture(0.7f, false);
+    for (int mode : {0, 1, 2, 3}) {
+        screenMirrorMode = mode;
+        EXPECT_TRUE(picture(1, true) == picture(1, false)) << "mirror mode " << mode;
+    }
+    screenMirrorMode = 0;
+    // The texture filters linearly again for an ordinary draw, also after a new upload.
+    EXPECT_TRUE(picture(0.7f, false) == scaled);
+    ASSERT_TRUE(set.loadTexture(path));
+    EXPECT_TRUE(picture(0.7f, false) == scaled);
+}
