@@ -1,10 +1,12 @@
 // The main loop: turns SDL events into actions on the application object, the display and the
-// weapon catalogue, and runs one frame per turn until a quit was requested. Lives in main from
-// the end of start-up to shutdown; borrows the application object and the catalogue.
+// weapon catalogue, and runs one frame per turn until a quit was requested; a turn draws and shows
+// a picture only when it can differ from the one on screen. Lives in main from the end of start-up
+// to shutdown; borrows the application object and the catalogue.
 #pragma once
 
 #include <SDL/SDL.h>
 
+#include <chrono>
 #include <string>
 
 namespace QEL {
@@ -32,6 +34,18 @@ public:
     unsigned long framesDrawn() const { return frames; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // A display refresh at 60 Hz: the shortest time between two pictures and the longest turn.
+    static constexpr std::chrono::microseconds kRefresh{16667};
+    // How often a waiting loop looks for input: 2 ms is all a press may wait once it can be shown.
+    static constexpr std::chrono::microseconds kInputPoll{2000};
+
+    // Shows the picture the turn drew (answering F1 first).
+    void showPicture();
+    // Frame pacing: waits until the next turn is due (see mainLoop.cpp).
+    void paceTurn(Clock::time_point turnStart, bool drawn);
+    bool inputWaiting();
+
     void onKeyDown(SDLKey key);
     void onKeyUp(SDLKey key);
     void onMouseUp();
@@ -72,6 +86,8 @@ private:
     // holds no defined picture between a swap and the next frame.
     bool screenshotRequested = false;
     bool shift = false;
+    bool redrawNeeded = true;       // an event may have changed the picture; none is shown yet at first
+    Clock::time_point lastPicture;  // start of the last turn that drew
     unsigned long frames = 0;
     double pressHandledAt = -1;  // seconds; -1 when no press waits to be shown
     double nextFrameCountAt = 0;
