@@ -76,8 +76,9 @@ public:
 
     void rebuild();
     // Draws the quads as last rebuilt. Quads that cannot change a pixel are left out: those wholly
-    // off screen, and under alpha blending those whose four corners are fully transparent. The
-    // blend state is set by the mode even when nothing is left to draw.
+    // off screen, and under alpha blending those whose four corners are fully transparent; under
+    // alpha blending the draw is also kept (scissored) to where the texture is not fully
+    // transparent. The blend state is set by the mode even when nothing is left to draw.
     void draw(int32_t blendMode);
     // As draw, for a set whose quads map texels one to one onto the pixels of the full-size
     // screen (the background): with the viewport at the screen size each pixel centre falls on a
@@ -107,6 +108,10 @@ private:
     void resizeArrays(uint32_t count);
     void writeQuad(const Quad& quad, uint32_t index);
     void drawWithFilter(int32_t blendMode, int32_t filter);
+    void findSeenTexels(const Image& image);
+    // Scissors an alpha-blended draw to the pixels that can sample a texel of some opacity; false
+    // (and no scissor) when no pixel can.
+    bool scissorToSeenTexels(const uint16_t* drawn, size_t count);
     // Indices of the quads that can show (all of them without copying, when none is left out).
     const uint16_t* shownIndices(int32_t blendMode, size_t& count);
     void applyFilter(int32_t filter);
@@ -127,6 +132,10 @@ private:
     int32_t filterMode = kFilterLinear;
     uint32_t textureName = 0;
     int32_t textureFilter = 0;  // GL filter last set on the texture object; 0: none since its upload
+    // Where a linearly filtered sample can meet a texel whose alpha is not 0, in texel units
+    // (x0, y0)-(x1, y1); an axis on which the texture wraps such texels round is not limited.
+    float seenX0 = 0, seenY0 = 0, seenX1 = 0, seenY1 = 0;
+    bool seenLimited = false;  // the box above leaves part of the texture out
 };
 
 }  // namespace QEL

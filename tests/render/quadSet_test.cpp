@@ -285,3 +285,64 @@ TEST_F(QuadSetDraw, PixelAlignedDrawOfAScreenPictureGivesTheFilteredPixels) {
     ASSERT_TRUE(set.loadTexture(path));
     EXPECT_TRUE(picture(0.7f, false) == scaled);
 }
+
+// An alpha-blended draw is scissored to the pixels that can sample a texel that is not fully
+// transparent; the frame buffer must come out as from an unscissored draw (mode 0 keeps the alpha
+// blending the reference sets by hand), whatever the turn, mirror, texture rectangle or repeat.
+TEST_F(QuadSetDraw, AlphaBlendedDrawsAreKeptToTheTexelsThatCanShow) {
+    auto texture = [](const char* name, int opaqueFrom, int opaqueTo) {
+        std::vector<uint8_t> raw(64 * 64 * 4, 0);
+        for (int y = opaqueFrom; y <= opaqueTo; ++y)
+            for (int x = opaqueFrom; x <= opaqueTo; ++x) {
+                uint8_t* p = &raw[(y * 64 + x) * 4];
+                p[0] = static_cast<uint8_t>(x * 4);
+                p[1] = static_cast<uint8_t>(y * 4);
+                p[2] = 200;
+                p[3] = static_cast<uint8_t>(100 + x + y);
+            }
+        const std::string path = tempPath(name);
+        EXPECT_EQ(writePng(path, 64, 64, raw, LCT_RGBA, 8), 0u);
+        return path;
+    };
+    QuadSet background(kScreenWidth, kScreenHeight);
+    background.unlock();
+    Quad* ground = addPixelQuad(background, 0, 0, 568, 320, Color::red);
+    ground->colors[1] = Color::green;
+    ground->colors[3] = Color::blue;
+
+    struct Case {
+        const char* texture;
+        int opaqueFrom, opaqueTo;
+        FloatCoords textureRect;
+        float angle;
+        int mirror;
+    };
+    for (const Case& c : {Case{"middle.png", 20, 40, FloatCoords(0, 0, 1, 1), 0, 0},
+                          Case{"middle.png", 20, 40, FloatCoords(0, 0, 1, 1), 30, 3},
+                          Case{"middle.png", 20, 40, FloatCoords(0.4f, 0.1f, 0.5f, 0.8f), -75, 1},
+                          Case{"middle.png", 20, 40, FloatCoords(-0.5f, 0, 2, 1), 10, 2},
+                          Case{"edge.png", 0, 10, FloatCoords(0.5f, 0.5f, 0.5f, 0.5f), 5, 0}}) {
+        QuadSet set(kScreenWidth, kScreenHeight);
+        set.unlock();
+        ASSERT_TRUE(set.loadTexture(texture(c.texture, c.opaqueFrom, c.opaqueTo)));
+        Quad* quad = addPixelQuad(set, 120, 40, 300, 220, Color(1, 1, 1, 0.9f));
+        quad->textureRect = c.textureRect;
+        quad->angle = c.angle;
+        screenMirrorMode = c.mirror;
+        std::vector<uint8_t> pictures[2];
+        for (std::vector<uint8_t>& picture : pictures) {
+            drawOnce(background, kBlendOpaque);
+            if (&picture == &pictures[0]) {
+                drawOnce(set, kBlendAlpha);
+            } else {
+                glEnable(GL_BLEND);
+                glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+                drawOnce(set, 0);
+            }
+            picture = QEL::testing::readPixels(0, 0, kScreenWidth, kScreenHeight);
+        }
+        EXPECT_TRUE(pictures[0] == pictures[1]) << c.texture << " turned " << c.angle << " mirror " << c.mirror;
+        EXPECT_EQ(glIsEnabled(GL_SCISSOR_TEST), GL_FALSE);
+    }
+    screenMirrorMode = 0;
+}
