@@ -129,7 +129,9 @@ def press_latencies(game, pointer, presses):
 
 
 def report(label, rest, firing, latencies):
-    print("%s" % label)
+    with open("/proc/loadavg") as f:
+        load = f.read().split()[0]
+    print("%s (load average %s on %d cores)" % (label, load, os.cpu_count()))
     for m in (rest, firing):
         threads = ", ".join("%s %.3f" % (name, used) for name, used in m.per_thread if used >= 0.0005)
         print("  %-7s CPU %.3f cores (%s); frames drawn %.1f per second" % (m.name, m.cores, threads, m.fps))
