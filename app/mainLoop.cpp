@@ -29,8 +29,8 @@ double steadySeconds() {
 
 }  // namespace
 
-mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput)
-    : app(app), catalogue(catalogue), trace(traceInput) {}
+mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput, bool traceFrames)
+    : app(app), catalogue(catalogue), trace(traceInput), traceFrames(traceFrames) {}
 
 mainLoop::~mainLoop() {
     delete tweets;
@@ -49,7 +49,7 @@ void mainLoop::run() {
         }
         const bool drawn = app.runFrame(redrawNeeded || screenshotRequested);
         if (drawn) showPicture();
-        if (trace) traceTurn(drawn);
+        if (traceFrames) traceTurn(drawn);
         if (!quit) paceTurn(turnStart, drawn);
     } while (!quit);
 }
@@ -116,7 +116,7 @@ void mainLoop::handleEvent(const SDL_Event& event) {
         break;
     case SDL_MOUSEBUTTONDOWN:
         app.onMouseDown(event.button.x, event.button.y);
-        if (trace && pressHandledAt < 0) pressHandledAt = steadySeconds();
+        if (traceFrames && pressHandledAt < 0) pressHandledAt = steadySeconds();
         break;
     case SDL_MOUSEBUTTONUP:
         onMouseUp();

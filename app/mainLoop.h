@@ -18,9 +18,9 @@ class tweetGenerator;
 class mainLoop {
 public:
     // traceInput: write a line to standard error for every state change that shows nothing on
-    // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them;
-    // also, for the timing program, the frame count once a second and when each press was shown.
-    mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput);
+    // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them.
+    // traceFrames: for the timing program, the frame count once a second and when each press was shown.
+    mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput, bool traceFrames = false);
     ~mainLoop();
 
     // Runs turns until a quit was requested; the turn that sees the quit still draws its frame.
@@ -80,6 +80,7 @@ private:
     cApp& app;
     const dataFileReader& catalogue;
     bool trace;
+    bool traceFrames;
     tweetGenerator* tweets = nullptr;  // owned; made by the first status message request
     bool quit = false;
     // F1 is answered after the next frame is drawn and before it is swapped: the back buffer

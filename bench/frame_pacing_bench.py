@@ -6,7 +6,7 @@ pack, takes up the rotary and prints, from the per-thread CPU times in /proc/<pi
 renderer's threads and the sound thread included):
   - CPU per second at rest (the idle sway only) and with the trigger held (firing continuously),
     in cores, with the share of each thread;
-  - frames drawn per second in both states (from the game's trace lines);
+  - frames drawn per second in both states (from the game's trace lines, KABLIX_TRACE_FRAMES=1);
   - press-to-next-frame time: from the moment this program sends a mouse press to the X server
     until the game has swapped the first frame drawn after handling it (median and worst).
 
@@ -151,7 +151,8 @@ def main():
     args = parser.parse_args()
 
     assets, catalogue = demo_pack()
-    with XServer() as x, Game(x, catalogue=catalogue, assets=assets, binary=args.binary) as game:
+    with XServer() as x, Game(x, catalogue=catalogue, assets=assets, binary=args.binary,
+                              env={"KABLIX_TRACE_FRAMES": "1"}) as game:
         game.wait_for_window()
         game.key("3")
         game.wait_for_stdout("Portrait: ")
