@@ -6,6 +6,7 @@
 #include "weapon/cAssetMgr.h"
 #include "effects/teamDamage.h"
 #include "net/QelPeer.h"
+#include "render/QuadSet.h"
 
 #include <GL/gl.h>
 
@@ -64,11 +65,18 @@ void cApp::setViewport(int32_t width, int32_t height) {
     glLoadIdentity();
 }
 
-bool cApp::runFrame() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+// The peer is served before the picture is decided on: a hit it delivers shows in this frame.
+bool cApp::runFrame(bool drawPicture) {
     frameTimeMs = appTimeMs();
     servePeer();
-    return updateWeapon();
+    const bool draw = drawPicture || (assetMgr && assetMgr->pictureDue(frameTimeMs));
+    updateWeapon(draw);
+    if (!draw) return false;
+    // With nothing drawn by the weapon the picture is the empty screen.
+    if (!assetMgr || !assetMgr->drewScreen) clearScreen();
+    if (assetMgr) assetMgr->dirty = false;
+    glFinish();
+    return true;
 }
 
 // Received shots are handled first; a shot the weapon asked for waits in pendingShot until
@@ -84,14 +92,15 @@ void cApp::servePeer() {
 
 // The weapon hands out a shot number only in the frame that asked for it. While networking is on
 // it waits for the first peer to connect; a shot fired with networking off is for nobody.
-bool cApp::updateWeapon() {
-    if (!assetMgr || !assetMgr->asset) return false;
+void cApp::updateWeapon(bool drawPicture) {
+    if (!assetMgr) return;
+    assetMgr->drewScreen = false;
+    if (!assetMgr->asset) return;
     int32_t shot = -1;
-    const bool drawn = assetMgr->update(frameTimeMs, shot);
+    assetMgr->drawing = drawPicture;
+    assetMgr->update(frameTimeMs, shot);
+    assetMgr->drawing = true;
     if (shot > 0 && peer) pendingShot = shot;
-    if (!drawn) return false;
-    glFinish();
-    return true;
 }
 
 int32_t cApp::loadCurrentWeapon() {

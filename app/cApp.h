@@ -20,9 +20,10 @@ public:
     cApp(float red, float green, float blue, float alpha);
     ~cApp() override;
 
-    // One frame: clear, sample the clock, serve the peer, advance and draw the weapon.
-    // True when the weapon was updated and drawn.
-    bool runFrame();
+    // One turn's frame: samples the clock, serves the peer and advances the weapon. The picture
+    // is drawn when `drawPicture` is set or the weapon's picture is due (cAssetMgr::pictureDue);
+    // true when it was drawn, and so is to be shown.
+    bool runFrame(bool drawPicture = true);
 
     // Loads the weapon whose document the last weapon check kept. Returns the fire mode
     // chosen, or -2 when the weapon could not be loaded.
@@ -69,7 +70,7 @@ private:
     void setUpSoundOutput();
     void setUpOpenGL(float red, float green, float blue, float alpha);
     void servePeer();
-    bool updateWeapon();
+    void updateWeapon(bool drawPicture);
 };
 
 // The one application object, or null before createApp and after destroyApp.

@@ -69,8 +69,8 @@ void openJoysticks() {
     for (int index = 0; index < SDL_NumJoysticks(); ++index) SDL_JoystickOpen(index);
 }
 
-bool inputTraceRequested() {
-    const char* value = std::getenv("KABLIX_TRACE_INPUT");
+bool traceRequested(const char* variable) {
+    const char* value = std::getenv(variable);
     return value && *value && std::string(value) != "0";
 }
 
@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
     openJoysticks();
 
     {
-        QEL::mainLoop loop(*app, *catalogue, inputTraceRequested());
+        QEL::mainLoop loop(*app, *catalogue, traceRequested("KABLIX_TRACE_INPUT"),
+                           traceRequested("KABLIX_TRACE_FRAMES"));
         loop.run();
     }
 

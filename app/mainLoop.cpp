@@ -1,5 +1,6 @@
 #include "app/mainLoop.h"
 
+#include "base/appTime.h"
 #include "app/cApp.h"
 #include "base/dataFileReader.h"
 #include "base/log.h"
@@ -10,14 +11,26 @@
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <thread>
 
 namespace QEL {
 
-mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput)
-    : app(app), catalogue(catalogue), trace(traceInput) {}
+namespace {
+
+// Seconds on the steady clock (CLOCK_MONOTONIC), comparable with other processes' readings.
+double steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput, bool traceFrames)
+    : app(app), catalogue(catalogue), trace(traceInput), traceFrames(traceFrames) {}
 
 mainLoop::~mainLoop() {
     delete tweets;
@@ -26,16 +39,70 @@ mainLoop::~mainLoop() {
 
 void mainLoop::run() {
     do {
+        const Clock::time_point turnStart = Clock::now();
         SDL_Event event;
-        while (SDL_PollEvent(&event)) handleEvent(event);
-        app.runFrame();
-        if (screenshotRequested) {
-            takeScreenshot("screenshot.png");
-            screenshotRequested = false;
+        while (SDL_PollEvent(&event)) {
+            handleEvent(event);
+            // Pointer and joystick motion do nothing; anything else may change what is shown (an
+            // exposed window needs its picture again).
+            if (event.type != SDL_MOUSEMOTION && event.type != SDL_JOYAXISMOTION) redrawNeeded = true;
         }
-        SDL_GL_SwapBuffers();
-        ++frames;
+        const bool drawn = app.runFrame(redrawNeeded || screenshotRequested);
+        if (drawn) showPicture();
+        if (traceFrames) traceTurn(drawn);
+        if (!quit) paceTurn(turnStart, drawn);
     } while (!quit);
+}
+
+void mainLoop::showPicture() {
+    if (screenshotRequested) {
+        takeScreenshot("screenshot.png");
+        screenshotRequested = false;
+    }
+    SDL_GL_SwapBuffers();
+    ++frames;
+    redrawNeeded = false;
+}
+
+// Frame pacing. A turn lasts at most one refresh, so input and the network wait no longer. A turn
+// that drew waits out the rest of its refresh when the swap returned early (a driver that ignores
+// the swap interval): at most one picture per refresh. A turn that drew nothing ends when the
+// playing animation's next frame falls due, if that is sooner, but not within one refresh of the
+// last picture; from one refresh after the last picture on, a press (which makes a new picture)
+// ends the wait at once.
+void mainLoop::paceTurn(Clock::time_point turnStart, bool drawn) {
+    Clock::time_point due = turnStart + kRefresh;
+    if (drawn) {
+        lastPicture = turnStart;
+    } else {
+        const int32_t ms = app.assetMgr ? app.assetMgr->msToNextFrame(appTimeMs()) : -1;
+        if (ms >= 0) due = std::min(due, Clock::now() + std::chrono::milliseconds(ms));
+        due = std::max(due, lastPicture + kRefresh);
+    }
+    std::this_thread::sleep_until(std::min(due, lastPicture + kRefresh));
+    while (Clock::now() < due && !inputWaiting()) {
+        std::this_thread::sleep_until(std::min(due, Clock::now() + kInputPoll));
+    }
+}
+
+// Whether an event other than pointer or joystick motion waits in the queue.
+bool mainLoop::inputWaiting() {
+    SDL_PumpEvents();
+    SDL_Event event;
+    const Uint32 acted = SDL_ALLEVENTS & ~(SDL_MOUSEMOTIONMASK | SDL_JOYAXISMOTIONMASK);
+    return SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, acted) > 0;
+}
+
+void mainLoop::traceTurn(bool drawn) {
+    const double now = steadySeconds();
+    if (drawn && pressHandledAt >= 0) {
+        std::fprintf(stderr, "kablix: press handled at %.6f s, shown at %.6f s\n", pressHandledAt, now);
+        pressHandledAt = -1;
+    }
+    if (now >= nextFrameCountAt) {
+        std::fprintf(stderr, "kablix: frame count %lu at %.6f s\n", frames, now);
+        nextFrameCountAt = now + 1.0;
+    }
 }
 
 // A quit request is never taken back: no event type clears it.
@@ -49,6 +116,7 @@ void mainLoop::handleEvent(const SDL_Event& event) {
         break;
     case SDL_MOUSEBUTTONDOWN:
         app.onMouseDown(event.button.x, event.button.y);
+        if (traceFrames && pressHandledAt < 0) pressHandledAt = steadySeconds();
         break;
     case SDL_MOUSEBUTTONUP:
         onMouseUp();

@@ -1,10 +1,12 @@
 // The main loop: turns SDL events into actions on the application object, the display and the
-// weapon catalogue, and runs one frame per turn until a quit was requested. Lives in main from
-// the end of start-up to shutdown; borrows the application object and the catalogue.
+// weapon catalogue, and runs one frame per turn until a quit was requested; a turn draws and shows
+// a picture only when it can differ from the one on screen. Lives in main from the end of start-up
+// to shutdown; borrows the application object and the catalogue.
 #pragma once
 
 #include <SDL/SDL.h>
 
+#include <chrono>
 #include <string>
 
 namespace QEL {
@@ -17,7 +19,8 @@ class mainLoop {
 public:
     // traceInput: write a line to standard error for every state change that shows nothing on
     // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them.
-    mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput);
+    // traceFrames: for the timing program, the frame count once a second and when each press was shown.
+    mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput, bool traceFrames = false);
     ~mainLoop();
 
     // Runs turns until a quit was requested; the turn that sees the quit still draws its frame.
@@ -31,6 +34,18 @@ public:
     unsigned long framesDrawn() const { return frames; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // A display refresh at 60 Hz: the shortest time between two pictures and the longest turn.
+    static constexpr std::chrono::microseconds kRefresh{16667};
+    // How often a waiting loop looks for input: 2 ms is all a press may wait once it can be shown.
+    static constexpr std::chrono::microseconds kInputPoll{2000};
+
+    // Shows the picture the turn drew (answering F1 first).
+    void showPicture();
+    // Frame pacing: waits until the next turn is due (see mainLoop.cpp).
+    void paceTurn(Clock::time_point turnStart, bool drawn);
+    bool inputWaiting();
+
     void onKeyDown(SDLKey key);
     void onKeyUp(SDLKey key);
     void onMouseUp();
@@ -58,16 +73,25 @@ private:
     void switchWeapon(const std::string& name);
     void receiveSimulatedShot(int shotNumber);
 
+    // Trace lines with steady-clock seconds: "kablix: frame count N at T s" at most once a
+    // second, and "kablix: press handled at T s, shown at T s" for the first frame after a press.
+    void traceTurn(bool drawn);
+
     cApp& app;
     const dataFileReader& catalogue;
     bool trace;
+    bool traceFrames;
     tweetGenerator* tweets = nullptr;  // owned; made by the first status message request
     bool quit = false;
     // F1 is answered after the next frame is drawn and before it is swapped: the back buffer
     // holds no defined picture between a swap and the next frame.
     bool screenshotRequested = false;
     bool shift = false;
+    bool redrawNeeded = true;       // an event may have changed the picture; none is shown yet at first
+    Clock::time_point lastPicture;  // start of the last turn that drew
     unsigned long frames = 0;
+    double pressHandledAt = -1;  // seconds; -1 when no press waits to be shown
+    double nextFrameCountAt = 0;
 };
 
 // The catalogue key a key symbol stands for: "0"…"9" and "a"…"z" for the digit and letter

@@ -126,6 +126,14 @@ void cCartridgeEjector::throwCartridge(float x, float y, float angle, bool momen
     ++nextIndex;
 }
 
+bool cCartridgeEjector::inFlight() const {
+    if (!image) return false;
+    for (const cCartridge* cartridge : cartridges) {
+        if (cartridge->active) return true;
+    }
+    return false;
+}
+
 bool cCartridgeEjector::update(uint32_t now) {
     if (!image) return false;
     const uint32_t dt = now - lastTime;

@@ -60,6 +60,8 @@ public:
     // Advances every cartridge to clock reading `now`; false at once (time untouched) without an image.
     // True while any cartridge was flying.
     bool update(uint32_t now);
+    // Whether a cartridge is in the air (so the next update moves it); parked ones are off screen.
+    bool inFlight() const;
 
     const cCartridge& cartridge(int32_t index) const { return *cartridges[index]; }
 

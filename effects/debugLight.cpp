@@ -42,7 +42,17 @@ void debugLight::update(uint32_t now) {
 }
 
 void debugLight::draw() {
-    if (visible && on) square->draw(kBlendOpaque);
+    shown = visible && on;
+    if (shown) square->draw(kBlendOpaque);
+}
+
+bool debugLight::pictureDue(uint32_t now) const {
+    bool willBeOn = on;
+    if (active) {
+        const bool stillRequested = requested && !(on && now - start > kOnMs);
+        willBeOn = stillRequested;
+    }
+    return (visible && willBeOn) != shown;
 }
 
 }  // namespace QEL

@@ -30,6 +30,8 @@ public:
     void update(uint32_t now);
     // Draws the square (opaque) while visible and on.
     void draw();
+    // Whether update(now) leaves the square in another state than the last draw showed.
+    bool pictureDue(uint32_t now) const;
 
     uint32_t start = 0;     // clock ms when the light last came on
     bool on = false;
@@ -37,6 +39,7 @@ public:
     uint32_t elapsed = 0;   // ms since it came on
     bool active = false;
     bool visible = false;
+    bool shown = false;     // the last draw showed the square
     QuadSet* square;        // owned: one red 10 × 10 quad at pixel (10, 10)
 };
 

@@ -243,6 +243,16 @@ void cOverlayFXMgr::draw() {
     for (cEmitter* emitter : emitters) emitter->draw();
 }
 
+bool cOverlayFXMgr::busy() const {
+    for (const cOverlayEffect* effect : effects) {
+        if (effect->active) return true;
+    }
+    for (const cEmitter* emitter : emitters) {
+        if (emitter->anyActive) return true;
+    }
+    return false;
+}
+
 void cOverlayFXMgr::clear() {
     for (cOverlayEffect* effect : effects) delete effect;
     effects.clear();

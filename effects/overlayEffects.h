@@ -114,6 +114,8 @@ public:
     bool update(uint32_t now);
     // Draws every emitter that has live particles, in list order.
     void draw();
+    // Whether the next update changes what draw shows: an effect is playing or a particle lives.
+    bool busy() const;
     // Deletes every effect (with its spurts), then every emitter.
     void clear();
 

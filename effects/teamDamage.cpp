@@ -234,6 +234,7 @@ teamDamage::~teamDamage() {
 }
 
 void teamDamage::set(int32_t newMode) {
+    changed = true;
     mode = newMode;
     health = kFullHealth;
     dead = false;
@@ -298,6 +299,7 @@ void teamDamage::hideDeathScreen() {
 
 bool teamDamage::hit(int32_t change, bool inputHeld) {
     if (!teamMode()) return true;
+    changed = true;
     if (dead) return false;
     const float amount = damageFactor * static_cast<float>(change);
     if (shield->absorb(amount)) return true;
@@ -317,6 +319,7 @@ bool teamDamage::hit(int32_t change, bool inputHeld) {
 }
 
 void teamDamage::die(bool inputHeld) {
+    changed = true;
     if (!gauge) loadDeathTexture();
     placeDeathScreen();
     gaugeComplete = 0;
@@ -406,6 +409,7 @@ void teamDamage::updateDeath(uint32_t time) {
 
 void teamDamage::digPress() {
     if (!dead || !digArmed) return;
+    changed = true;
     digArmed = false;
     digProgress += kDigStep;
     cSound* sound = digSounds[std::rand() % 6];
@@ -414,6 +418,12 @@ void teamDamage::digPress() {
     if (hssSoundChannel* channel = sound->channel.load()) channel->setSpeed(static_cast<int32_t>(sound->speed * 128.0f));
     sound->setVolume(effects::randomFraction() * 0.8f + 0.2f);
     sound->play();
+}
+
+bool teamDamage::pictureDue() const {
+    if (changed) return true;
+    if (!teamMode()) return false;
+    return dead || health < kHealthy || (shield->active && shield->broken);
 }
 
 void teamDamage::loadDamageTexture() {
@@ -443,6 +453,7 @@ void teamDamage::loadDeathTexture() {
 }
 
 void teamDamage::draw() {
+    changed = false;
     if (!teamMode()) return;
     if (dead) {
         drawSet(damageSet, kBlendOpaque);

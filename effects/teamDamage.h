@@ -97,11 +97,18 @@ public:
     // Once per frame with the clock reading; true when something shown changed.
     bool update(uint32_t time);
     void draw();
+    // Whether the display shows anything new since it was last drawn: a change made since (a hit,
+    // the shield, a new team) or one the next update makes (healing, the death screen, a shield
+    // recharging in view).
+    bool pictureDue() const;
     // An input press while dead.
     void digPress();
     // An input release while dead: arms the next dig press.
     void armDig() { digArmed = true; }
-    void setDodge(bool on) { shield->setDodge(on); }
+    void setDodge(bool on) {
+        changed = true;
+        shield->setDodge(on);
+    }
     void die(bool inputHeld = false);
     void loadDamageTexture();
     void loadDeathTexture();
@@ -138,6 +145,7 @@ public:
     float vignetteAmplitude = 0.03f, bloodAmplitude = 0.02f;
     cSoundManager* soundManager;
     float damageFactor = 1.0f;
+    bool changed = true;  // something shown changed since the last draw
 
 private:
     bool teamMode() const { return mode != 0 && mode != 1; }

@@ -20,6 +20,12 @@ extern int32_t screenMirrorMode;
 // Blend modes for QuadSet::draw; any other value leaves the blend state as it is.
 enum BlendMode : int32_t { kBlendOpaque = 1, kBlendAlpha = 2, kBlendAdditive = 3, kBlendMultiply = 4 };
 
+// Clears the frame buffer to the clear colour. Nothing is drawn with depth, so depth is left alone.
+void clearScreen();
+// Whether the viewport is the whole 568 × 320 screen, so that a full-screen quad covers every pixel
+// and a pixel-sized texel falls on each pixel centre.
+bool viewportIsScreen();
+
 class QuadSet;
 
 // One rectangle of a set, owned by the set.
@@ -69,7 +75,16 @@ public:
     bool setTexture(const Image& image);
 
     void rebuild();
+    // Draws the quads as last rebuilt. Quads that cannot change a pixel are left out: those wholly
+    // off screen, and under alpha blending those whose four corners are fully transparent; under
+    // alpha blending the draw is also kept (scissored) to where the texture is not fully
+    // transparent. The blend state is set by the mode even when nothing is left to draw.
     void draw(int32_t blendMode);
+    // As draw, for a set whose quads map texels one to one onto the pixels of the full-size
+    // screen (the background): with the viewport at the screen size each pixel centre falls on a
+    // texel centre, where nearest sampling reads exactly what linear filtering gives, at a
+    // fraction of its cost.
+    void drawPixelAligned(int32_t blendMode);
 
     float getScreenWidth() const { return screenWidth; }
     float getScreenHeight() const { return screenHeight; }
@@ -87,8 +102,19 @@ public:
     const uint16_t* getIndices() const { return indices.data(); }
 
 private:
+    // What rebuild finds out about each quad, for draw.
+    enum QuadShows : uint8_t { kOnScreen = 1, kNotTransparent = 2 };
+
     void resizeArrays(uint32_t count);
     void writeQuad(const Quad& quad, uint32_t index);
+    void drawWithFilter(int32_t blendMode, int32_t filter);
+    void findSeenTexels(const Image& image);
+    // Scissors an alpha-blended draw to the pixels that can sample a texel of some opacity; false
+    // (and no scissor) when no pixel can.
+    bool scissorToSeenTexels(const uint16_t* drawn, size_t count);
+    // Indices of the quads that can show (all of them without copying, when none is left out).
+    const uint16_t* shownIndices(int32_t blendMode, size_t& count);
+    void applyFilter(int32_t filter);
 
     uint32_t allocatedQuads = 0;  // the quad count the arrays are sized for
     std::list<Quad*> quads;       // owned, drawn in list order
@@ -101,8 +127,15 @@ private:
     std::vector<uint16_t> indices;
     std::vector<float> texCoords;
     std::vector<float> colors;
+    std::vector<uint8_t> shows;          // QuadShows bits per quad, as last rebuilt
+    std::vector<uint16_t> drawnIndices;  // scratch for draws that leave quads out
     int32_t filterMode = kFilterLinear;
     uint32_t textureName = 0;
+    int32_t textureFilter = 0;  // GL filter last set on the texture object; 0: none since its upload
+    // Where a linearly filtered sample can meet a texel whose alpha is not 0, in texel units
+    // (x0, y0)-(x1, y1); an axis on which the texture wraps such texels round is not limited.
+    float seenX0 = 0, seenY0 = 0, seenX1 = 0, seenY1 = 0;
+    bool seenLimited = false;  // the box above leaves part of the texture out
 };
 
 }  // namespace QEL

@@ -138,6 +138,7 @@ void cAssetMgr::unloadAsset() {
     magazineSize = 0;
     roundsLeft = -1;
     clearSlots();
+    dirty = true;
 }
 
 void cAssetMgr::clearSlots() {

@@ -106,11 +106,17 @@ public:
 
     // --- Drawing (cAssetMgrDrawing.cpp) ---
     // Draws the whole screen with `frame` as the weapon picture; a frame that is not a repeat
-    // fires its side effects.
+    // fires its side effects. While `drawing` is off only the side effects happen.
     void drawFrame(cAnimFrame* frame, bool repeat);
     // Draws every layer but the weapon picture and its background: what a weapon with nothing to
     // show at rest still has on screen.
     void drawWithoutWeapon();
+    // Whether update(now) can show anything but the picture drawn last: a change made since
+    // (`dirty`), an animation frame due, a layer in motion. While it is false the main loop runs
+    // update with `drawing` off and keeps the picture on screen.
+    bool pictureDue(uint32_t now) const;
+    // Milliseconds from `now` until the playing animation shows another frame or runs out; -1 at rest.
+    int32_t msToNextFrame(uint32_t now) const;
     // Fires the side effects of the frames strictly between `shown` and `next` of one animation.
     void catchUpFrames(cAnimFrame* shown, cAnimFrame* next);
     void fireFrameEffects(cAnimFrame* frame);
@@ -124,7 +130,9 @@ public:
     bool eventGuard = false;
     std::vector<ScoreEvent> events;
     std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
-    bool dirty = true;
+    bool dirty = true;  // something shown changed since the last picture; the main loop clears it
+    bool drawing = true;      // off: update advances and fires every side effect but draws nothing
+    bool drewScreen = false;  // set by drawFrame when it drew; cleared by whoever asks
     bool inputHeld = false;
     cAnimFrame* currentFrame = nullptr;
     int32_t fireMode = -1;
@@ -172,6 +180,8 @@ private:
     void drawOverlays();
 
     bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
+    void clearUnlessCovered(const cAnimation* animation);
+    bool animationFrameDue(uint32_t now) const;
 };
 
 }  // namespace QEL

@@ -32,6 +32,15 @@ void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
                    "cAssetMgr empty frame sent to draw! Check if the animation has any frames.");
         return;
     }
+    if (!drawing) {
+        // A new frame while the picture is kept: it is drawn at the next turn.
+        if (!repeat || frame != currentFrame) dirty = true;
+        if (!repeat) fireFrameEffects(frame);
+        currentFrame = frame;
+        return;
+    }
+    drewScreen = true;
+    clearUnlessCovered(frame->animation);
     if (asset->drawOrder == kParticlesBack) particleLayer->draw();
     if (asset->drawBackground) drawBackgroundOf(frame->animation);
     if (asset->drawOrder == kParticlesOverBackground) particleLayer->draw();
@@ -42,7 +51,9 @@ void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
 }
 
 void cAssetMgr::drawWithoutWeapon() {
-    if (!asset) return;
+    if (!asset || !drawing) return;
+    drewScreen = true;
+    clearUnlessCovered(nullptr);
     if (asset->drawOrder != kParticlesFront) particleLayer->draw();
     drawOverlays();
 }
@@ -58,6 +69,15 @@ void cAssetMgr::drawOverlays() {
     debugLight->draw();
 }
 
+// Nothing is drawn with depth, so only the colour is ever cleared; an opaque, textured background
+// writes every pixel of the screen, so then not even that.
+void cAssetMgr::clearUnlessCovered(const cAnimation* animation) {
+    const QuadSet* background = animation ? animation->background : nullptr;
+    const bool covered = asset->drawBackground && asset->backgroundBlend == kBlendOpaque && background &&
+                         background->getHasTexture() && background->quadCount() > 0 && viewportIsScreen();
+    if (!covered) clearScreen();
+}
+
 void cAssetMgr::drawBackgroundOf(cAnimation* animation) {
     if (!animation || !animation->background) return;
     QuadSet* background = animation->background;
@@ -70,6 +90,8 @@ void cAssetMgr::drawBackgroundOf(cAnimation* animation) {
             quad->setTextureRect(FloatCoords(0, 0, static_cast<float>(kScreenWidth), static_cast<float>(kScreenHeight)));
         }
         background->rebuild();
+        background->drawPixelAligned(asset->backgroundBlend);
+        return;
     }
     background->draw(asset->backgroundBlend);
 }
@@ -86,6 +108,47 @@ void cAssetMgr::drawWeaponImage(cAnimFrame* frame) {
     quad->angle = frame->rot;
     image->rebuild();
     image->draw(frame->blendMode);
+}
+
+bool cAssetMgr::pictureDue(uint32_t now) const {
+    if (dirty) return true;
+    if (!asset) return false;
+    if (debugLight->pictureDue(now) || ejector->inFlight() || hitEffects->busy() || particleLayer->busy() ||
+        damage->pictureDue()) {
+        return true;
+    }
+    return animationFrameDue(now);
+}
+
+// Mirrors what update shows: the frame due by the clock (or the animation running out), or at rest
+// the intro's first frame, a new idle, or the wind-down's last frame.
+bool cAssetMgr::animationFrameDue(uint32_t now) const {
+    if (currentAnimation) {
+        if (static_cast<float>(now - animationStart) > static_cast<float>(currentAnimation->durationMs)) return true;
+        return frameDue(currentAnimation, now) != currentFrame;
+    }
+    if (asset->hasIntro) {
+        const cAnimation* intro = asset->findAnimation("intro");
+        return intro && !intro->frames.empty() && intro->frames.front() != currentFrame;
+    }
+    if (asset->hasIdle) return true;
+    const cAnimation* still = asset->findAnimation("windDown");
+    if (!still) still = asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
+    return still && !still->frames.empty() && still->frames.back() != currentFrame;
+}
+
+// A frame lasts 34 ms at most: the search is short and asks the very rule update uses.
+int32_t cAssetMgr::msToNextFrame(uint32_t now) const {
+    if (!currentAnimation) return -1;
+    const cAnimFrame* shown = frameDue(currentAnimation, now);
+    for (uint32_t ms = 1; ms <= 1000 / kAnimationFps + 1; ++ms) {
+        const uint32_t later = now + ms;
+        if (static_cast<float>(later - animationStart) > static_cast<float>(currentAnimation->durationMs) ||
+            frameDue(currentAnimation, later) != shown) {
+            return static_cast<int32_t>(ms);
+        }
+    }
+    return 1000 / kAnimationFps;
 }
 
 void cAssetMgr::fireFrameEffects(cAnimFrame* frame) {

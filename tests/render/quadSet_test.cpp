@@ -226,3 +226,123 @@ TEST_F(QuadSetDraw, UnusableImagesKeepThePreviousTexture) {
     EXPECT_EQ(set.getTextureName(), name);
     EXPECT_EQ(set.getTextureWidth(), 2.0f);
 }
+
+TEST_F(QuadSetDraw, QuadsThatCannotShowAreLeftOutButTheBlendStateFollowsTheMode) {
+    QuadSet set(kScreenWidth, kScreenHeight);
+    set.unlock();
+    Quad* turned = addPixelQuad(set, -20, 60, 10, 200, Color::red);  // off screen left of x = -10 ...
+    turned->angle = 90;                                                // ... until turned: x -115 to 85
+    Quad* corner = addPixelQuad(set, 200, 100, 100, 100, Color(0, 0, 1, 0));
+    corner->colors[2] = Color(0, 0, 1, 1);  // only the top-right corner is not transparent
+    addPixelQuad(set, 300, 200, 50, 50, Color(0, 1, 0, 0));
+    addPixelQuad(set, 700, 100, 50, 50, Color::white);
+    drawOnce(set, kBlendAlpha);
+    EXPECT_TRUE(colorNear(readPixel(40, 160), 255, 0, 0)) << readPixel(40, 160);
+    EXPECT_GT(readPixel(296, 104).b, 150) << readPixel(296, 104);
+    EXPECT_TRUE(colorNear(readPixel(325, 225), 0, 0, 0)) << readPixel(325, 225);
+    drawOnce(set, kBlendOpaque);  // without blending a transparent quad paints its colour
+    EXPECT_TRUE(colorNear(readPixel(325, 225), 0, 255, 0)) << readPixel(325, 225);
+
+    // A set with nothing to show still sets its blend mode for the draws that keep the state.
+    QuadSet hidden(kScreenWidth, kScreenHeight), grey(kScreenWidth, kScreenHeight);
+    hidden.unlock();
+    grey.unlock();
+    addPixelQuad(hidden, -100, -100, 50, 50, Color::white);
+    addPixelQuad(grey, 0, 0, 568, 320, Color(0.25f, 0.25f, 0.25f, 1));
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawOnce(hidden, kBlendAdditive);
+    drawOnce(grey, 0);
+    drawOnce(grey, 0);
+    EXPECT_TRUE(colorNear(readPixel(100, 100), 128, 128, 128)) << readPixel(100, 100);
+}
+
+TEST_F(QuadSetDraw, PixelAlignedDrawOfAScreenPictureGivesTheFilteredPixels) {
+    std::vector<uint8_t> raw(568 * 320 * 3);
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    const std::string path = tempPath("screen.png");
+    ASSERT_EQ(writePng(path, 568, 320, raw, LCT_RGB, 8), 0u);
+    QuadSet set(kScreenWidth, kScreenHeight);
+    set.unlock();
+    ASSERT_TRUE(set.loadTexture(path));
+    Quad* quad = addPixelQuad(set, 0, 0, 568, 320, Color::white);
+    quad->setTextureRect(FloatCoords(0, 0, 568, 320));
+    auto picture = [&](float size, bool aligned) {
+        quad->position = FloatCoords(-1, 1, size, size);
+        glClear(GL_COLOR_BUFFER_BIT);
+        set.rebuild();
+        aligned ? set.drawPixelAligned(kBlendOpaque) : set.draw(kBlendOpaque);
+        set.unlock();
+        return QEL::testing::readPixels(0, 0, kScreenWidth, kScreenHeight);
+    };
+    const std::vector<uint8_t> scaled = picture(0.7f, false);
+    for (int mode : {0, 1, 2, 3}) {
+        screenMirrorMode = mode;
+        EXPECT_TRUE(picture(1, true) == picture(1, false)) << "mirror mode " << mode;
+    }
+    screenMirrorMode = 0;
+    // The texture filters linearly again for an ordinary draw, also after a new upload.
+    EXPECT_TRUE(picture(0.7f, false) == scaled);
+    ASSERT_TRUE(set.loadTexture(path));
+    EXPECT_TRUE(picture(0.7f, false) == scaled);
+}
+
+// An alpha-blended draw is scissored to the pixels that can sample a texel that is not fully
+// transparent; the frame buffer must come out as from an unscissored draw (mode 0 keeps the alpha
+// blending the reference sets by hand), whatever the turn, mirror, texture rectangle or repeat.
+TEST_F(QuadSetDraw, AlphaBlendedDrawsAreKeptToTheTexelsThatCanShow) {
+    auto texture = [](const char* name, int opaqueFrom, int opaqueTo) {
+        std::vector<uint8_t> raw(64 * 64 * 4, 0);
+        for (int y = opaqueFrom; y <= opaqueTo; ++y)
+            for (int x = opaqueFrom; x <= opaqueTo; ++x) {
+                uint8_t* p = &raw[(y * 64 + x) * 4];
+                p[0] = static_cast<uint8_t>(x * 4);
+                p[1] = static_cast<uint8_t>(y * 4);
+                p[2] = 200;
+                p[3] = static_cast<uint8_t>(100 + x + y);
+            }
+        const std::string path = tempPath(name);
+        EXPECT_EQ(writePng(path, 64, 64, raw, LCT_RGBA, 8), 0u);
+        return path;
+    };
+    QuadSet background(kScreenWidth, kScreenHeight);
+    background.unlock();
+    Quad* ground = addPixelQuad(background, 0, 0, 568, 320, Color::red);
+    ground->colors[1] = Color::green;
+    ground->colors[3] = Color::blue;
+
+    struct Case {
+        const char* texture;
+        int opaqueFrom, opaqueTo;
+        FloatCoords textureRect;
+        float angle;
+        int mirror;
+    };
+    for (const Case& c : {Case{"middle.png", 20, 40, FloatCoords(0, 0, 1, 1), 0, 0},
+                          Case{"middle.png", 20, 40, FloatCoords(0, 0, 1, 1), 30, 3},
+                          Case{"middle.png", 20, 40, FloatCoords(0.4f, 0.1f, 0.5f, 0.8f), -75, 1},
+                          Case{"middle.png", 20, 40, FloatCoords(-0.5f, 0, 2, 1), 10, 2},
+                          Case{"edge.png", 0, 10, FloatCoords(0.5f, 0.5f, 0.5f, 0.5f), 5, 0}}) {
+        QuadSet set(kScreenWidth, kScreenHeight);
+        set.unlock();
+        ASSERT_TRUE(set.loadTexture(texture(c.texture, c.opaqueFrom, c.opaqueTo)));
+        Quad* quad = addPixelQuad(set, 120, 40, 300, 220, Color(1, 1, 1, 0.9f));
+        quad->textureRect = c.textureRect;
+        quad->angle = c.angle;
+        screenMirrorMode = c.mirror;
+        std::vector<uint8_t> pictures[2];
+        for (std::vector<uint8_t>& picture : pictures) {
+            drawOnce(background, kBlendOpaque);
+            if (&picture == &pictures[0]) {
+                drawOnce(set, kBlendAlpha);
+            } else {
+                glEnable(GL_BLEND);
+                glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+                drawOnce(set, 0);
+            }
+            picture = QEL::testing::readPixels(0, 0, kScreenWidth, kScreenHeight);
+        }
+        EXPECT_TRUE(pictures[0] == pictures[1]) << c.texture << " turned " << c.angle << " mirror " << c.mirror;
+        EXPECT_EQ(glIsEnabled(GL_SCISSOR_TEST), GL_FALSE);
+    }
+    screenMirrorMode = 0;
+}

@@ -5,6 +5,7 @@
 
 #include "effects/cCartridgeEjector.h"
 #include "effects/debugLight.h"
+#include "effects/teamDamage.h"
 #include "render/QuadSet.h"
 #include "sound/cSoundManager.h"
 #include "testing/weaponWorld.h"
@@ -183,6 +184,92 @@ TEST_F(Drawing, NetworkValueAndLight) {
     m.drawFrame(nullptr, false);
     EXPECT_EQ(takeLog(), "W: (QEL::cAssetMgr::drawFrame) cAssetMgr empty frame sent to draw! Check if the animation "
                          "has any frames.\n");
+}
+
+// The main loop draws a turn only when the weapon says its picture is due. Every turn of a run
+// through rest, auto fire, cartridges, particles, the debug light and team hits is checked: a turn
+// left undrawn must keep exactly the picture a full draw would give, and the run must fire the
+// same side effects as one that draws every turn.
+class Pacing : public Drawing {
+protected:
+    struct Run {
+        std::string trace, log;
+        int drawn = 0, kept = 0;
+    };
+
+    Run play(bool paced) {
+        writeSolidPng("spark", 8, 8, 255, 0, 0, true);
+        writeSolidPng("_helmetBodyArmor", 128, 64, 255, 255, 255, true);
+        const std::string sway = "<animation name=\"idle0\" frameCount=\"4\" bg=\"1\"><frame img=\"0\" x=\"0\"/>"
+                                 "<frame img=\"0\" x=\"3\" lit=\"1\"/><frame img=\"0\" x=\"6\"/></animation>";
+        const std::string shot = "<animation name=\"shot1\" frameCount=\"3\" bg=\"1\"><frame img=\"0\" sound=\"0\" "
+                                 "netSend=\"4\" lit=\"1\"><eject num=\"1\" x=\"300\" y=\"150\"/><spawn e=\"1\" x=\"100\" "
+                                 "y=\"100\" sc=\"30\" ms=\"900\" sp=\"0.05\" rg=\"90\"/></frame><frame img=\"0\" x=\"-4\"/>"
+                                 "<frame img=\"0\" x=\"-2\"/></animation>";
+        load(standardImages() + shotTypes(false, false, true) + soundsXml(1) + ammoXml(10) +
+             "<emitters><emitter id=\"1\" name=\"spark\" blend=\"3\"/></emitters>"
+             "<ejectCartridge image=\"3\" scale=\"12\"/><animations>" + sway + shot + "</animations>"
+             "<custom><light>controlled</light><gravity x=\"0\" y=\"0.01\"/></custom>");
+        std::srand(7);
+        QEL::cAssetMgr& m = mgr();
+        Run run;
+        const uint32_t start = clockNow;
+        uint32_t now = start;
+        auto turns = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                now += 16;
+                turn(m, paced, now, run);
+                run.trace += std::to_string(now - start) + ":" + std::to_string(frameIndex()) + "," +
+                             std::to_string(m.roundsLeft) + "," + std::to_string(lastNetShot) + "," +
+                             std::to_string(m.debugLight->on) + "," + std::to_string(m.ejector->activeCount) + "," +
+                             std::to_string(m.damage->health) + " ";
+            }
+        };
+        m.debugLight->visible = false;
+        turns(20);
+        m.debugLight->toggle();
+        m.injectInputDown();
+        turns(20);
+        m.injectInputUp();
+        turns(40);
+        m.damage->set(2);
+        turns(3);
+        m.receiveHit(1);
+        turns(10);
+        m.damage->set(1);
+        turns(30);
+        run.log = takeLog();
+        return run;
+    }
+
+    // One turn as the main loop runs it.
+    void turn(QEL::cAssetMgr& m, bool paced, uint32_t now, Run& run) {
+        const bool due = !paced || m.pictureDue(now);
+        m.drawing = due;
+        frameAt(now);
+        m.drawing = true;
+        if (due) {
+            m.dirty = false;
+            ++run.drawn;
+            return;
+        }
+        if (!m.currentFrame) return;
+        const std::vector<uint8_t> kept = QEL::testing::readPixels(0, 0, 568, 320);
+        m.drawFrame(m.currentFrame, true);
+        const std::vector<uint8_t> current = QEL::testing::readPixels(0, 0, 568, 320);
+        ++run.kept;
+        EXPECT_TRUE(kept == current) << "the picture kept at " << now << " ms is not the current one";
+    }
+};
+
+TEST_F(Pacing, UndrawnTurnsKeepTheCurrentPictureAndFireEverySideEffect) {
+    const Run everyTurn = play(false);
+    const Run paced = play(true);
+    EXPECT_EQ(paced.trace, everyTurn.trace);
+    EXPECT_EQ(paced.log, everyTurn.log);
+    // At rest the sway changes every other turn; the kept pictures were checked.
+    EXPECT_LT(paced.drawn, everyTurn.drawn * 9 / 10);
+    EXPECT_GE(paced.kept, 15);
 }
 
 // A weapon whose first frame starts a red particle at (40, 40), 40 pixels wide, over the blue
