@@ -134,7 +134,7 @@ bool cEmitter::processRoot(TiXmlElement* emitter) {
     if (!fileAttribute.empty()) file = fileAttribute;
 
     const bool additive = getAttributeString(emitter, "blend", "") == "add";
-    blend = additive ? kBlendAdditiveFade : 2;
+    blend = additive ? kBlendAdditiveFade : kBlendAlpha;
     setFadeColour(additive);
 
     durationMs = getAttributeInt(emitter, "durationMS", 0);

@@ -31,9 +31,9 @@ struct BatchCounters {
 
 void countShot(BatchCounters& counters, int32_t fireMode, int32_t rounds) {
     // A single or burst shot recorded before its rounds were counted still fired one.
-    if (fireMode == 0) counters.singleShot += rounds != 0 ? rounds : 1;
-    if (fireMode == 1) counters.burstShot += rounds != 0 ? rounds : 1;
-    if (fireMode == 2) counters.autoShot += rounds;
+    if (fireMode == kFireModeSingle) counters.singleShot += rounds != 0 ? rounds : 1;
+    if (fireMode == kFireModeBurst) counters.burstShot += rounds != 0 ? rounds : 1;
+    if (fireMode == kFireModeAuto) counters.autoShot += rounds;
 }
 
 BatchCounters countEvents(const std::vector<ScoreEvent>& events) {

@@ -125,7 +125,7 @@ public:
     bool dirty = true;
     bool inputHeld = false;
     cAnimFrame* currentFrame = nullptr;
-    int32_t fireMode = -1;
+    FireMode fireMode = kNoFireMode;
     cAsset* asset = nullptr;  // owned
     cAnimation* currentAnimation = nullptr;
     uint32_t animationStart = 0;

@@ -226,10 +226,10 @@ cAnimFrame* cAssetSerializer::processFrame(TiXmlElement* element, cAnimation* an
     const int32_t frameSound = getAttributeInt(element, "sound", -1);
     const int32_t n = getAttributeInt(element, "n", -1);
 
-    frame->blendMode = 1;
-    if (frame->image->getHasTexture() && frame->image->getTextureHasAlpha()) frame->blendMode = 2;
-    if (blend == 1) frame->blendMode = 3;
-    if (blend == 2) frame->blendMode = 4;
+    frame->blendMode = kBlendOpaque;
+    if (frame->image->getHasTexture() && frame->image->getTextureHasAlpha()) frame->blendMode = kBlendAlpha;
+    if (blend == 1) frame->blendMode = kBlendAdditive;
+    if (blend == 2) frame->blendMode = kBlendMultiply;
 
     if (soundSlot >= 0 && frameNumber == soundOffset) {
         cSoundSlot* slot = mgr->soundSlots[soundSlot];
@@ -295,7 +295,7 @@ bool cAssetSerializer::processCustom(TiXmlElement* custom) {
     if (value == "single") asset->forceStartingMode = kFireModeSingle;
 
     value = text("light", present);
-    if (present) asset->light = value == "off" ? 0 : value == "controlled" ? 1 : 2;
+    if (present) asset->light = value == "off" ? kLightOff : value == "controlled" ? kLightControlled : kLightEveryShot;
 
     if (TiXmlElement* fill = custom->FirstChildElement("fillColor")) {
         value = getElementText(fill);
@@ -320,7 +320,7 @@ bool cAssetSerializer::processCustom(TiXmlElement* custom) {
     value = text("drawBackground", present);
     if (present) {
         asset->drawBackground = value != "false";
-        asset->backgroundBlend = value == "blendAlpha" ? 2 : 1;
+        asset->backgroundBlend = value == "blendAlpha" ? kBlendAlpha : kBlendOpaque;
     }
     return true;
 }
@@ -335,14 +335,14 @@ bool cAssetSerializer::processCustomPost(TiXmlElement* custom) {
     if (TiXmlElement* order = element("drawOrder")) {
         const std::string value = getElementText(order);
         if (value == "particlesBack") {
-            asset->drawOrder = 0;
+            asset->drawOrder = kParticlesBack;
         } else if (value == "particlesOverBG") {
-            asset->drawOrder = 1;
+            asset->drawOrder = kParticlesOverBackground;
         } else if (value == "particlesFront") {
-            asset->drawOrder = 2;
+            asset->drawOrder = kParticlesFront;
         } else {
             logStatus("WARNING: Custom XML value for <drawOrder> is invalid.");
-            asset->drawOrder = 2;
+            asset->drawOrder = kParticlesFront;
         }
     }
 
