@@ -55,6 +55,7 @@ private:
     void processAmmo(TiXmlElement* ammo);
     cAnimFrame* processFrame(TiXmlElement* frameElement, cAnimation* animation, int32_t frameNumber,
                              int32_t soundSlot, int32_t soundOffset);
+    bool linkAnimation(TiXmlElement* setting, const char* baseName, bool& linkedFlag);
 };
 
 }  // namespace QEL
