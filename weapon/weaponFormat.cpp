@@ -43,7 +43,7 @@ const xmlSchema& weaponFormat() {
         setting("light", "`off`: no debug light; `controlled`: only `lit` frames light it; other: every shot too",
                 {{"off", kLightOff}, {"controlled", kLightControlled}, {nullptr, kLightEveryShot}}),
         setting("fillColor", "the colour of the picture padding (alpha 0 unless `a` says otherwise)",
-                {{"black", 0x000000}, {"skyBlue", 0x699CE6}}, {""},
+                {{"black", 0x000000}, {"skyBlue", 0x699CE6}}, {""},  // colours as 0xRRGGBB
                 {{"r", kInt, "0", "without text: red, 0 to 255"}, {"g", kInt, "0", "green"},
                  {"b", kInt, "0", "blue"}, {"a", kInt, "0", "alpha"}}),
         setting("enableCartridgeDroppingSound", "no floor sound for this weapon's cartridges", kSwitchOff, kTrueWords),
@@ -51,7 +51,7 @@ const xmlSchema& weaponFormat() {
         setting("portraitMode", "the weapon is held upright: the switch turns a quarter, the damage display "
                                 "changes layout", {{"true", 1}, {"1", 1}}, kFalseWords),
         setting("drawBackground", "hide the background, or draw it alpha-blended; other: draw it plainly",
-                {{"false", 0}, {"blendAlpha", kBlendAlpha}}, {"true"}),
+                {{"false", 0}, {"blendAlpha", kBlendAlpha}}, {"true"}),  // 0: hidden
         setting("allowSoundOverlap", "as the root attribute (only switches it on)", {{"true", 1}}),
         setting("drawOrder", "particles under the background, between background and weapon, or in front; "
                              "other: a warning, and in front",
