@@ -16,7 +16,6 @@
 #include "render/screen.h"
 #include "xml/XMLSerializer.h"
 #include "weapon/cAsset.h"
-#include "weapon/cAssetMgr.h"
 #include "weapon/cAssetSerializer.h"
 #include "weapon/weaponFormat.h"
 #include "weapon/weaponTest.h"
@@ -298,34 +297,28 @@ bool weaponWalk::checkEmitter(TiXmlElement* emitter) {
     return true;
 }
 
+// Only the text 1 offers a mode, and an offered mode needs animations of its role.
 bool weaponWalk::checkShotTypes(TiXmlElement* shotTypes) {
     bool anyMode = false;
-    for (const char* mode : {"single", "burst", "auto"}) {
-        TiXmlElement* element = shotTypes ? shotTypes->FirstChildElement(mode) : nullptr;
+    for (const elementRule* mode : format.children(weaponRule("shotTypes"))) {
+        TiXmlElement* element = shotTypes ? shotTypes->FirstChildElement(mode->name) : nullptr;
+        const std::string name = mode->name, text = getElementText(element);
         if (!element) continue;
-        const std::string text = getElementText(element);
-        const bool offered = read(element).content();
-        if (!offered && !weaponRule(mode).restates(text)) {
-            warning(element, "<" + std::string(mode) + "> " + quoted(text) + " does not enable " + mode +
-                                 " fire: only '1' does");
+        if (!read(element).content()) {
+            if (!mode->restates(text)) warning(element, "<" + name + "> " + quoted(text) + " does not enable " + name +
+                                                            " fire: only '1' does");
+            continue;
         }
-        anyMode = anyMode || offered;
+        anyMode = true;
+        const bool burst = name == "burst";
+        if ((burst ? asset.burstAnimations : asset.shotAnimations).empty()) {
+            error(element, name + " fire needs a " +
+                               (burst ? "burst animation (burst0 to burst9)" : "shot animation (shot0 to shot9)") +
+                               ", and the weapon has none");
+        }
     }
     if (!anyMode) {
         warning(shotTypes, "no fire mode is enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire");
-        return false;
-    }
-    auto enabled = [shotTypes](const char* mode) {
-        TiXmlElement* element = shotTypes->FirstChildElement(mode);
-        return element && read(element).content() ? element : nullptr;
-    };
-    for (const char* mode : {"single", "auto"}) {
-        if (TiXmlElement* element = enabled(mode); element && asset.shotAnimations.empty()) {
-            error(element, std::string(mode) + " fire needs a shot animation (shot0 to shot9), and the weapon has none");
-        }
-    }
-    if (TiXmlElement* element = enabled("burst"); element && asset.burstAnimations.empty()) {
-        error(element, "burst fire needs a burst animation (burst0 to burst9), and the weapon has none");
     }
     return false;
 }
