@@ -6,7 +6,7 @@
 // windDownInterruptsTo; the hit effects reader (cOverlayFXMgr) reads EFFECTS.xml; images are decoded
 // by Image and sounds by hssSound; the catalogue is read by dataFileReader. What the game would only
 // notice while loading into its slots (slot numbers, emitter ids, frame sounds, netSend numbers) is
-// checked here against the reader's names (weaponFileNames) and limits.
+// checked here against the weapon format's table (weaponFormat.h), which the reader reads too.
 //
 // Files are found as the game finds them: the working directory must be one from which
 // ../assets is the pack (assetPath). The checker owns the findings and its decoding caches.

@@ -1,4 +1,7 @@
-// One weapon file, element by element, in the order the game's reader visits it.
+// One weapon file as kablix-check reads it: the names of every element against the weapon format's
+// table (weaponFormat.h), then each element the game reads, walked through the same table in the
+// order the reader takes them, with the checks of its kind.
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -13,8 +16,8 @@
 #include "render/screen.h"
 #include "xml/XMLSerializer.h"
 #include "weapon/cAsset.h"
-#include "weapon/cAssetMgr.h"
 #include "weapon/cAssetSerializer.h"
+#include "weapon/weaponFormat.h"
 #include "weapon/weaponTest.h"
 
 namespace QEL {
@@ -24,31 +27,7 @@ namespace {
 const findingKind kError = findingKind::error;
 const findingKind kWarning = findingKind::warning;
 
-// Children the reader visits one after another; of every other element it reads only the first.
-const std::set<std::string> kRepeatedElements = {"image", "emitter", "sound", "bullet", "animation", "frame", "spawn"};
-
-template <typename Visit>
-void forEachChild(TiXmlElement* parent, const char* name, Visit visit) {
-    if (!parent) return;
-    for (TiXmlElement* child = parent->FirstChildElement(name); child; child = child->NextSiblingElement(name)) {
-        visit(child);
-    }
-}
-
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-bool contains(const std::vector<const char*>& list, const std::string& name) {
-    for (const char* entry : list) {
-        if (name == entry) return true;
-    }
-    return false;
-}
-
-std::string joined(const std::vector<const char*>& list) {
-    std::string text;
-    for (const char* entry : list) text += (text.empty() ? "" : ", ") + std::string(entry);
-    return text;
-}
 
 // The base name an <image> text stands for: its extension (the last four characters) dropped, as
 // both the weapon check and the image slots drop it.
@@ -64,63 +43,81 @@ bool offScreen(float x, float y, float w, float h, float degrees) {
     return cx + halfW <= 0 || cx - halfW >= kScreenWidth || cy + halfH <= 0 || cy - halfH >= kScreenHeight;
 }
 
-// Texts of a <custom> setting that the reader does not look for but that only restate the default
-// ("true" where only "false" switches something off); they change nothing and warrant no warning.
-std::vector<const char*> restatedDefaults(const std::string& setting) {
-    if (setting == "enableCartridgeDroppingSound" || setting == "landscapeMode" || setting == "ejectGivesMomentum" ||
-        setting == "ejectGivesRotation") {
-        return {"true", "1"};
-    }
-    if (setting == "portraitMode") return {"false", "0"};
-    if (setting == "drawBackground") return {"true"};
-    if (setting == "fillColor") return {""};  // the colour is then given by attributes
-    return {};
+std::string slotRange(const slotRule& slot) {
+    return std::string(slot.article) + " " + slot.noun + " (0 to " + std::to_string(slot.count - 1) + ")";
 }
 
 class weaponWalk {
 public:
-    weaponWalk(packChecker& checker, const std::string& file) : pack(checker), file(file), asset(nullptr) {
-        for (const weaponFileElement& entry : weaponFileNames()) names[entry.element] = &entry;
-    }
+    weaponWalk(packChecker& checker, const std::string& file) : pack(checker), file(file), asset(nullptr) {}
 
     void run(TiXmlElement* root);
 
 private:
+    // The checks of one kind of element; false leaves its children unvisited. An absent element
+    // that is read only once is visited as null.
+    using elementCheck = bool (weaponWalk::*)(TiXmlElement*);
+    static const std::map<std::string, elementCheck> kChecks;
+
     void error(const TiXmlBase* at, const std::string& message) { pack.findings.add(file, at, kError, message); }
     void warning(const TiXmlBase* at, const std::string& message) { pack.findings.add(file, at, kWarning, message); }
 
     // The attribute node itself, for a position on the attribute rather than its element.
     static const TiXmlBase* attributeAt(TiXmlElement* element, const char* name);
-    static bool has(TiXmlElement* element, const char* name) { return element->Attribute(name) != nullptr; }
+    static ruledElement read(TiXmlElement* element) { return ruledElement(element, weaponRule(element->Value())); }
 
-    std::string gameCheck(TiXmlElement& stub);
-    static TiXmlElement checkStub();
-    void checkNames(TiXmlElement* element);
+    void visit(TiXmlElement* element, const elementRule& rule);
+    void checkNames(TiXmlElement* element, const elementRule& rule);
     bool checkRoot(TiXmlElement* root);
-    void checkImages(TiXmlElement* images);
-    void checkEmitters(TiXmlElement* emitters);
-    void checkShotTypes(TiXmlElement* shotTypes);
-    void checkSounds(TiXmlElement* sounds);
-    void checkCartridge(TiXmlElement* eject);
-    void checkAmmo(TiXmlElement* ammo);
-    void checkAnimation(TiXmlElement* animation);
-    void checkFrame(TiXmlElement* frame, int32_t number, int32_t animationSound, int32_t soundOffset);
-    void checkImageSlot(TiXmlElement* element, const char* attribute, const std::string& what);
-    void checkFireModes(TiXmlElement* shotTypes);
-    void checkCustom(TiXmlElement* custom, TiXmlElement* root);
+    std::string gameCheck(TiXmlElement& stub);
+    std::string gameCheckAlone(TiXmlElement* element);
+    int32_t fillsSlot(TiXmlElement* element);
+    bool namesSlot(TiXmlElement* element, const char* attribute, const std::string& what);
+    template <typename Key>
+    void remember(std::map<Key, TiXmlElement*>& seen, const Key& key, const std::string& shown, TiXmlElement* element,
+                  const char* attribute, const std::string& outcome, bool laterReplaces);
+
+    bool checkImage(TiXmlElement* image);
+    bool checkEmitter(TiXmlElement* emitter);
+    bool checkShotTypes(TiXmlElement* shotTypes);
+    bool checkSound(TiXmlElement* sound);
+    bool checkCartridge(TiXmlElement* eject);
+    bool checkAmmo(TiXmlElement* ammo);
+    bool checkBullet(TiXmlElement* bullet);
+    bool checkAnimation(TiXmlElement* animation);
+    bool checkFrame(TiXmlElement* frame);
+    bool checkSpawn(TiXmlElement* spawn);
+    bool checkCustom(TiXmlElement* custom);
+    void checkSettingText(TiXmlElement* setting, const elementRule& rule);
     void checkLinkedAnimation(TiXmlElement* setting);
-    void checkForcedMode(TiXmlElement* custom, TiXmlElement* shotTypes);
+    void checkForcedMode(TiXmlElement* custom);
 
     packChecker& pack;
     std::string file;
-    std::map<std::string, const weaponFileElement*> names;
+    const xmlSchema& format = weaponFormat();
+    TiXmlElement* root = nullptr;
     // What the slots would hold: the element that filled each image and sound slot.
-    std::map<int32_t, TiXmlElement*> imageSlots;
-    std::map<int32_t, TiXmlElement*> soundSlots;
+    std::map<const slotRule*, std::map<int32_t, TiXmlElement*>> slots;
     std::map<int32_t, int32_t> soundOffsets;
     std::map<int32_t, TiXmlElement*> emitterIds;
     std::map<std::string, TiXmlElement*> animationNames;
     cAsset asset;  // the animations' names and roles, sorted by the game's own rules
+    // The <ammo> and the animation being walked.
+    int32_t rounds = 0;
+    float roundWidth = 1, roundHeight = 1;
+    std::map<int32_t, TiXmlElement*> bullets;
+    int32_t frameNumber = 0;
+    int32_t animationSound = -1;  // the slot of the animation's own sound, or -1
+    int32_t soundOffset = 0;      // the frame that carries it
+};
+
+const std::map<std::string, weaponWalk::elementCheck> weaponWalk::kChecks = {
+    {"image", &weaponWalk::checkImage},         {"emitter", &weaponWalk::checkEmitter},
+    {"shotTypes", &weaponWalk::checkShotTypes}, {"sound", &weaponWalk::checkSound},
+    {"ejectCartridge", &weaponWalk::checkCartridge}, {"ammo", &weaponWalk::checkAmmo},
+    {"bullet", &weaponWalk::checkBullet},       {"animation", &weaponWalk::checkAnimation},
+    {"frame", &weaponWalk::checkFrame},         {"spawn", &weaponWalk::checkSpawn},
+    {"custom", &weaponWalk::checkCustom},
 };
 
 const TiXmlBase* weaponWalk::attributeAt(TiXmlElement* element, const char* name) {
@@ -128,16 +125,6 @@ const TiXmlBase* weaponWalk::attributeAt(TiXmlElement* element, const char* name
         if (std::string(a->Name()) == name) return a;
     }
     return element;
-}
-
-// A root the weapon check lets through, with an empty <images>: a stub that the one element under
-// test is added to, so the check judges that element alone.
-TiXmlElement weaponWalk::checkStub() {
-    TiXmlElement stub("kablixWeapon");
-    stub.SetAttribute("name", "check");
-    stub.SetAttribute("allowInterrupt", "false");
-    stub.InsertEndChild(TiXmlElement("images"));
-    return stub;
 }
 
 // The game's weapon check over `stub`: "" when it passes, else the line it reports.
@@ -149,270 +136,270 @@ std::string weaponWalk::gameCheck(TiXmlElement& stub) {
     return problem.empty() ? "the weapon check rejects this" : problem;
 }
 
-void weaponWalk::checkNames(TiXmlElement* element) {
-    auto entry = names.find(element->Value());
-    if (entry == names.end()) return;
-    const weaponFileElement& known = *entry->second;
+// The same for `element` alone, under its parent in a root the check lets through.
+std::string weaponWalk::gameCheckAlone(TiXmlElement* element) {
+    TiXmlElement stub(format.root().name);
+    stub.SetAttribute("name", "check");
+    stub.SetAttribute("allowInterrupt", "false");
+    stub.InsertEndChild(TiXmlElement("images"));
+    const char* parent = weaponRule(element->Value()).parent;
+    TiXmlNode* holder = stub.FirstChildElement(parent);
+    (holder ? holder : stub.InsertEndChild(TiXmlElement(parent)))->InsertEndChild(*element);
+    return gameCheck(stub);
+}
+
+void weaponWalk::checkNames(TiXmlElement* element, const elementRule& rule) {
+    std::vector<const char*> attributes, children;
+    for (const attributeRule& attribute : rule.attributes) attributes.push_back(attribute.name);
+    for (const elementRule* child : format.children(rule)) children.push_back(child->name);
     const std::string where = std::string(" in <") + element->Value() + ">";
     for (const TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next()) {
-        if (contains(known.attributes, a->Name())) continue;
-        const std::string near = nearestName(a->Name(), known.attributes);
+        if (rule.attribute(a->Name())) continue;
+        const std::string near = nearestName(a->Name(), attributes);
         warning(a, std::string("unknown attribute ") + a->Name() +
                        (near.empty() ? where + " is never read" : ": did you mean " + near + "?"));
     }
     std::set<std::string> seen;
     for (TiXmlElement* child = element->FirstChildElement(); child; child = child->NextSiblingElement()) {
         const std::string name = child->Value();
-        if (!contains(known.children, name)) {
-            const std::string near = nearestName(name, known.children);
+        const elementRule* known = format.child(rule, name);
+        if (!known) {
+            const std::string near = nearestName(name, children);
             warning(child, "unknown element <" + name + ">" +
                                (near.empty() ? where + " is never read" : ": did you mean " + near + "?"));
             continue;
         }
-        if (!seen.insert(name).second && !kRepeatedElements.count(name)) {
+        if (!seen.insert(name).second && !known->repeats) {
             warning(child, "duplicate <" + name + ">" + where + ": only the first one is read");
         }
-        checkNames(child);
+        checkNames(child, *known);
     }
 }
 
-bool weaponWalk::checkRoot(TiXmlElement* root) {
+bool weaponWalk::checkRoot(TiXmlElement* weapon) {
     // The root's own checks: its name and attributes, and that <images> is there.
-    TiXmlElement stub(root->Value());
-    for (const TiXmlAttribute* a = root->FirstAttribute(); a; a = a->Next()) stub.SetAttribute(a->Name(), a->Value());
-    if (root->FirstChildElement("images")) stub.InsertEndChild(TiXmlElement("images"));
+    TiXmlElement stub(weapon->Value());
+    for (const TiXmlAttribute* a = weapon->FirstAttribute(); a; a = a->Next()) stub.SetAttribute(a->Name(), a->Value());
+    if (weapon->FirstChildElement("images")) stub.InsertEndChild(TiXmlElement("images"));
     const std::string problem = gameCheck(stub);
     if (!problem.empty()) {
-        error(root, problem);
-        if (std::string(root->Value()) != "kablixWeapon") return false;
+        error(weapon, problem);
+        if (std::string(weapon->Value()) != format.root().name) return false;
     }
-    for (const char* flag : {"allowInterrupt", "allowSoundOverlap"}) {
-        const std::string value = getAttributeString(root, flag, "");
-        if (!value.empty() && value != "true" && value != "false") {
-            warning(attributeAt(root, flag), std::string(flag) + "=" + quoted(value) + " reads as false: only 'true' is read");
-        }
+    for (const attributeRule& flag : format.root().attributes) {
+        const std::string value = getAttributeString(weapon, flag.name, "");
+        if (flag.type != valueType::isTrue || value.empty() || value == "true" || value == "false") continue;
+        warning(attributeAt(weapon, flag.name),
+                std::string(flag.name) + "=" + quoted(value) + " reads as false: only 'true' is read");
     }
     return true;
 }
 
-void weaponWalk::run(TiXmlElement* root) {
+void weaponWalk::run(TiXmlElement* weapon) {
+    root = weapon;
     if (!checkRoot(root)) return;
-    checkNames(root);
-    checkImages(root->FirstChildElement("images"));
-    checkEmitters(root->FirstChildElement("emitters"));
-    checkSounds(root->FirstChildElement("sounds"));
-    checkCartridge(root->FirstChildElement("ejectCartridge"));
-    checkAmmo(root->FirstChildElement("ammo"));
-    forEachChild(root->FirstChildElement("animations"), "animation", [this](TiXmlElement* a) { checkAnimation(a); });
-    checkShotTypes(root->FirstChildElement("shotTypes"));
-    checkCustom(root->FirstChildElement("custom"), root);
-    checkForcedMode(root->FirstChildElement("custom"), root->FirstChildElement("shotTypes"));
+    checkNames(root, format.root());
+    // <shotTypes> and <custom> are judged once every animation is known.
+    std::vector<const elementRule*> order = format.children(format.root());
+    std::stable_partition(order.begin(), order.end(), [](const elementRule* rule) {
+        return std::string(rule->name) != "shotTypes" && std::string(rule->name) != "custom";
+    });
+    for (const elementRule* rule : order) visit(root->FirstChildElement(rule->name), *rule);
 }
 
-// The forced starting mode is taken as it is, offered or not (cAssetMgr::toggleAssetMode).
-void weaponWalk::checkForcedMode(TiXmlElement* custom, TiXmlElement* shotTypes) {
-    TiXmlElement* forced = custom ? custom->FirstChildElement("forceStartingMode") : nullptr;
-    const std::string mode = getElementText(forced);
-    if (mode != "burst" && mode != "single") return;
-    TiXmlElement* offered = shotTypes ? shotTypes->FirstChildElement(mode.c_str()) : nullptr;
-    if (getElementText(offered) != "1") {
-        warning(forced, "forceStartingMode " + quoted(mode) + " starts the weapon in a mode <shotTypes> does not enable");
+void weaponWalk::visit(TiXmlElement* element, const elementRule& rule) {
+    const auto check = kChecks.find(rule.name);
+    if (check != kChecks.end() && !(this->*check->second)(element)) return;
+    if (!element) return;
+    for (const elementRule* child : format.children(rule)) {
+        if (!child->repeats) visit(element->FirstChildElement(child->name), *child);
+        else forEachChild(element, *child, [&](TiXmlElement* each) { visit(each, *child); });
     }
 }
 
-void weaponWalk::checkImages(TiXmlElement* images) {
-    forEachChild(images, "image", [this](TiXmlElement* image) {
-        TiXmlElement stub = checkStub();
-        stub.FirstChildElement("images")->InsertEndChild(*image);
-        const std::string problem = gameCheck(stub);
-        const int32_t id = getAttributeInt(image, "id", -1);
-        if (!problem.empty()) error(image, problem);
-        if (id < 0 || id >= kImageSlotCount) {
-            error(has(image, "id") ? attributeAt(image, "id") : image,
-                  "image id " + std::to_string(id) + " is not an image slot (0 to 14): the game reports "
-                  "\"TOO MANY IMAGES!\" and skips it");
-            return;
-        }
-        if (imageSlots.count(id)) {
-            warning(attributeAt(image, "id"), "duplicate image id " + std::to_string(id) + " (first at line " +
-                                                  std::to_string(imageSlots[id]->Row()) + "): this image replaces it");
-        }
-        imageSlots[id] = image;
-        if (!problem.empty()) return;
-        const std::string base = imageBase(getElementText(image));
+// An element that fills a slot by its id: outside the slots the game skips it, and a later one for
+// the same slot replaces it. The slot filled, or -1.
+int32_t weaponWalk::fillsSlot(TiXmlElement* element) {
+    const ruledElement filler = read(element);
+    const slotRule& slot = *filler.rule.attribute("id")->slot;
+    const int32_t id = filler.integer("id");
+    if (id < 0 || id >= slot.count) {
+        error(attributeAt(element, "id"), std::string(slot.filledBy) + " id " + std::to_string(id) + " is not " +
+                                              slotRange(slot) + ": the game reports \"" + slot.skippedLine +
+                                              "\" and skips it");
+        return -1;
+    }
+    remember(slots[&slot], id, std::to_string(id), element, "id", std::string(": this ") + slot.filledBy + " replaces it",
+             true);
+    return id;
+}
+
+// An attribute that names a slot; -1 (or no attribute) asks for none on purpose. True when it names
+// a slot that an element fills.
+bool weaponWalk::namesSlot(TiXmlElement* element, const char* attribute, const std::string& what) {
+    const ruledElement naming = read(element);
+    const slotRule& slot = *naming.rule.attribute(attribute)->slot;
+    const int32_t value = naming.integer(attribute);
+    if (value == -1) return false;
+    const std::string named = what + " " + std::to_string(value);
+    if (value < 0 || value >= slot.count) {
+        error(attributeAt(element, attribute), named + " is not " + slotRange(slot));
+        return false;
+    }
+    if (!slots[&slot].count(value)) {
+        error(attributeAt(element, attribute), named + " names " + slot.article + " " + slot.noun + " that no <" +
+                                                   slot.filledBy + "> fills");
+        return false;
+    }
+    return true;
+}
+
+// Keeps `element` under `key` and warns when an earlier one had the same key; which of the two the
+// game then uses is `outcome`.
+template <typename Key>
+void weaponWalk::remember(std::map<Key, TiXmlElement*>& seen, const Key& key, const std::string& shown,
+                          TiXmlElement* element, const char* attribute, const std::string& outcome,
+                          bool laterReplaces) {
+    const auto earlier = seen.find(key);
+    if (earlier != seen.end()) {
+        warning(attributeAt(element, attribute), "duplicate " + std::string(element->Value()) + " " + attribute + " " +
+                                                     shown + " (first at line " +
+                                                     std::to_string(earlier->second->Row()) + ")" + outcome);
+    }
+    if (earlier == seen.end() || laterReplaces) seen[key] = element;
+}
+
+bool weaponWalk::checkImage(TiXmlElement* image) {
+    const std::string problem = gameCheckAlone(image);
+    if (!problem.empty()) error(image, problem);
+    if (fillsSlot(image) < 0 || !problem.empty()) return true;
+    const std::string base = imageBase(getElementText(image));
+    const packChecker::imageFile& picture = pack.decodeImage(base);
+    if (!picture.problem.empty()) {
+        error(image, "cannot use image file " + pack.shownPath(base, "png") + ": " + picture.problem);
+    }
+    return true;
+}
+
+bool weaponWalk::checkEmitter(TiXmlElement* emitter) {
+    const std::string problem = gameCheckAlone(emitter);
+    if (!problem.empty()) {
+        error(emitter, problem);
+    } else {
+        const std::string base = read(emitter).text("name");
         const packChecker::imageFile& picture = pack.decodeImage(base);
         if (!picture.problem.empty()) {
-            error(image, "cannot use image file " + pack.shownPath(base, "png") + ": " + picture.problem);
+            error(emitter, "cannot use emitter image " + pack.shownPath(base, "png") + ": " + picture.problem);
         }
-    });
+    }
+    const int32_t id = read(emitter).integer("id");
+    remember(emitterIds, id, std::to_string(id), emitter, "id", ": frames get the first", false);
+    return true;
 }
 
-void weaponWalk::checkEmitters(TiXmlElement* emitters) {
-    forEachChild(emitters, "emitter", [this](TiXmlElement* emitter) {
-        TiXmlElement stub = checkStub();
-        stub.InsertEndChild(TiXmlElement("emitters"))->InsertEndChild(*emitter);
-        const std::string problem = gameCheck(stub);
-        if (!problem.empty()) {
-            error(emitter, problem);
-        } else {
-            const std::string base = getAttributeString(emitter, "name", "INVALID_EMITTER_FILE");
-            const packChecker::imageFile& picture = pack.decodeImage(base);
-            if (!picture.problem.empty()) {
-                error(emitter, "cannot use emitter image " + pack.shownPath(base, "png") + ": " + picture.problem);
-            }
-        }
-        const int32_t id = getAttributeInt(emitter, "id", -1);
-        if (emitterIds.count(id)) {
-            warning(attributeAt(emitter, "id"), "duplicate emitter id " + std::to_string(id) + " (first at line " +
-                                                    std::to_string(emitterIds[id]->Row()) + "): frames get the first");
-            return;
-        }
-        emitterIds[id] = emitter;
-    });
-}
-
-void weaponWalk::checkShotTypes(TiXmlElement* shotTypes) {
+// Only the text 1 offers a mode, and an offered mode needs animations of its role.
+bool weaponWalk::checkShotTypes(TiXmlElement* shotTypes) {
     bool anyMode = false;
-    for (const char* mode : {"single", "burst", "auto"}) {
-        TiXmlElement* element = shotTypes ? shotTypes->FirstChildElement(mode) : nullptr;
+    for (const elementRule* mode : format.children(weaponRule("shotTypes"))) {
+        TiXmlElement* element = shotTypes ? shotTypes->FirstChildElement(mode->name) : nullptr;
+        const std::string name = mode->name, text = getElementText(element);
         if (!element) continue;
-        const std::string text = getElementText(element);
-        if (text != "1" && text != "0") {
-            warning(element, "<" + std::string(mode) + "> " + quoted(text) + " does not enable " + mode +
-                                 " fire: only '1' does");
+        if (!read(element).content()) {
+            if (!mode->restates(text)) warning(element, "<" + name + "> " + quoted(text) + " does not enable " + name +
+                                                            " fire: only '1' does");
+            continue;
         }
-        anyMode = anyMode || text == "1";
+        anyMode = true;
+        const bool burst = name == "burst";
+        if ((burst ? asset.burstAnimations : asset.shotAnimations).empty()) {
+            error(element, name + " fire needs a " +
+                               (burst ? "burst animation (burst0 to burst9)" : "shot animation (shot0 to shot9)") +
+                               ", and the weapon has none");
+        }
     }
     if (!anyMode) {
         warning(shotTypes, "no fire mode is enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire");
-        return;
     }
-    checkFireModes(shotTypes);
+    return false;
 }
 
-void weaponWalk::checkFireModes(TiXmlElement* shotTypes) {
-    auto enabled = [shotTypes](const char* mode) {
-        TiXmlElement* element = shotTypes->FirstChildElement(mode);
-        return element && getElementText(element) == "1" ? element : nullptr;
-    };
-    for (const char* mode : {"single", "auto"}) {
-        if (TiXmlElement* element = enabled(mode); element && asset.shotAnimations.empty()) {
-            error(element, std::string(mode) + " fire needs a shot animation (shot0 to shot9), and the weapon has none");
-        }
+bool weaponWalk::checkSound(TiXmlElement* sound) {
+    const std::string problem = gameCheckAlone(sound);
+    if (!problem.empty()) error(sound, problem);
+    const int32_t id = fillsSlot(sound);
+    if (id < 0) return true;
+    soundOffsets[id] = read(sound).integer("offset");
+    if (!problem.empty()) return true;
+    // The slot takes the sound and its variants -v1 to -v3, up to the first that is missing.
+    const std::string base = getElementText(sound);
+    for (int n = 0; n <= 3; ++n) {
+        const std::string name = n == 0 ? base : base + "-v" + std::to_string(n);
+        if (n > 0 && !assetFileExists(name, "ogg")) break;
+        const std::string& broken = pack.decodeSound(name);
+        if (!broken.empty()) error(sound, "cannot use sound file " + pack.shownPath(name, "ogg") + ": " + broken);
     }
-    if (TiXmlElement* element = enabled("burst"); element && asset.burstAnimations.empty()) {
-        error(element, "burst fire needs a burst animation (burst0 to burst9), and the weapon has none");
-    }
+    return true;
 }
 
-void weaponWalk::checkSounds(TiXmlElement* sounds) {
-    forEachChild(sounds, "sound", [this](TiXmlElement* sound) {
-        TiXmlElement stub = checkStub();
-        stub.InsertEndChild(TiXmlElement("sounds"))->InsertEndChild(*sound);
-        const std::string problem = gameCheck(stub);
-        if (!problem.empty()) error(sound, problem);
-        const int32_t id = getAttributeInt(sound, "id", -1);
-        if (id < 0 || id >= kSoundSlotCount) {
-            error(has(sound, "id") ? attributeAt(sound, "id") : sound,
-                  "sound id " + std::to_string(id) + " is not a sound slot (0 to 9): the game reports "
-                  "\"TOO MANY ANIMATIONS!\" and skips it");
-            return;
-        }
-        if (soundSlots.count(id)) {
-            warning(attributeAt(sound, "id"), "duplicate sound id " + std::to_string(id) + " (first at line " +
-                                                  std::to_string(soundSlots[id]->Row()) + "): this sound replaces it");
-        }
-        soundSlots[id] = sound;
-        soundOffsets[id] = getAttributeInt(sound, "offset", 0);
-        if (!problem.empty()) return;
-        // The slot takes the sound and its variants -v1 to -v3, up to the first that is missing.
-        const std::string base = getElementText(sound);
-        for (int n = 0; n <= 3; ++n) {
-            const std::string name = n == 0 ? base : base + "-v" + std::to_string(n);
-            if (n > 0 && !assetFileExists(name, "ogg")) break;
-            const std::string& broken = pack.decodeSound(name);
-            if (!broken.empty()) error(sound, "cannot use sound file " + pack.shownPath(name, "ogg") + ": " + broken);
-        }
-    });
+bool weaponWalk::checkCartridge(TiXmlElement* eject) {
+    if (!eject || read(eject).integer("scale") <= 1 || read(eject).integer("image") < 0) return false;
+    namesSlot(eject, "image", "cartridge image");
+    return false;
 }
 
-void weaponWalk::checkImageSlot(TiXmlElement* element, const char* attribute, const std::string& what) {
-    // An absent attribute, or -1 written out, asks for no picture (the default slot) on purpose.
-    const int32_t slot = getAttributeInt(element, attribute, -1);
-    if (slot == -1) return;
-    const TiXmlBase* at = attributeAt(element, attribute);
-    if (slot < 0 || slot >= kImageSlotCount) {
-        error(at, what + " " + std::to_string(slot) + " is not an image slot (0 to 14)");
-    } else if (!imageSlots.count(slot)) {
-        error(at, what + " " + std::to_string(slot) + " names an image slot that no <image> fills");
-    }
-}
-
-void weaponWalk::checkCartridge(TiXmlElement* eject) {
-    if (!eject || getAttributeInt(eject, "scale", -1) <= 1 || getAttributeInt(eject, "image", -1) < 0) return;
-    checkImageSlot(eject, "image", "cartridge image");
-}
-
-void weaponWalk::checkAmmo(TiXmlElement* ammo) {
-    const int32_t count = getAttributeInt(ammo, "count", 0);
-    if (!ammo || count < 1) return;
-    if (!has(ammo, "img")) {
+bool weaponWalk::checkAmmo(TiXmlElement* ammo) {
+    if (!ammo || (rounds = read(ammo).integer("count")) < 1) return false;
+    if (!ammo->Attribute("img")) {
         warning(ammo, "<ammo> has no img: the game neither shows nor counts the rounds");
-        return;
+        return false;
     }
-    checkImageSlot(ammo, "img", "ammo img");
-    if (static_cast<uint32_t>(count) > QuadSet::kMaxQuads) {
-        error(attributeAt(ammo, "count"), "ammo count " + std::to_string(count) + " is more than the " +
+    namesSlot(ammo, "img", "ammo img");
+    if (static_cast<uint32_t>(rounds) > QuadSet::kMaxQuads) {
+        error(attributeAt(ammo, "count"), "ammo count " + std::to_string(rounds) + " is more than the " +
                                               std::to_string(QuadSet::kMaxQuads) + " rounds an image slot can show");
     }
-    const int32_t slot = getAttributeInt(ammo, "img", -1);
-    float width = 1, height = 1;  // a point, when the round's picture is unknown
-    if (imageSlots.count(slot)) {
-        const packChecker::imageFile& picture = pack.decodeImage(imageBase(getElementText(imageSlots[slot])));
+    const int32_t slot = read(ammo).integer("img");
+    roundWidth = roundHeight = 1;  // a point, when the round's picture is unknown
+    if (slots[&kImageSlots].count(slot)) {
+        const packChecker::imageFile& picture = pack.decodeImage(imageBase(getElementText(slots[&kImageSlots][slot])));
         if (picture.problem.empty()) {
-            width = static_cast<float>(picture.width);
-            height = static_cast<float>(picture.height);
+            roundWidth = static_cast<float>(picture.width);
+            roundHeight = static_cast<float>(picture.height);
         }
     }
-    std::map<int32_t, TiXmlElement*> bullets;
-    forEachChild(ammo, "bullet", [&](TiXmlElement* bullet) {
-        const int32_t id = getAttributeInt(bullet, "id", -1);
-        if (id < 0 || id >= count) {
-            warning(bullet, "bullet id " + std::to_string(id) + " is not a round of the " + std::to_string(count) +
-                                " (0 to " + std::to_string(count - 1) + "): the game reports \"Bullet quad not found!\"");
-            return;
-        }
-        if (bullets.count(id)) {
-            warning(attributeAt(bullet, "id"), "duplicate bullet id " + std::to_string(id) + " (first at line " +
-                                                   std::to_string(bullets[id]->Row()) + ")");
-        }
-        bullets[id] = bullet;
-        const float x = static_cast<float>(getAttributeInt(bullet, "x", 0));
-        const float y = static_cast<float>(getAttributeInt(bullet, "y", 0));
-        const float rot = static_cast<float>(getAttributeInt(bullet, "rot", 0));
-        if (offScreen(x, y, width, height, rot)) {
-            warning(bullet, "bullet " + std::to_string(id) + " at (" + std::to_string(static_cast<long long>(x)) +
-                                ", " + std::to_string(static_cast<long long>(y)) + ") is off the 568 x 320 screen");
-        }
-    });
+    bullets.clear();
+    return true;
 }
 
-void weaponWalk::checkAnimation(TiXmlElement* element) {
-    const std::string name = getAttributeString(element, "name", "");
-    if (animationNames.count(name)) {
-        warning(has(element, "name") ? attributeAt(element, "name") : element,
-                "duplicate animation name " + quoted(name) + " (first at line " +
-                    std::to_string(animationNames[name]->Row()) + "): lookups by name find the first");
-    } else {
-        animationNames[name] = element;
+bool weaponWalk::checkBullet(TiXmlElement* bullet) {
+    const ruledElement round = read(bullet);
+    const int32_t id = round.integer("id");
+    if (id < 0 || id >= rounds) {
+        warning(bullet, "bullet id " + std::to_string(id) + " is not a round of the " + std::to_string(rounds) +
+                            " (0 to " + std::to_string(rounds - 1) + "): the game reports \"Bullet quad not found!\"");
+        return false;
     }
+    remember(bullets, id, std::to_string(id), bullet, "id", "", true);
+    const float x = static_cast<float>(round.integer("x"));
+    const float y = static_cast<float>(round.integer("y"));
+    if (offScreen(x, y, roundWidth, roundHeight, static_cast<float>(round.integer("rot")))) {
+        warning(bullet, "bullet " + std::to_string(id) + " at (" + std::to_string(static_cast<long long>(x)) + ", " +
+                            std::to_string(static_cast<long long>(y)) + ") is off the 568 x 320 screen");
+    }
+    return false;
+}
+
+bool weaponWalk::checkAnimation(TiXmlElement* element) {
+    const ruledElement animation = read(element);
+    const std::string name = animation.text("name");
+    remember(animationNames, name, quoted(name), element, "name", ": lookups by name find the first", false);
     // Only the name matters to the roles; no background slot, no length.
     asset.addAnimation(new cAnimation(nullptr, 0, name));
 
     int32_t frames = 0;
-    forEachChild(element, "frame", [&frames](TiXmlElement*) { ++frames; });
-    const int32_t frameCount = getAttributeInt(element, "frameCount", 0);
-    const TiXmlBase* countAt = has(element, "frameCount") ? attributeAt(element, "frameCount") : element;
+    forEachChild(element, weaponRule("frame"), [&frames](TiXmlElement*) { ++frames; });
+    const int32_t frameCount = animation.integer("frameCount");
+    const TiXmlBase* countAt = attributeAt(element, "frameCount");
     if (frameCount > INT32_MAX / 1000 || frameCount < INT32_MIN / 1000) {
         error(countAt, "frameCount " + std::to_string(frameCount) + " is too large: the animation's length in "
                        "milliseconds does not fit the game's 32-bit number");
@@ -420,46 +407,36 @@ void weaponWalk::checkAnimation(TiXmlElement* element) {
         warning(countAt, "frameCount is " + std::to_string(frameCount) + " but the animation has " +
                              std::to_string(frames) + " <frame> elements");
     }
-    checkImageSlot(element, "bg", "bg");
+    namesSlot(element, "bg", "bg");
 
     // The animation sound sits on the frame whose number is its slot's offset.
-    const int32_t sound = getAttributeInt(element, "sound", -1);
-    const bool soundSlot = sound >= 0 && sound < kSoundSlotCount;
-    const int32_t offset = soundSlot && soundOffsets.count(sound) ? soundOffsets[sound] : 0;
-    if (has(element, "sound") && sound != -1) {
-        const TiXmlBase* at = attributeAt(element, "sound");
-        if (!soundSlot) {
-            error(at, "animation sound " + std::to_string(sound) + " is not a sound slot (0 to 9)");
-        } else if (!soundSlots.count(sound)) {
-            error(at, "animation sound " + std::to_string(sound) + " names a sound slot that no <sound> fills");
-        } else if (offset < 0 || offset >= frames) {
-            warning(at, "the offset " + std::to_string(offset) + " of sound " + std::to_string(sound) +
-                            " is beyond the animation's last frame (" + std::to_string(frames) +
-                            " frames): the animation plays no sound of its own");
-        }
+    const int32_t sound = animation.integer("sound");
+    const bool soundSlot = sound >= 0 && sound < kSoundSlots.count;
+    animationSound = soundSlot ? sound : -1;
+    soundOffset = soundSlot && soundOffsets.count(sound) ? soundOffsets[sound] : 0;
+    if (namesSlot(element, "sound", "animation sound") &&
+        (soundOffset < 0 || soundOffset >= frames)) {
+        warning(attributeAt(element, "sound"), "the offset " + std::to_string(soundOffset) + " of sound " +
+                                                   std::to_string(sound) + " is beyond the animation's last frame (" +
+                                                   std::to_string(frames) +
+                                                   " frames): the animation plays no sound of its own");
     }
-    int32_t number = 0;
-    forEachChild(element, "frame", [&](TiXmlElement* frame) {
-        checkFrame(frame, number++, soundSlot ? sound : -1, offset);
-    });
+    frameNumber = 0;
+    return true;
 }
 
-void weaponWalk::checkFrame(TiXmlElement* frame, int32_t number, int32_t animationSound, int32_t soundOffset) {
-    checkImageSlot(frame, "img", "frame img");
-    const int32_t sound = getAttributeInt(frame, "sound", -1);
-    if (sound != -1) {
-        const TiXmlBase* at = attributeAt(frame, "sound");
-        if (animationSound >= 0 && number == soundOffset) {
-            error(at, "frame " + std::to_string(number) + " carries the animation's sound (slot " +
-                          std::to_string(animationSound) + "), so the game reports the sounds as colliding and "
-                          "ignores this frame's sound");
-        } else if (sound < 0 || sound >= kSoundSlotCount) {
-            error(at, "frame sound " + std::to_string(sound) + " is not a sound slot (0 to 9)");
-        } else if (!soundSlots.count(sound)) {
-            error(at, "frame sound " + std::to_string(sound) + " names a sound slot that no <sound> fills");
-        }
+bool weaponWalk::checkFrame(TiXmlElement* frame) {
+    const int32_t number = frameNumber++;
+    namesSlot(frame, "img", "frame img");
+    const int32_t sound = read(frame).integer("sound");
+    if (sound != -1 && animationSound >= 0 && number == soundOffset) {
+        error(attributeAt(frame, "sound"), "frame " + std::to_string(number) + " carries the animation's sound (slot " +
+                                               std::to_string(animationSound) + "), so the game reports the sounds as "
+                                               "colliding and ignores this frame's sound");
+    } else {
+        namesSlot(frame, "sound", "frame sound");
     }
-    const int32_t netSend = getAttributeInt(frame, "netSend", 0);
+    const int32_t netSend = read(frame).integer("netSend");
     if (netSend > 0) {
         const TiXmlBase* at = attributeAt(frame, "netSend");
         if (!shotCanCarryTeam(netSend)) {
@@ -470,42 +447,47 @@ void weaponWalk::checkFrame(TiXmlElement* frame, int32_t number, int32_t animati
                           pack.shownPath("EFFECTS", "xml"));
         }
     }
-    forEachChild(frame, "spawn", [this](TiXmlElement* spawn) {
-        const int32_t count = getAttributeInt(spawn, "n", 1);
-        if (count < 1) {
-            error(attributeAt(spawn, "n"), "spawn count " + std::to_string(count) + " is below 1");
-        }
-        const int32_t id = getAttributeInt(spawn, "e", -1);
-        if (!emitterIds.count(id)) {
-            error(has(spawn, "e") ? attributeAt(spawn, "e") : spawn,
-                  "spawn names emitter id " + std::to_string(id) + ", which no <emitter> declares");
-        }
-    });
+    return true;
 }
 
-void weaponWalk::checkCustom(TiXmlElement* custom, TiXmlElement* root) {
-    if (!custom) return;
-    std::set<std::string> seen;
-    for (TiXmlElement* setting = custom->FirstChildElement(); setting; setting = setting->NextSiblingElement()) {
-        const std::string name = setting->Value();
-        if (!seen.insert(name).second) continue;  // only the first is read, as reported with the names
+bool weaponWalk::checkSpawn(TiXmlElement* spawn) {
+    const int32_t count = read(spawn).integer("n");
+    if (count < 1) error(attributeAt(spawn, "n"), "spawn count " + std::to_string(count) + " is below 1");
+    const int32_t id = read(spawn).integer("e");
+    if (!emitterIds.count(id)) {
+        error(attributeAt(spawn, "e"), "spawn names emitter id " + std::to_string(id) + ", which no <emitter> declares");
+    }
+    return false;
+}
+
+// Each setting as the reader reads it: the first of its name.
+bool weaponWalk::checkCustom(TiXmlElement* custom) {
+    if (!custom) return false;
+    for (const elementRule* rule : format.children(weaponRule("custom"))) {
+        TiXmlElement* setting = custom->FirstChildElement(rule->name);
+        const std::string name = rule->name;
+        if (!setting) continue;
         if (name == "firstShotIsCharge" || name == "windDownInterruptsTo") {
             checkLinkedAnimation(setting);
-            continue;
-        }
-        for (const customSettingTexts& values : customSettingValues()) {
-            if (name != values.setting) continue;
-            const std::string text = getElementText(setting);
-            std::vector<const char*> neutral = restatedDefaults(name);
-            if (name == "allowSoundOverlap" && getAttributeString(root, "allowSoundOverlap", "") != "true") {
-                neutral.push_back("false");
-            }
-            if (contains(values.texts, text) || contains(neutral, text)) break;
-            warning(setting, "<" + name + "> " + quoted(text) + " matches none of the values the game reads (" +
-                                 joined(values.texts) + "), so it changes nothing");
-            break;
+        } else if (!rule->texts.empty()) {
+            checkSettingText(setting, *rule);
         }
     }
+    checkForcedMode(custom);
+    return false;
+}
+
+void weaponWalk::checkSettingText(TiXmlElement* setting, const elementRule& rule) {
+    const std::string text = getElementText(setting);
+    if (rule.textRuleFor(text) || rule.restates(text)) return;
+    // Switching off what the root left off changes nothing either.
+    if (std::string(rule.name) == "allowSoundOverlap" && text == "false" && !read(root).on("allowSoundOverlap")) return;
+    std::string values;
+    for (const textRule& value : rule.texts) {
+        if (value.text) values += (values.empty() ? "" : ", ") + std::string(value.text);
+    }
+    warning(setting, "<" + std::string(rule.name) + "> " + quoted(text) + " matches none of the values the game reads (" +
+                         values + "), so it changes nothing");
 }
 
 // The game's second <custom> pass, given only this setting and the weapon's animations.
@@ -519,6 +501,18 @@ void weaponWalk::checkLinkedAnimation(TiXmlElement* setting) {
         std::string problem = log.firstProblem();
         if (problem.rfind("ERROR: ", 0) == 0) problem.erase(0, 7);
         error(setting, problem);
+    }
+}
+
+// The forced starting mode is taken as it is, offered or not (cAssetMgr::toggleAssetMode).
+void weaponWalk::checkForcedMode(TiXmlElement* custom) {
+    TiXmlElement* forced = custom->FirstChildElement("forceStartingMode");
+    if (!forced || !read(forced).content()) return;
+    const std::string mode = getElementText(forced);
+    TiXmlElement* shotTypes = root->FirstChildElement("shotTypes");
+    TiXmlElement* offered = shotTypes ? shotTypes->FirstChildElement(mode.c_str()) : nullptr;
+    if (getElementText(offered) != "1") {
+        warning(forced, "forceStartingMode " + quoted(mode) + " starts the weapon in a mode <shotTypes> does not enable");
     }
 }
 

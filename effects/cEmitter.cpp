@@ -7,6 +7,7 @@
 #include "base/assetPath.h"
 #include "base/log.h"
 #include "effects/effectsRandom.h"
+#include "effects/overlayEffects.h"
 #include "render/QuadSet.h"
 
 namespace QEL {
@@ -126,34 +127,35 @@ void cEmitter::ensureTexture() {
     if (!quads->getHasTexture()) quads->loadTexture(assetPath(file, "png"));
 }
 
-bool cEmitter::processRoot(TiXmlElement* emitter) {
-    name = getAttributeString(emitter, "name", "");
+bool cEmitter::processRoot(TiXmlElement* element) {
+    const ruledElement emitter(element, hitEffectsFormat().element("emitter", "emitters"));
+    name = emitter.text("name");
     file = name;
     if (name.empty()) logWarning(kProcessRoot, "WARNING: name not specified in <emitter> element.\n");
-    const std::string fileAttribute = getAttributeString(emitter, "file", "");
+    const std::string fileAttribute = emitter.text("file");
     if (!fileAttribute.empty()) file = fileAttribute;
 
-    const bool additive = getAttributeString(emitter, "blend", "") == "add";
-    blend = additive ? kBlendAdditiveFade : 2;
+    const bool additive = emitter.text("blend") == "add";
+    blend = additive ? kBlendAdditiveFade : kBlendAlpha;
     setFadeColour(additive);
 
-    durationMs = getAttributeInt(emitter, "durationMS", 0);
+    durationMs = emitter.integer("durationMS");
     if (durationMs == 0) logWarning(kProcessRoot, "WARNING: durationMS is 0 or not specified in <emitter> element.\n");
-    rangeX = getAttributeInt(emitter, "rangeX", 0);
-    rangeY = getAttributeInt(emitter, "rangeY", 0);
-    rangeW = getAttributeInt(emitter, "rangeW", 0);
-    rangeH = getAttributeInt(emitter, "rangeH", 0);
-    scale = getAttributeFloat(emitter, "scale", 0.0f);
+    rangeX = emitter.integer("rangeX");
+    rangeY = emitter.integer("rangeY");
+    rangeW = emitter.integer("rangeW");
+    rangeH = emitter.integer("rangeH");
+    scale = emitter.number("scale");
     if (scale == 0.0f) logWarning(kProcessRoot, "WARNING: scale is 0 or not specified in <emitter> element.\n");
-    friction = getAttributeFloat(emitter, "friction", 0.0f);
-    angle = getAttributeFloat(emitter, "angle", 0.0f);
-    angleRange = getAttributeFloat(emitter, "angleRange", 0.0f);
-    gravX = getAttributeFloat(emitter, "gravX", 0.0f);
-    gravY = getAttributeFloat(emitter, "gravY", 0.0f);
-    speed = getAttributeFloat(emitter, "speed", 0.0f);
-    rotSpeedMin = getAttributeFloat(emitter, "rotSpeedMin", 0.0f);
-    rotSpeedMax = getAttributeFloat(emitter, "rotSpeedMax", 0.0f);
-    startAtRotZero = getAttributeString(emitter, "startAtRotZero", "") == "true";
+    friction = emitter.number("friction");
+    angle = emitter.number("angle");
+    angleRange = emitter.number("angleRange");
+    gravX = emitter.number("gravX");
+    gravY = emitter.number("gravY");
+    speed = emitter.number("speed");
+    rotSpeedMin = emitter.number("rotSpeedMin");
+    rotSpeedMax = emitter.number("rotSpeedMax");
+    startAtRotZero = emitter.on("startAtRotZero");
     return true;
 }
 

@@ -123,22 +123,24 @@ cOverlayEffect::~cOverlayEffect() {
 }
 
 void cOverlayEffect::processSpurt(TiXmlElement* element) {
-    const int32_t spurtID = getAttributeInt(element, "spurtID", 0);
-    const int32_t dMax = getAttributeInt(element, "dMax", 0);
-    const int32_t dMin = getAttributeInt(element, "dMin", 0);
-    const int32_t duration = getAttributeInt(element, "duration", 100);
-    cEffectSpurt* spurt = new cEffectSpurt(duration, dMin, dMax, this, spurtID);
-
-    for (TiXmlElement* e = element->FirstChildElement("emitter"); e; e = e->NextSiblingElement("emitter")) {
-        cEmitter* emitter = owner ? owner->findEmitter(getAttributeString(e, "name", "")) : nullptr;
-        spurt->addEntry(emitter, getAttributeInt(e, "count", 1), getAttributeInt(e, "delay", 0));
-    }
-    for (TiXmlElement* e = element->FirstChildElement("sound"); e; e = e->NextSiblingElement("sound"))
-        spurt->soundFile = getAttributeString(e, "file", "");
-    if (TiXmlElement* e = element->FirstChildElement("command")) {
-        spurt->commandType = getAttributeInt(e, "type", 0);
-        spurt->command = getAttributeString(e, "cmd", "INVALID COMMAND");
-    }
+    const xmlSchema& format = hitEffectsFormat();
+    const ruledElement read(element, format.element("spurt"));
+    cEffectSpurt* spurt = new cEffectSpurt(read.integer("duration"), read.integer("dMin"), read.integer("dMax"), this,
+                                           read.integer("spurtID"));
+    const elementRule& entryRule = format.element("emitter", "spurt");
+    forEachChild(element, entryRule, [&](TiXmlElement* e) {
+        const ruledElement entry(e, entryRule);
+        cEmitter* emitter = owner ? owner->findEmitter(entry.text("name")) : nullptr;
+        spurt->addEntry(emitter, entry.integer("count"), entry.integer("delay"));
+    });
+    const elementRule& soundRule = format.element("sound", "spurt");
+    forEachChild(element, soundRule, [&](TiXmlElement* e) { spurt->soundFile = ruledElement(e, soundRule).text("file"); });
+    const elementRule& commandRule = format.element("command", "spurt");
+    forEachChild(element, commandRule, [&](TiXmlElement* e) {
+        const ruledElement command(e, commandRule);
+        spurt->commandType = command.integer("type");
+        spurt->command = command.text("cmd");
+    });
     spurts.push_back(spurt);
 }
 
@@ -182,31 +184,27 @@ bool cOverlayFXMgr::processRoot(TiXmlElement* root) {
         logError(kMgrProcessRoot, "[overlayEffects.cpp] Error: Invalid rules file. Missing <overlayHitEffects>");
         return false;
     }
-    if (TiXmlElement* list = root->FirstChildElement("emitters")) {
-        for (TiXmlElement* e = list->FirstChildElement("emitter"); e; e = e->NextSiblingElement("emitter")) {
-            cEmitter* emitter = new cEmitter(screenWidth, screenHeight);
-            emitter->processRoot(e);
-            emitters.push_back(emitter);
-        }
-    }
-    if (TiXmlElement* list = root->FirstChildElement("effects")) {
-        for (TiXmlElement* e = list->FirstChildElement("effect"); e; e = e->NextSiblingElement("effect"))
-            processEffect(e);
-    }
+    const xmlSchema& format = hitEffectsFormat();
+    forEachChild(root->FirstChildElement("emitters"), format.element("emitter", "emitters"), [this](TiXmlElement* e) {
+        cEmitter* emitter = new cEmitter(screenWidth, screenHeight);
+        emitter->processRoot(e);
+        emitters.push_back(emitter);
+    });
+    forEachChild(root->FirstChildElement("effects"), format.element("effect"), [this](TiXmlElement* e) { processEffect(e); });
     return true;
 }
 
 void cOverlayFXMgr::processEffect(TiXmlElement* element) {
-    const int32_t id = getAttributeInt(element, "id", -1);
+    const ruledElement read(element, hitEffectsFormat().element("effect"));
+    const int32_t id = read.integer("id");
     if (id < 0) {
         logWarning(kProcessEffect, "WARNING: id not specified in <effect> element.\n");
         return;
     }
-    const std::string name = getAttributeString(element, "name", "");
+    const std::string name = read.text("name");
     if (name.empty()) logWarning(kProcessEffect, "WARNING: name not specified in <effect> element.\n");
     cOverlayEffect* effect = new cOverlayEffect(id, name, this);
-    for (TiXmlElement* e = element->FirstChildElement("spurt"); e; e = e->NextSiblingElement("spurt"))
-        effect->processSpurt(e);
+    forEachChild(element, hitEffectsFormat().element("spurt"), [effect](TiXmlElement* e) { effect->processSpurt(e); });
     effects.push_back(effect);
 }
 

@@ -13,8 +13,14 @@
 #include <vector>
 
 #include "xml/XMLSerializer.h"
+#include "xml/xmlSchema.h"
 
 namespace QEL {
+
+// The effects file as one table (xml/xmlSchema.h), which cOverlayFXMgr and cEmitter read it through
+// and the format guide prints. "emitter" names two elements, under <emitters> and under <spurt>:
+// ask for it with its parent. The table is in hitEffectsFormat.cpp.
+const xmlSchema& hitEffectsFormat();
 
 class cEmitter;
 class cOverlayEffect;

@@ -19,6 +19,9 @@ enum EventType : int32_t {
     eventPlayerDeath = 8,
 };
 
+// The weapon's fire modes, as events carry them; the manager holds kNoFireMode while none is offered.
+enum FireMode : int32_t { kNoFireMode = -1, kFireModeSingle = 0, kFireModeBurst = 1, kFireModeAuto = 2 };
+
 // Plain record, copied by value. `type` holds an EventType; unknown types count nothing.
 struct ScoreEvent {
     int32_t type;

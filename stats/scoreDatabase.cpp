@@ -31,9 +31,9 @@ const char* const kRecordBatch = "INSERT OR IGNORE INTO storedBatch(id) VALUES(?
 
 void countShot(ScoreCounts& counts, int32_t fireMode, int32_t rounds) {
     // A single or burst shot recorded before its rounds were counted still fired one.
-    if (fireMode == 0) counts[colSingleShot] += rounds != 0 ? rounds : 1;
-    if (fireMode == 1) counts[colBurstShot] += rounds != 0 ? rounds : 1;
-    if (fireMode == 2) counts[colAutoShot] += rounds;
+    if (fireMode == kFireModeSingle) counts[colSingleShot] += rounds != 0 ? rounds : 1;
+    if (fireMode == kFireModeBurst) counts[colBurstShot] += rounds != 0 ? rounds : 1;
+    if (fireMode == kFireModeAuto) counts[colAutoShot] += rounds;
 }
 
 ScoreCounts countEvents(const std::vector<ScoreEvent>& events) {

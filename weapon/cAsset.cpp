@@ -7,6 +7,7 @@
 #include "render/QuadSet.h"
 #include "render/screen.h"
 #include "weapon/cAssetMgr.h"
+#include "weapon/weaponFormat.h"
 
 namespace QEL {
 
@@ -50,38 +51,32 @@ cAsset::~cAsset() {
 void cAsset::addAnimation(cAnimation* animation) {
     if (!animation) return;
     animations.push_back(animation);
-    const std::string& n = animation->name;
-    // Role names carry exactly one decimal digit: shot10 and shot01 are ordinary animations.
-    for (char digit = '0'; digit <= '9'; ++digit) {
-        if (n == std::string("shot") + digit) {
+    switch (roleOf(animation->name)) {
+        case animationRole::shot:
             animation->isShot = true;
             shotAnimations.push_back(animation);
-            return;
-        }
-        if (n == std::string("burst") + digit) {
+            break;
+        case animationRole::burst:
             animation->isBurst = true;
             burstAnimations.push_back(animation);
-            return;
-        }
-        if (n == std::string("idle") + digit) {
+            break;
+        case animationRole::idle:
             hasIdle = true;
             animation->isIdle = true;
             idleAnimations.push_back(animation);
-            return;
-        }
-    }
-    if (n == "firstShot") {
-        animation->isShot = true;
-        animation->isFirstShot = true;
-    } else if (n == "lastShot") {
-        animation->isLastShot = true;
-    } else if (n == "windDown") {
-        animation->isWindDown = true;
-    } else if (n == "emptyState") {
-        animation->isEmptyState = true;
-        animation->isIdle = true;
-    } else if (n == "intro") {
-        hasIntro = true;
+            break;
+        case animationRole::firstShot:
+            animation->isShot = true;
+            animation->isFirstShot = true;
+            break;
+        case animationRole::lastShot: animation->isLastShot = true; break;
+        case animationRole::windDown: animation->isWindDown = true; break;
+        case animationRole::emptyState:
+            animation->isEmptyState = true;
+            animation->isIdle = true;
+            break;
+        case animationRole::intro: hasIntro = true; break;
+        default: break;  // found by name only (reload, or any other)
     }
 }
 

@@ -9,19 +9,20 @@
 #include <vector>
 
 #include "effects/cEmitter.h"
+#include "render/QuadSet.h"
+#include "stats/ScoreEvent.h"
 
 namespace QEL {
 
-class QuadSet;
 class cAssetMgr;
 class cSoundSlot;
 class cAnimation;
 
-// 0 single, 1 burst, 2 auto; the manager uses -1 while no mode is available.
-typedef int32_t FireMode;
-constexpr FireMode kFireModeSingle = 0;
-constexpr FireMode kFireModeBurst = 1;
-constexpr FireMode kFireModeAuto = 2;
+// When the debug light is asked for: never, by lit frames only, or by every shot as well.
+enum LightMode : int32_t { kLightOff = 0, kLightControlled = 1, kLightEveryShot = 2 };
+
+// Where the particle layer is drawn: under the background, between it and the weapon, in front.
+enum ParticleOrder : int32_t { kParticlesBack = 0, kParticlesOverBackground = 1, kParticlesFront = 2 };
 
 // Animations advance at 30 frames per second.
 constexpr int32_t kAnimationFps = 30;
@@ -33,7 +34,7 @@ public:
     float rot = 0.0f;               // degrees
     QuadSet* image = nullptr;       // image slot (the default slot for indices outside 0 to 14)
     cSoundSlot* sound = nullptr;    // sound started on this frame, or null
-    int32_t blendMode = 1;          // 1 opaque, 2 alpha, 3 additive, 4 multiply
+    BlendMode blendMode = kBlendOpaque;
     int32_t netSend = 0;            // above 0: shot number handed to the peers when shown
     bool lit = false;               // the frame asks for the light
     cAnimation* animation = nullptr;
@@ -77,8 +78,8 @@ public:
     void addAnimation(cAnimation* animation);
     // First animation of that exact name, or null.
     cAnimation* findAnimation(const std::string& name) const;
-    // The animation for one trigger pull: the intro once per load, then a random burst (mode 1)
-    // or shot (modes 0 and 2); null when there is none.
+    // The animation for one trigger pull: the intro once per load, then a random burst (burst
+    // mode) or shot (single and auto); null when there is none.
     cAnimation* getAnimation(FireMode mode);
     // A random idle animation (recording an "idled" event), or null without idles.
     cAnimation* getIdleAnimation();
@@ -90,9 +91,9 @@ public:
     bool autoEnabled = false;
     int32_t switchPosX = -100;
     int32_t switchPosY = -100;
-    int32_t drawOrder = 2;          // 0 particles under the background, 1 over it, 2 in front
+    ParticleOrder drawOrder = kParticlesFront;
     cAssetMgr* assetMgr;            // not owned
-    int32_t forceStartingMode = -1; // -1 none, 0 single, 1 burst
+    FireMode forceStartingMode = kNoFireMode;  // single or burst, when forced
     bool allowSoundOverlap = false;
     float gravityX = 0.0f;
     float gravityY = 0.004f;        // screen y grows downwards
@@ -101,8 +102,8 @@ public:
     bool landscapeMode = true;
     bool firstShotIsCharge = false;
     bool windDownInterrupts = false;
-    int32_t backgroundBlend = 1;    // 1 normal, 2 alpha-blended
-    int32_t light = 2;              // 0 off, 1 controlled, 2 on every shot
+    BlendMode backgroundBlend = kBlendOpaque;  // or alpha-blended
+    LightMode light = kLightEveryShot;
     bool hasIntro = false;          // an intro exists and has not been handed out yet
     bool hasIdle = false;
     bool drawBackground = true;

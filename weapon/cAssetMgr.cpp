@@ -117,7 +117,7 @@ int32_t cAssetMgr::loadAsset() {
     ejector->gravityX = asset->gravityX;
     ejector->gravityY = asset->gravityY;
     toggleAssetMode();
-    if (fireMode == -1) {
+    if (fireMode == kNoFireMode) {
         logWarning("QEL::cAssetMgr::loadAsset", "[cAssetMgr] No fire modes available for: ", asset->name);
     }
     dirty = true;
@@ -126,7 +126,7 @@ int32_t cAssetMgr::loadAsset() {
 
 void cAssetMgr::unloadAsset() {
     storeEventsToDB();
-    fireMode = -1;
+    fireMode = kNoFireMode;
     currentAnimation = nullptr;
     currentFrame = nullptr;
     restProblemReported = false;
@@ -270,11 +270,11 @@ QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
 
 int32_t cAssetMgr::toggleAssetMode() {
     if (damage->dead) return fireMode;
-    if (!asset) return -1;
+    if (!asset) return kNoFireMode;
     const bool single = asset->singleEnabled, burst = asset->burstEnabled, automatic = asset->autoEnabled;
     switch (fireMode) {
-        case -1:
-            if (asset->forceStartingMode != -1) fireMode = asset->forceStartingMode;
+        case kNoFireMode:
+            if (asset->forceStartingMode != kNoFireMode) fireMode = asset->forceStartingMode;
             else if (automatic) fireMode = kFireModeAuto;
             else if (single) fireMode = kFireModeSingle;
             else if (burst) fireMode = kFireModeBurst;
@@ -307,7 +307,7 @@ int32_t cAssetMgr::toggleAssetMode() {
 
 void cAssetMgr::buildModeIndicator() {
     modeIndicator->unlock();
-    if (fireMode < 0 || fireMode > 2) {
+    if (fireMode != kFireModeSingle && fireMode != kFireModeBurst && fireMode != kFireModeAuto) {
         logError("QEL::cAssetMgr::toggleAssetMode", "[cAssetMgr] invalid fire mode for: ", asset->name);
         return;
     }

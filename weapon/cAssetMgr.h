@@ -135,7 +135,7 @@ public:
     bool drewScreen = false;  // set by drawFrame when it drew; cleared by whoever asks
     bool inputHeld = false;
     cAnimFrame* currentFrame = nullptr;
-    int32_t fireMode = -1;
+    FireMode fireMode = kNoFireMode;
     cAsset* asset = nullptr;  // owned
     cAnimation* currentAnimation = nullptr;
     uint32_t animationStart = 0;

@@ -21,8 +21,6 @@ namespace {
 constexpr float kWeaponImageWidth = 600.0f;
 constexpr float kWeaponImageHeight = 400.0f;
 
-enum ParticleOrder : int32_t { kParticlesBack = 0, kParticlesOverBackground = 1, kParticlesFront = 2 };
-
 }  // namespace
 
 void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
@@ -156,7 +154,7 @@ void cAssetMgr::fireFrameEffects(cAnimFrame* frame) {
     if (frame->eject) ejectCartridges(frame);
     for (const cSpawnRecord& record : frame->spawns) cEmitter::emitFromRecord(record);
     if (frame->netSend > 0) pendingNetShot = frame->netSend;
-    if (asset->light != 0 && frame->lit) debugLight->request();
+    if (asset->light != kLightOff && frame->lit) debugLight->request();
 }
 
 void cAssetMgr::catchUpFrames(cAnimFrame* shown, cAnimFrame* next) {

@@ -68,7 +68,7 @@ void cAssetMgr::injectInputDown() {
         return;
     }
     if (!canInterrupt() || dodging()) return;
-    if (fireMode == -1) {
+    if (fireMode == kNoFireMode) {
         logWarning(fn, "cAssetMgr received input during invalid asset state!");
         return;
     }
@@ -213,7 +213,7 @@ void cAssetMgr::stopAllSounds() {
 
 void cAssetMgr::recordShot(int32_t rounds) {
     if (!asset) return;
-    if (asset->light == 2) debugLight->request();
+    if (asset->light == kLightEveryShot) debugLight->request();
     // A counted magazine gives no more than it holds: a burst ejecting past its end fires blanks.
     const int32_t wanted = rounds;
     if (magazineSize != 0 && rounds > roundsLeft + 1) rounds = roundsLeft + 1;

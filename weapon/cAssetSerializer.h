@@ -55,31 +55,7 @@ private:
     void processAmmo(TiXmlElement* ammo);
     cAnimFrame* processFrame(TiXmlElement* frameElement, cAnimation* animation, int32_t frameNumber,
                              int32_t soundSlot, int32_t soundOffset);
+    bool linkAnimation(TiXmlElement* setting, const char* baseName, bool& linkedFlag);
 };
-
-}  // namespace QEL
-
-namespace QEL {
-
-// The names the weapon file reader above knows, for tools that vet a weapon file against it
-// (kablix-check). One entry per element the reader reads, with the attributes and child elements
-// it looks at; element names are unique within a weapon file, so the name identifies the entry.
-// Anything else in a file is never read. Keep this list in step with the readers.
-struct weaponFileElement {
-    const char* element;
-    std::vector<const char*> attributes;
-    std::vector<const char*> children;
-};
-const std::vector<weaponFileElement>& weaponFileNames();
-
-// The texts each text-valued <custom> setting compares its element text with (processCustom and
-// processCustomPost); any other text leaves the setting as it was. Settings that name an animation,
-// take attributes or accept any text (light: anything but "off" and "controlled" means 2) are not
-// listed.
-struct customSettingTexts {
-    const char* setting;
-    std::vector<const char*> texts;
-};
-const std::vector<customSettingTexts>& customSettingValues();
 
 }  // namespace QEL

@@ -2,6 +2,7 @@
 
 #include "base/assetPath.h"
 #include "base/log.h"
+#include "weapon/weaponFormat.h"
 
 namespace QEL {
 
@@ -14,63 +15,46 @@ namespace {
 
 const char* const kProcessRoot = "QEL::weaponTest::processRoot";
 
+bool fileExists(const std::string& base, const char* extension, const char* kind) {
+    if (assetFileExists(base, extension)) return true;
+    logError(kProcessRoot, kind, " NOT FOUND: ", base, ".", extension);
+    return false;
+}
+
 // An image text names its file with a three-letter extension, which is dropped: the image is always
-// looked up as a PNG, so gun.png and gun.jpg both need gun.png.
-bool imagesExist(TiXmlElement* images) {
-    for (TiXmlElement* image = images->FirstChildElement("image"); image;
-         image = image->NextSiblingElement("image")) {
-        const std::string text = getElementText(image);
-        // A text too short to carry an extension cannot name an image file.
-        if (text.size() < 4) {
-            logError(kProcessRoot, "IMAGE NOT FOUND: ", text, ".png");
-            return false;
-        }
-        const std::string base = text.substr(0, text.size() - 4);
-        if (!assetFileExists(base, "png")) {
-            logError(kProcessRoot, "IMAGE NOT FOUND: ", base, ".", "png");
-            return false;
-        }
-    }
-    return true;
+// looked up as a PNG, so gun.png and gun.jpg both need gun.png. A text too short to carry an
+// extension names no file.
+bool imageExists(TiXmlElement* image) {
+    const std::string text = getElementText(image);
+    if (text.size() >= 4) return fileExists(text.substr(0, text.size() - 4), "png", "IMAGE");
+    logError(kProcessRoot, "IMAGE NOT FOUND: ", text, ".png");
+    return false;
 }
 
-bool emitterImagesExist(TiXmlElement* emitters) {
-    if (!emitters) return true;
-    for (TiXmlElement* emitter = emitters->FirstChildElement("emitter"); emitter;
-         emitter = emitter->NextSiblingElement("emitter")) {
-        const std::string name = getAttributeString(emitter, "name", "INVALID_FILE_NAME");
-        if (!assetFileExists(name, "png")) {
-            logError(kProcessRoot, "IMAGE NOT FOUND: ", name, ".", "png");
-            return false;
-        }
-    }
-    return true;
+// The check's own stand-in for a missing name, which its log line has always shown.
+bool emitterImageExists(TiXmlElement* emitter) {
+    return fileExists(getAttributeString(emitter, "name", "INVALID_FILE_NAME"), "png", "IMAGE");
 }
 
-bool soundsExist(TiXmlElement* sounds) {
-    if (!sounds) return true;
-    for (TiXmlElement* sound = sounds->FirstChildElement("sound"); sound;
-         sound = sound->NextSiblingElement("sound")) {
-        const std::string text = getElementText(sound);
-        if (!assetFileExists(text, "ogg")) {
-            logError(kProcessRoot, "SOUND NOT FOUND: ", text, ".ogg");
-            return false;
-        }
-    }
-    return true;
-}
+bool soundExists(TiXmlElement* sound) { return fileExists(getElementText(sound), "ogg", "SOUND"); }
 
-std::string customText(TiXmlElement* custom, const char* setting) {
-    return getElementText(custom->FirstChildElement(setting));
+// Whether every child of `parent` that the rule `name` describes passes `exists`; the check stops
+// at the first that does not, which `exists` has logged.
+bool allExist(TiXmlElement* parent, const char* name, bool (*exists)(TiXmlElement*)) {
+    bool found = true;
+    forEachChild(parent, weaponRule(name), [&](TiXmlElement* child) { found = found && exists(child); });
+    return found;
 }
 
 void readDisplayFlags(TiXmlElement* custom) {
     backgroundOff = false;
     portraitDisplay = false;
     if (!custom) return;
-    const std::string background = customText(custom, "drawBackground");
-    backgroundOff = background == "false" || background == "blendAlpha";
-    portraitDisplay = customText(custom, "landscapeMode") == "false" || customText(custom, "portraitMode") == "true";
+    const elementRule& background = weaponRule("drawBackground");
+    backgroundOff = ruledElement(custom->FirstChildElement(background.name), background).content() != nullptr;
+    // Only the words count here, not 0 and 1 as in the reader: the flag has always been read so.
+    portraitDisplay = getElementText(custom->FirstChildElement("landscapeMode")) == "false" ||
+                      getElementText(custom->FirstChildElement("portraitMode")) == "true";
 }
 
 }  // namespace
@@ -81,11 +65,12 @@ bool weaponTest::processRoot(TiXmlElement* root) {
         return false;
     }
     // The loader would go on without these; the check does not let such a weapon through.
-    if (getAttributeString(root, "name", "").empty()) {
+    const ruledElement weapon(root, weaponRule("kablixWeapon"));
+    if (weapon.text("name").empty()) {
         logWarning(kProcessRoot, "Name not specified in <kablixWeapon> element.");
         return false;
     }
-    if (getAttributeString(root, "allowInterrupt", "").empty()) {
+    if (weapon.text("allowInterrupt").empty()) {
         logWarning(kProcessRoot, "allowInterrupt not specified in <kablixWeapon> element.");
         return false;
     }
@@ -94,9 +79,11 @@ bool weaponTest::processRoot(TiXmlElement* root) {
         logWarning(kProcessRoot, "<images> element note specified.");
         return false;
     }
-    if (!imagesExist(images)) return false;
-    if (!emitterImagesExist(root->FirstChildElement("emitters"))) return false;
-    if (!soundsExist(root->FirstChildElement("sounds"))) return false;
+    if (!allExist(images, "image", imageExists) ||
+        !allExist(root->FirstChildElement("emitters"), "emitter", emitterImageExists) ||
+        !allExist(root->FirstChildElement("sounds"), "sound", soundExists)) {
+        return false;
+    }
     readDisplayFlags(root->FirstChildElement("custom"));
     return true;
 }

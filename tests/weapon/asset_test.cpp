@@ -66,7 +66,7 @@ TEST_F(AssetModel, NoShotsGiveTheErrorLine) {
     std::ostringstream log;
     std::streambuf* previous = std::cout.rdbuf(log.rdbuf());
     EXPECT_EQ(asset.getAnimation(QEL::kFireModeSingle), nullptr);
-    EXPECT_EQ(asset.getAnimation(7), nullptr);
+    EXPECT_EQ(asset.getAnimation(static_cast<QEL::FireMode>(7)), nullptr);
     std::cout.rdbuf(previous);
     EXPECT_EQ(log.str(), "E: (QEL::cAsset::getAnimation) \aCould not find single shot. (ie. shot1, shot2, shot3) \n");
     EXPECT_EQ(asset.getAnimation(QEL::kFireModeBurst)->name, "burst1");
