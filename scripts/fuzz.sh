@@ -69,7 +69,7 @@ fuzz_one() {
   if [ "$input" = net ]; then
     # Real sockets: only inside a namespace of its own with nothing but loopback.
     if [ "$(id -u)" -ne 0 ]; then echo "fuzz_net: skipped (network namespaces need root)"; return 0; fi
-    launcher=("$root/tests/net/in_netns.sh")
+    launcher=(python3 "$root/tests/e2e/kablix_e2e.py")
   fi
   "${launcher[@]}" nice -n 10 "$root/build-fuzz/fuzz/fuzz_$input" -max_total_time="$seconds" ${KABLIX_FUZZ_SEED:+-seed=$KABLIX_FUZZ_SEED} \
     -max_len="$(max_len "$input")" -timeout=60 -print_final_stats=1 \
