@@ -1,8 +1,7 @@
-// What the fuzz harnesses share: a private working folder laid out as the game sees it (play/ as
-// the working directory, assets/ beside it, filled from the demo pack), the log sent to nowhere,
-// a clock the harness sets, and on request a real GL context on a private Xvfb and a sound
-// manager on an offline speaker. Set up once per fuzzing process from LLVMFuzzerInitialize; the
-// folder is removed at exit.
+// What the fuzz harnesses share, set up once per fuzzing process from LLVMFuzzerInitialize: a
+// private folder laid out as the game sees it (play/ as the working directory, assets/ beside it,
+// filled from the demo pack), the log sent nowhere, a clock the harness sets, and on request a real
+// GL context on a private Xvfb and a sound manager on an offline speaker. Removed at exit.
 #pragma once
 
 #include <cstddef>
@@ -16,24 +15,20 @@ class cSoundManager;
 namespace kablixFuzz {
 
 struct WorldOptions {
-    bool copyPack = true;      // the demo pack's files into assets/
-    bool glContext = false;    // a GL window (textures need it)
-    bool soundManager = false; // cSoundManager with an offline speaker
+    bool copyPack = true;
+    bool glContext = false;    // textures need it
+    bool soundManager = false;
 };
 
-// Exits the process with a message when the world cannot be built: a harness without its world
-// would only report false findings.
+// Exits with a message when the world cannot be built: a harness without it would only report
+// false findings.
 void setUpWorld(const WorldOptions& options);
 
-// Paths inside the world.
-std::string assetsDir();  // ".../assets"
-std::string playDir();    // ".../play", the working directory
-
-// Writes `size` bytes at `data` to `path`, replacing it.
+std::string assetsDir();
+std::string playDir();  // the working directory
 void writeBytes(const std::string& path, const uint8_t* data, size_t size);
-void writeText(const std::string& path, const std::string& text);
 
-// The clock every harness sets (appTimeMs reads it).
+// The clock appTimeMs reads.
 void setClock(uint32_t ms);
 uint32_t clock();
 

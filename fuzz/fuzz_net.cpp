@@ -1,18 +1,13 @@
-// What arrives from the network: raw datagrams on the game's UDP port (advertisements, stray bytes,
-// anything ENet may make of them) and messages on a connection that has said hello (ID_SHOT and
-// whatever else), handled by a real QelPeer; the same bytes also go straight through the ID_SHOT
-// decoder and the team rule.
+// What arrives from the network, handled by a real QelPeer: raw datagrams on the game's UDP port
+// (first byte even) and messages on a connection that has said hello (first byte odd); the same
+// bytes also go through the ID_SHOT decoder and the team rule.
 //
-// It opens real sockets, so it refuses to run anywhere but inside a network namespace that has no
-// interface besides loopback (scripts/fuzz.sh makes one): nothing it sends can leave the machine.
+// It opens real sockets, so it refuses to run anywhere but inside a network namespace with no
+// interface besides loopback: nothing it sends can leave the machine.
 #include <arpa/inet.h>
 #include <net/if.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,15 +26,10 @@ ENetHost* client = nullptr;
 ENetPeer* peerLink = nullptr;
 int rawSocket = -1;
 
-bool onlyLoopbackExists() {
-    struct if_nameindex* interfaces = if_nameindex();
-    if (!interfaces) return false;
-    bool onlyLoopback = true;
-    for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i) {
-        if (std::strcmp(i->if_name, "lo") != 0) onlyLoopback = false;
-    }
-    if_freenameindex(interfaces);
-    return onlyLoopback;
+void require(bool done, const char* what) {
+    if (done) return;
+    std::fprintf(stderr, "fuzz_net: %s\n", what);
+    std::exit(2);
 }
 
 void pump(int rounds) {
@@ -53,21 +43,13 @@ void pump(int rounds) {
     }
 }
 
-// Our client connects to the peer and says hello, so that its messages are read.
-void connectClient() {
-    ENetAddress to;
+void connectAndSayHello() {
+    ENetAddress to{0, uint16_t(QEL::kPeerPort)};
     enet_address_set_host(&to, "127.0.0.1");
-    to.port = uint16_t(QEL::kPeerPort);
     peerLink = enet_host_connect(client, &to, 1, 0);
-    for (int i = 0; i < 200 && peerLink && peerLink->state != ENET_PEER_STATE_CONNECTED; ++i) {
-        pump(1);
-        usleep(1000);
-    }
-    if (!peerLink || peerLink->state != ENET_PEER_STATE_CONNECTED) {
-        std::fprintf(stderr, "fuzz_net: no ENet connection to the peer on loopback\n");
-        std::exit(2);
-    }
-    uint8_t hello[9] = {QEL::ID_HELLO, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF1};
+    for (int i = 0; i < 200 && peerLink && peerLink->state != ENET_PEER_STATE_CONNECTED; ++i, usleep(1000)) pump(1);
+    require(peerLink && peerLink->state == ENET_PEER_STATE_CONNECTED, "no ENet connection to the peer on loopback");
+    const uint8_t hello[9] = {QEL::ID_HELLO, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF1};
     enet_peer_send(peerLink, 0, enet_packet_create(hello, sizeof hello, ENET_PACKET_FLAG_RELIABLE));
     enet_host_flush(client);
     pump(5);
@@ -76,36 +58,29 @@ void connectClient() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (!onlyLoopbackExists()) {
-        std::fprintf(stderr, "fuzz_net: run only inside a network namespace with nothing but loopback\n");
-        std::exit(2);
-    }
+    struct if_nameindex* interfaces = if_nameindex();
+    require(interfaces, "no interface list");
+    for (struct if_nameindex* i = interfaces; i->if_index != 0; ++i)
+        require(std::strcmp(i->if_name, "lo") == 0, "run only inside a network namespace with nothing but loopback");
+    if_freenameindex(interfaces);
     kablixFuzz::setUpWorld({/*copyPack=*/false});
     peer = new QEL::QelPeer(nullptr);
     peer->startPeer();
-    if (!peer->host) {
-        std::fprintf(stderr, "fuzz_net: the peer has no host (is loopback up?)\n");
-        std::exit(2);
-    }
     client = enet_host_create(nullptr, 1, 1, 0, 0);
     rawSocket = socket(AF_INET, SOCK_DGRAM, 0);
-    if (!client || rawSocket < 0) std::exit(2);
-    connectClient();
+    require(peer->host && client && rawSocket >= 0, "no sockets (is loopback up?)");
+    connectAndSayHello();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text;
-    int32_t shot = 0;
+    int32_t shot = 0, hit = 0;
     QEL::decodeShotMessage(data, size, text, shot);
-    for (int32_t mode = 0; mode <= 4; ++mode) {
-        int32_t hit = 0;
-        QEL::shotHitsPlayer(shot, mode, hit);
-    }
+    for (int32_t mode = 0; mode <= 4; ++mode) QEL::shotHitsPlayer(shot, mode, hit);
     if (size == 0) return 0;
-
     if (data[0] & 1) {
-        if (!peerLink || peerLink->state != ENET_PEER_STATE_CONNECTED) connectClient();
+        if (!peerLink || peerLink->state != ENET_PEER_STATE_CONNECTED) connectAndSayHello();
         ENetPacket* message = enet_packet_create(data + 1, size - 1, ENET_PACKET_FLAG_RELIABLE);
         if (enet_peer_send(peerLink, 0, message) < 0) enet_packet_destroy(message);
         enet_host_flush(client);
