@@ -29,6 +29,7 @@ import tempfile
 import time
 import zlib
 
+
 class HarnessError(Exception):
     pass
 
@@ -147,7 +148,7 @@ class XServer(_Closing):
         raise HarnessError("no Xvfb could be started")
 
     def _start(self, number, screen):
-        read_end, write_end = os.pipe()
+        read_end, write_end = os.pipe()  # Xvfb writes its number there once it takes clients
         self.process = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0", screen,
                                          "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -155,9 +156,9 @@ class XServer(_Closing):
         reported, deadline = b"", time.monotonic() + 15
         while not reported.endswith(b"\n") and select.select([read_end], [], [], max(0, deadline - time.monotonic()))[0]:
             chunk = os.read(read_end, 16)
+            reported += chunk
             if not chunk:
                 break
-            reported += chunk
         os.close(read_end)
         # Clients in another network namespace reach the server only through its socket file.
         if reported.strip() == str(number).encode() and os.path.exists("/tmp/.X11-unix/X%d" % number):
@@ -273,13 +274,8 @@ def _send_delete_window(display, window, then_expose):
 
 
 class Game(_Closing):
-    """One run of the game in a fresh temporary folder.
-
-    catalogue  text of play/gunList.txt, or None for no catalogue file
-    assets     {file name: str or bytes} written into assets/, or a folder whose files are copied
-    args       command-line arguments after the program name
-    netns      a NetNamespace (or Lan host) to run the game in, or None
-    """
+    """catalogue: text of play/gunList.txt (None: no file); assets: {name: str or bytes} or a folder
+    to copy (its score database left out); netns: a NetNamespace or Lan host to run in."""
 
     def __init__(self, xserver, catalogue="", assets=None, args=(), audio="disk", netns=None,
                  binary=None, env=None, trace_input=True):
@@ -294,20 +290,14 @@ class Game(_Closing):
         self.process = self.window = None
         os.mkdir(self.workdir)
         os.mkdir(self.assetsdir)
+        if isinstance(assets, str):  # a copy without the pack's score database and its side files
+            shutil.copytree(assets, self.assetsdir, dirs_exist_ok=True, ignore=shutil.ignore_patterns("scores.db*"))
+        files = dict(assets) if isinstance(assets, dict) else {}
         if catalogue is not None:
-            self.write_file("gunList.txt", catalogue)
-        if isinstance(assets, str):
-            for name in os.listdir(assets):  # a copy without the pack's score database and its side files
-                if os.path.isfile(os.path.join(assets, name)) and not name.startswith("scores.db"):
-                    shutil.copy(os.path.join(assets, name), self.assetsdir)
-        for name, content in (assets if isinstance(assets, dict) else {}).items():
-            self.write_file(os.path.join("..", "assets", name), content)
-
-    def write_file(self, relative_to_play, content):
-        path = os.path.normpath(os.path.join(self.workdir, relative_to_play))
-        with open(path, "wb") as out:
-            out.write(content.encode() if isinstance(content, str) else content)
-        return path
+            files["../play/gunList.txt"] = catalogue
+        for name, content in files.items():
+            with open(os.path.join(self.assetsdir, name), "wb") as out:
+                out.write(content.encode() if isinstance(content, str) else content)
 
     def start(self):
         """Starts the game (again, once it has ended: the output goes on in the same files)."""
@@ -363,14 +353,6 @@ class Game(_Closing):
         self.focus()
         self.xserver.xdotool("key", "--delay", delay_ms, *keys)
 
-    def key_down(self, key):
-        self.focus()
-        self.xserver.xdotool("keydown", key)
-
-    def key_up(self, key):
-        self.focus()
-        self.xserver.xdotool("keyup", key)
-
     def click(self, x, y, button=1):
         self.mouse_down(x, y, button)
         self.mouse_up(button)
@@ -404,9 +386,6 @@ class Game(_Closing):
 
     def wait_for_stdout(self, text, timeout=20.0):
         return _wait_until(lambda: text in self.stdout(), timeout, repr(text) + " on stdout")
-
-    def wait_for_stderr(self, text, timeout=20.0):
-        return _wait_until(lambda: text in self.stderr(), timeout, repr(text) + " on stderr")
 
     def wait(self, timeout=30.0):
         """The exit status once the game has ended (negative: the signal that ended it)."""
