@@ -102,9 +102,9 @@ class NetTest(unittest.TestCase):
         a.command("shoot 6")
         b.block(["Got ID_SHOT : 10006", "gotshot 10006", "ID_SHOT Was sent from %s %s" % (A, ga)], at)
 
-        # C joins and sends the exact bytes of shot 15, then an empty packet, unreadable shots (too
-        # short, a length past the end, not decimal, a line end, past int32) and other identifiers (16,
-        # 133: a late hello, 99).
+        # C joins and sends the exact bytes of shot 15 (A's own shots were read by B above), then an
+        # empty packet, unreadable shots (too short, a length past the end, not decimal, a line end,
+        # past int32) and other identifiers (16, 133: a late hello, 99).
         c = self.start(2, 0)
         gc = c.line("ID_ADVERTISE_SYSTEM Was sent from %s " % C).split()[-1]
         for probe in (a, b, c):
