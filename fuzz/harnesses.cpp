@@ -51,7 +51,7 @@ void require(bool done, const std::string& what) {
 
 std::string write(const std::string& name, const uint8_t* data, size_t size) {
     const fs::path path = root / (name == "gunList.txt" ? "play" : "assets") / name;
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
     return path.string();
 }
 
@@ -147,9 +147,10 @@ void gunlist(const uint8_t* data, size_t size) {
     write("gunList.txt", data, size);
     const QEL::dataFileReader catalogue("gunList.txt");
     for (char key : std::string("0123456789abcdefghijklmnopqrstuvwxyz")) {
-        const std::string weapon = catalogue.getValue(std::string(1, key)), shot = catalogue.getValue("s" + std::string(1, key));
+        const std::string weapon = catalogue.getValue(std::string(1, key));
+        const int32_t shot = std::atoi(catalogue.getValue("s" + std::string(1, key)).c_str());
         if (!weapon.empty()) QEL::testWeapon(weapon);
-        for (int32_t mode = 0, hit = 0; !shot.empty() && mode <= 4; ++mode) QEL::shotHitsPlayer(std::atoi(shot.c_str()), mode, hit);
+        for (int32_t mode = 0, hit = 0; mode <= 4; ++mode) QEL::shotHitsPlayer(shot, mode, hit);
     }
     QEL::releaseLastTestedDocument();
 }
@@ -270,7 +271,7 @@ void setUpWorld() {
     });
     const char* fromEnv = std::getenv("KABLIX_FUZZ_PACK");
     const fs::path pack = fromEnv && *fromEnv ? fs::path(fromEnv) : fs::path(KABLIX_FUZZ_PACK_DIR);
-    require(fs::is_directory(pack, error), "no demo pack at '" + pack.string() + "' (build kablix_pack or set KABLIX_FUZZ_PACK)");
+    require(fs::is_directory(pack, error), "no demo pack at '" + pack.string() + "' (set KABLIX_FUZZ_PACK)");
     for (const fs::directory_entry& entry : fs::directory_iterator(pack)) {
         const std::string name = entry.path().filename().string();
         if (entry.is_regular_file() && name.rfind("scores.db", 0) != 0)

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         if (byEnding) path = path.parent_path();
         const size_t first = files.size();
         if (fs::is_regular_file(path)) files.push_back(path);
-        for (const auto& entry : fs::is_directory(path) ? fs::recursive_directory_iterator(path) : fs::recursive_directory_iterator())
+        const fs::recursive_directory_iterator none, inside = fs::is_directory(path) ? fs::recursive_directory_iterator(path) : none;
+        for (const auto& entry : inside)
             if (entry.is_regular_file() && (!byEnding || entry.path().extension() == ending)) files.push_back(entry.path());
         std::sort(files.begin() + long(first), files.end());
         if (files.size() == first) {

@@ -51,7 +51,7 @@ std::vector<int16_t> sine(int32_t frames, int32_t rate, double hz, int32_t ampli
     std::vector<int16_t> out;
     for (int32_t f = 0; f < frames; ++f)
         for (int32_t c = 0; c < channels; ++c)
-            out.push_back(int16_t(std::lround(amplitude * std::sin(2 * M_PI * (c == 1 && rightHz > 0 ? rightHz : hz) * f / rate))));
+            out.push_back(int16_t(std::lround(amplitude * std::sin(2 * M_PI * (c && rightHz > 0 ? rightHz : hz) * f / rate))));
     return out;
 }
 

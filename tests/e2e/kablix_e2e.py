@@ -73,7 +73,8 @@ def scores_in(path):
     """{weapon: {column: count}} of a scores.db."""
     db = sqlite3.connect(path)
     try:
-        return {r[0]: dict(zip(SCORE_COLUMNS, r[1:])) for r in db.execute("SELECT name, %s FROM score" % ", ".join(SCORE_COLUMNS))}
+        rows = db.execute("SELECT name, %s FROM score" % ", ".join(SCORE_COLUMNS))
+        return {row[0]: dict(zip(SCORE_COLUMNS, row[1:])) for row in rows}
     finally:
         db.close()
 
@@ -306,7 +307,7 @@ class Game(_Closing):
         command = [self.binary] + self.args
         # Several games may share one X server: this game's window is the one that was not there yet.
         self._windows_before = set(self._windows())
-        with open(os.path.join(self.root, "stdout.txt"), "ab") as out, open(os.path.join(self.root, "stderr.txt"), "ab") as err:
+        with open(self.root + "/stdout.txt", "ab") as out, open(self.root + "/stderr.txt", "ab") as err:
             self.process = subprocess.Popen(self.netns.wrap(command) if self.netns else command, cwd=self.workdir,
                                             env=dict(self.xserver.env(), **self.env), stdin=subprocess.DEVNULL,
                                             stdout=out, stderr=err)

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
             }
             if (command == "raw" && app->peer && app->peer->host) {
                 std::string bytes;
-                for (size_t i = 0; i + 1 < argument.size(); i += 2) bytes += char(std::stoi(argument.substr(i, 2), nullptr, 16));
+                for (size_t i = 0; i + 1 < argument.size(); i += 2) bytes += char(std::stoi(argument.substr(i, 2), 0, 16));
                 ENetHost* host = app->peer->host;
                 for (ENetPeer* other = host->peers; other < host->peers + host->peerCount; ++other) {
                     if (other->state == ENET_PEER_STATE_CONNECTED)

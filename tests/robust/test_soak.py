@@ -30,13 +30,6 @@ def resident_kb(pid):
         return int(re.search(r"^VmRSS:\s+(\d+)", status.read(), re.M).group(1))
 
 
-def wait(predicate, what, timeout=30):
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        assert time.monotonic() < deadline, "timed out waiting for " + what
-        time.sleep(0.1)
-
-
 class Soak(unittest.TestCase):
     def test_long_play_keeps_memory_log_and_scores_in_bounds(self):
         if os.geteuid() != 0:
@@ -76,7 +69,10 @@ class Soak(unittest.TestCase):
     def play_round(self, game, weapon_key):
         loads = game.stdout().count(LOADED)
         game.key(weapon_key)
-        wait(lambda: game.stdout().count(LOADED) > loads, "the weapon load")
+        deadline = time.monotonic() + 30
+        while game.stdout().count(LOADED) == loads:
+            self.assertLess(time.monotonic(), deadline, "the weapon did not load")
+            time.sleep(0.1)
         time.sleep(1.5)  # the intro animation refuses the trigger
         for _ in range(3):  # every fire mode the weapon has: hold, release, switch
             game.mouse_down(*CENTRE)

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <new>
 
 #include "testing/soundTestSupport.h"
@@ -23,26 +22,17 @@ void* counted(size_t size) {
 }
 }  // namespace
 
-extern "C" void* malloc(size_t size) {
-    mallocCalls += counting;
-    return __libc_malloc(size);
-}
-extern "C" void* calloc(size_t count, size_t size) {
-    mallocCalls += counting;
-    return __libc_calloc(count, size);
-}
-extern "C" void* realloc(void* p, size_t size) {
-    mallocCalls += counting;
-    return __libc_realloc(p, size);
-}
+extern "C" void* malloc(size_t size) { return mallocCalls += counting, __libc_malloc(size); }
+extern "C" void* calloc(size_t count, size_t size) { return mallocCalls += counting, __libc_calloc(count, size); }
+extern "C" void* realloc(void* p, size_t size) { return mallocCalls += counting, __libc_realloc(p, size); }
 // The array, nothrow and sized forms all end in these.
 void* operator new(size_t size) { return counted(size); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 
-using namespace QEL::soundTest;
-
 namespace {
+
+using namespace QEL::soundTest;
 
 // Mixes about two seconds in 1024-frame buffers: (new calls, malloc calls) meanwhile.
 std::pair<long, long> countWhileMixing(QEL::hssSpeaker& speaker) {

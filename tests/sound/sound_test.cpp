@@ -16,7 +16,7 @@ namespace {
 
 struct MemorySound {
     explicit MemorySound(const std::vector<uint8_t>& image) { EXPECT_EQ(sound.loadWav(image.data(), image.size()), 0); }
-    explicit MemorySound(int32_t frames, int16_t value = 1000) : MemorySound(wav16(std::vector<int16_t>(frames, value), 1, 44100)) {}
+    MemorySound(int32_t frames, int16_t value) : MemorySound(wav16(std::vector<int16_t>(frames, value), 1, 44100)) {}
     hssSound sound;
 };
 
@@ -88,7 +88,7 @@ TEST(Mixer, VolumePanClampingAndSourceFormats) {
 
 TEST(Mixer, ChannelHandlesPausesStopsEndsAndLoops) {
     auto speaker = offlineSpeaker(8, 64);
-    MemorySound tone(10);
+    MemorySound tone(10, 1000);
     // Handles count the music channels first; the 65th sound finds no channel.
     for (int i = 0; i < 64; ++i) ASSERT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel | hssPlayPaused), 8 + i);
     EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), hssErrNoChannel);
@@ -162,11 +162,12 @@ TEST(Wav, LayoutsThatCannotPlayGiveTheirCodesAndACutDataChunkPlaysWhatItHolds) {
     std::memcpy(noFormat.data() + 12, "LIST", 4);
     std::memcpy(noData.data() + 36, "junk", 4);
     shortFormat[16] = 14;
-    for (const auto& [image, result] : {std::pair{noFormat, hssErrBadWav}, {noData, hssErrBadWav}, {shortFormat, hssErrBadWav},
+    for (const auto& [image, result] : {std::pair{noFormat, hssErrBadWav}, {noData, hssErrBadWav},
+                                        {shortFormat, hssErrBadWav},
                                         {wavRaw(1, 1, 44100, 16, {}, {}), hssErrBadWav},
                                         {wavRaw(1, 1, 44100, 24, {}, data), hssErrFormat},
                                         {wavRaw(1, 3, 44100, 16, {}, data), hssErrFormat},
-                                        {wavRaw(17, 1, 44100, 4, std::vector<uint8_t>(34, 0), data), hssErrFormat},  // not ADPCM
+                                        {wavRaw(17, 1, 44100, 4, std::vector<uint8_t>(34, 0), data), hssErrFormat},
                                         {wavRaw(1, 1, 0, 16, {}, data), hssErrFormat},
                                         {wavRaw(1, 1, 1000001, 16, {}, data), hssErrFormat},
                                         {cut, hssOk}}) {
