@@ -366,12 +366,12 @@ class Game(_Closing):
     def mouse_up(self, button=1):
         self.xserver.xdotool("mouseup", button)
 
-    def screenshot(self, timeout=20.0):
-        """Presses F1 and returns screenshot.png decoded by read_png."""
+    def screenshot(self, *keys_first, timeout=20.0):
+        """Presses F1 (right after `keys_first`, in one go) and returns screenshot.png decoded by read_png."""
         path = os.path.join(self.workdir, "screenshot.png")
         if os.path.exists(path):
             os.remove(path)
-        self.key("F1")
+        self.key(*keys_first, "F1", delay_ms=0)
 
         def decoded():
             try:
