@@ -78,9 +78,10 @@ class ShellTest(unittest.TestCase):
                          "   ON SHAKE:  NONE\n   ON SHAKE:  FIRE\n   ON SHAKE:  RELOAD\n   ON SHAKE:  FIRE + RELOAD\n"
                          "   Ammo ON.\n   Ammo OFF.\n   Damage ON.\n   Damage OFF.\n"
                          + "".join("   XML for no_%s was not found.\n   WEAPON LOADING CANCELLED!\n" % k for k in "09az"))
-        # With Shift held a digit is a simulated received shot: s2 is team 1's shot 5, which hurts
-        # here; s3 is no number, read as shot 0, which nobody fires.
-        game.key("shift+2", "shift+3", "9")
+        # Each shake action once (minus stands for a shake), then with Shift held a digit is a
+        # simulated received shot: s2 is team 1's shot 5, which hurts here; s3 is no number, read as
+        # shot 0, which nobody fires.
+        game.key("F4", "minus", "F3", "minus", "F5", "minus", "shift+2", "shift+3", "9")
         game.wait_for_stdout("   E: incomingHit data1: 5 data2: 0\n   Received message with ID 0 from peer? ignoring.\n"
                              "   XML for no_9 was not found.\n")
 

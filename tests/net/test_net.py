@@ -98,14 +98,16 @@ class NetTest(unittest.TestCase):
         a.block(["", "QelPeer::shoot  10005, len = 5"], a.command("shoot 5"))
         b.block(got_msg(A, ga, gb, [ga]) + ["Got ID_SHOT : 10005", "gotshot 10005", "   E: incomingHit data1: 5 data2: 0",
                                             "ID_SHOT Was sent from %s %s" % (A, ga)])
+        b.command("shoot 3")
+        a.block(["Got ID_SHOT : 20003", "gotshot 20003", "   E: incomingHit data1: 3 data2: 0"])
         at = b.command("mode 2")  # the same team as A now: the peer keeps running, the shot hurts nobody
         a.command("shoot 6")
         b.block(["Got ID_SHOT : 10006", "gotshot 10006", "ID_SHOT Was sent from %s %s" % (A, ga)], at)
 
-        # C joins and sends the exact bytes of shot 15 (A's own shots were read by B above), then an
+        # C (team 3) joins and sends the exact bytes of shot 15 (A's own shots were read by B above), then an
         # empty packet, unreadable shots (too short, a length past the end, not decimal, a line end,
         # past int32) and other identifiers (16, 133: a late hello, 99).
-        c = self.start(2, 0)
+        c = self.start(2, 4)
         gc = c.line("ID_ADVERTISE_SYSTEM Was sent from %s " % C).split()[-1]
         for probe in (a, b, c):
             probe.block(["peerConnected 2"])
@@ -122,8 +124,8 @@ class NetTest(unittest.TestCase):
 
         # Shots that arrive while a weapon loads are dropped with a line.
         a.command("loading 1")
-        b.command("shoot 7")
-        a.block(["ID_SHOT Was IGNORED from %s %s" % (B, gb)])
+        c.command("shoot 7")
+        a.block(["ID_SHOT Was IGNORED from %s %s" % (C, gc)])
         a.command("loading 0")
 
         # From port 40001 of C's namespace: a replay of B's advertisement (known: no second link), and

@@ -94,6 +94,7 @@ TEST(Mixer, ChannelHandlesPausesStopsEndsAndLoops) {
     EXPECT_EQ(speaker->playSound(&tone.sound, hssPlayAnyChannel), hssErrNoChannel);
     EXPECT_EQ(speaker->getSoundChannel(0), nullptr);
     EXPECT_EQ(speaker->getChannel(72), nullptr);
+    EXPECT_EQ(speaker->open(44100, 16, 1, 8, 64, new hssOfflineDriver), hssErrAlreadyOpen);
     EXPECT_EQ(render(*speaker, 5), std::vector<int16_t>(10, 0));  // paused: silent, in place
     EXPECT_EQ(speaker->getChannel(20)->getPosition(), 0);
     // A stop ends the sound once, however often it is asked; a natural end does too.
@@ -165,6 +166,7 @@ TEST(Wav, LayoutsThatCannotPlayGiveTheirCodesAndACutDataChunkPlaysWhatItHolds) {
     for (const auto& [image, result] : {std::pair{noFormat, hssErrBadWav}, {noData, hssErrBadWav},
                                         {shortFormat, hssErrBadWav},
                                         {wavRaw(1, 1, 44100, 16, {}, {}), hssErrBadWav},
+                                        {wavRaw(1, 1, 44100, 16, {}, {7}), hssErrBadWav},  // no whole sample
                                         {wavRaw(1, 1, 44100, 24, {}, data), hssErrFormat},
                                         {wavRaw(1, 3, 44100, 16, {}, data), hssErrFormat},
                                         {wavRaw(17, 1, 44100, 4, std::vector<uint8_t>(34, 0), data), hssErrFormat},

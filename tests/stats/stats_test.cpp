@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <map>
+#include <set>
 
 #include "stats/scoreDatabase.h"
 #include "stats/tweetGenerator.h"
@@ -82,7 +83,11 @@ TEST_F(Stats, EveryEventKindIsCountedAndLaterBatchesAddToTheRow) {
 }
 
 TEST_F(Stats, AFailureInTheMiddleOfABatchAppliesNothingAndItIsStoredLater) {
-    ASSERT_TRUE(store("rifle", {}));
+    std::filesystem::create_directory(root / "assets" / "scores.db");  // in the way of the file
+    EXPECT_FALSE(store("pistol", {{7, -1, -1}}));
+    EXPECT_NE(takeLog().find("Could not open scores.db\n"), std::string::npos);
+    std::filesystem::remove(root / "assets" / "scores.db");
+    ASSERT_TRUE(store("rifle", {}));  // and the pending pistol with it
     // The reload update comes after used and deaths in the batch and before the shots.
     query("CREATE TRIGGER refuseReload BEFORE UPDATE OF reload ON score BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     takeLog();
@@ -90,12 +95,13 @@ TEST_F(Stats, AFailureInTheMiddleOfABatchAppliesNothingAndItIsStoredLater) {
     EXPECT_NE(takeLog().find("   SQL Lite: refused\n"), std::string::npos);
     EXPECT_FALSE(store("shotgun", {{7, -1, -1}}));  // a new weapon's row goes too
     EXPECT_EQ(row("rifle"), Row{});
-    EXPECT_EQ(query("SELECT COUNT(*) AS n FROM score")["n"], 1);
+    EXPECT_EQ(query("SELECT COUNT(*) AS n FROM score")["n"], 2);
 
     query("DROP TRIGGER refuseReload;");
     EXPECT_TRUE(QEL::scoreDatabase("../assets/scores.db").storePending());
     EXPECT_EQ(row("rifle"), (Row{{"used", 1}, {"deaths", 1}, {"reload", 1}, {"singleShot", 1}}));
     EXPECT_EQ(row("shotgun"), (Row{{"used", 1}}));
+    EXPECT_EQ(row("pistol"), (Row{{"used", 1}}));
 }
 
 TEST_F(Stats, NamesWithQuotesAreStoredAndQuotedAsWritten) {
@@ -120,6 +126,25 @@ TEST_F(Stats, StatisticsMessagesAppearStrictlyAboveTheirThresholds) {
     query("DELETE FROM score WHERE name IN ('weapon1', 'favourite');");
     playWeapons(1, 9, 2);  // 30 weapons, 9 rounds with the favourite, 2 hits
     EXPECT_EQ(QEL::tweetGenerator().getTemplates().size(), 14u + 2u);
+}
+
+TEST_F(Stats, MessagesEndInNoneOneOrTwoHashtags) {
+    playWeapons(31, 120, 3);
+    QEL::tweetGenerator generator;
+    const std::vector<std::string>& tags = generator.getHashtags();
+    std::set<int> counts;
+    for (int i = 0; i < 400; ++i) {
+        std::string message;
+        generator.generateTweet(message);
+        int count = 0;
+        for (auto tag = tags.begin(); tag != tags.end();) {  // takes the hashtags off the end
+            const bool last = message.size() > tag->size() && message.compare(message.size() - tag->size(), tag->size(), *tag) == 0;
+            if (last) message.resize(message.size() - tag->size());
+            tag = last ? (++count, tags.begin()) : tag + 1;
+        }
+        counts.insert(count);
+    }
+    EXPECT_EQ(counts, (std::set<int>{0, 1, 2}));
 }
 
 TEST_F(Stats, WithoutRowsTableOrDatabaseTheFixedMessagesRemain) {
