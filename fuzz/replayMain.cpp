@@ -1,15 +1,12 @@
-// Runs a fuzz harness over files instead of under libFuzzer: every file named on the command line,
-// every file inside each folder named (sorted by name), and for "folder/*.ext" the folder's files
-// with that ending. The regression tests replay the inputs
-// that once crashed and the seed corpora this way, in the ordinary and the sanitizer builds.
+// Runs a fuzz harness over files instead of under libFuzzer: each file named, each folder's files
+// (sorted by name, sub-folders included) and for "folder/*.ext" the folder's files with that ending.
+// The regression tests replay the inputs that once crashed and the seeds this way.
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -18,28 +15,20 @@ extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** arg
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-    // Paths first: the harness may change the working directory.
-    std::vector<fs::path> files;
+    std::vector<fs::path> files;  // gathered first: the harness may change the working directory
     for (int i = 1; i < argc; ++i) {
         fs::path path = fs::absolute(argv[i]);
-        std::string ending;
-        if (path.filename().string().rfind("*.", 0) == 0) {
-            ending = path.filename().string().substr(1);
-            path = path.parent_path();
-        }
-        if (fs::is_directory(path)) {
-            std::vector<fs::path> inside;
-            for (const fs::directory_entry& entry : fs::recursive_directory_iterator(path)) {
-                if (entry.is_regular_file() && (ending.empty() || entry.path().extension() == ending)) {
-                    inside.push_back(entry.path());
-                }
-            }
-            std::sort(inside.begin(), inside.end());
-            files.insert(files.end(), inside.begin(), inside.end());
-        } else if (fs::is_regular_file(path)) {
-            files.push_back(path);
-        } else {
-            std::fprintf(stderr, "replay: no such file or folder: %s\n", argv[i]);
+        const bool byEnding = path.filename().string().rfind("*.", 0) == 0;
+        const std::string ending = byEnding ? path.filename().string().substr(1) : "";
+        if (byEnding) path = path.parent_path();
+        const size_t first = files.size();
+        if (fs::is_regular_file(path)) files.push_back(path);
+        const fs::recursive_directory_iterator none, inside = fs::is_directory(path) ? fs::recursive_directory_iterator(path) : none;
+        for (const auto& entry : inside)
+            if (entry.is_regular_file() && (!byEnding || entry.path().extension() == ending)) files.push_back(entry.path());
+        std::sort(files.begin() + long(first), files.end());
+        if (files.size() == first) {
+            std::fprintf(stderr, "replay: nothing at %s\n", argv[i]);
             return 1;
         }
     }

@@ -15,7 +15,7 @@ root=$(pwd)
 export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
-all_inputs="png tga wav ogg weapon_check weapon_load effects gunlist damage net"
+all_inputs="png tga wav ogg weapon_load effects gunlist damage net"
 
 # Longest input each harness is given (libFuzzer's -max_len), in bytes.
 max_len() {
@@ -23,7 +23,7 @@ max_len() {
     tga|gunlist) echo 4096 ;;
     wav|effects) echo 8192 ;;
     png|ogg) echo 16384 ;;
-    weapon_check|weapon_load) echo 32768 ;;
+    weapon_load) echo 32768 ;;
     damage) echo 256 ;;
     net) echo 2048 ;;
   esac
@@ -36,7 +36,7 @@ seed_files() {
   case "$1" in
     png) ls "$pack"/*.png ;;
     ogg) ls "$pack"/*.ogg ;;
-    weapon_check|weapon_load) ls "$pack"/*.xml | grep -v '/EFFECTS.xml$' ;;
+    weapon_load) ls "$pack"/*.xml | grep -v '/EFFECTS.xml$' ;;
     effects) echo "$pack/EFFECTS.xml" ;;
     gunlist) echo "$root/build-fuzz/play/gunList.txt" ;;
     damage) echo "$pack/damage.txt" ;;
@@ -69,7 +69,7 @@ fuzz_one() {
   if [ "$input" = net ]; then
     # Real sockets: only inside a namespace of its own with nothing but loopback.
     if [ "$(id -u)" -ne 0 ]; then echo "fuzz_net: skipped (network namespaces need root)"; return 0; fi
-    launcher=("$root/tests/net/in_netns.sh")
+    launcher=(python3 "$root/tests/e2e/kablix_e2e.py")
   fi
   "${launcher[@]}" nice -n 10 "$root/build-fuzz/fuzz/fuzz_$input" -max_total_time="$seconds" ${KABLIX_FUZZ_SEED:+-seed=$KABLIX_FUZZ_SEED} \
     -max_len="$(max_len "$input")" -timeout=60 -print_final_stats=1 \

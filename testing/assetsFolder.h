@@ -1,6 +1,6 @@
-// A test fixture laid out as the game runs: a temporary working directory "work" with a sibling
-// "assets" folder (so that ../assets/ names it), entered for the test and removed afterwards, with
-// standard output captured so tests can compare the exact log lines.
+// A fixture laid out as the game runs: a temporary working directory "work" and its sibling
+// "assets" (named ../assets/ from it), entered for the test and removed afterwards, with standard
+// output captured so that tests can read the log lines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,8 +19,7 @@ class AssetsFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         root = std::filesystem::temp_directory_path() /
-               ("kablix_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("kablix_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(root);
         std::filesystem::create_directories(root / "work");
         std::filesystem::create_directories(root / "assets");
@@ -34,14 +33,8 @@ protected:
         std::filesystem::remove_all(root);
     }
 
-    // Writes a file by its name in the assets folder ("rifle.xml").
-    void writeAsset(const std::string& name, const std::string& text) {
-        std::ofstream(root / "assets" / name, std::ios::binary) << text;
-    }
-    // Writes a file relative to the working directory ("gunList.txt").
-    void writeWorkFile(const std::string& name, const std::string& text) {
-        std::ofstream(root / "work" / name, std::ios::binary) << text;
-    }
+    void writeAsset(const std::string& name, const std::string& text) { std::ofstream(root / "assets" / name, std::ios::binary) << text; }
+    void writeWorkFile(const std::string& name, const std::string& text) { std::ofstream(root / "work" / name, std::ios::binary) << text; }
 
     std::string output() const { return captured.str(); }
     void clearOutput() { captured.str(""); }

@@ -1,5 +1,5 @@
-// What the sound tests share: WAV files they encode themselves (PCM and Microsoft ADPCM), Ogg
-// files made from them with oggenc, a scratch folder, and a speaker that renders to a buffer.
+// What the sound tests, fuzz harnesses and timing programs share: WAV images they write themselves,
+// Ogg files made from them with oggenc, and a speaker that renders to a buffer.
 #pragma once
 
 #include <cstdint>
@@ -15,37 +15,28 @@ namespace soundTest {
 
 using QEL::testing::ScratchDir;
 
-// Interleaved 16-bit PCM as a RIFF WAV image.
-std::vector<uint8_t> wav16(const std::vector<int16_t>& samples, int32_t channels, int32_t rate);
-
-// Microsoft ADPCM encoding of `samples` with the standard seven coefficient pairs. `decoded`
-// receives what a correct decoder must reproduce exactly.
-std::vector<uint8_t> wavAdpcm(const std::vector<int16_t>& samples, int32_t channels, int32_t rate,
-                              int32_t blockAlign, std::vector<int16_t>* decoded);
-
-// A WAV image with the given format fields and `data` (no other checks); `formatExtra` follows
-// the 16 standard bytes of the format chunk.
+// A WAV image with these format fields and `data`, unchecked; `formatExtra` follows the 16 standard
+// bytes of the format chunk.
 std::vector<uint8_t> wavRaw(uint16_t formatTag, uint16_t channels, uint32_t rate, uint16_t bits,
                             const std::vector<uint8_t>& formatExtra, const std::vector<uint8_t>& data);
-
+// Interleaved 16-bit PCM as a WAV image.
+std::vector<uint8_t> wav16(const std::vector<int16_t>& samples, int32_t channels, int32_t rate);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// A sine of `frames` frames, `amplitude` peak, `hz` at `rate` (same on every channel unless
-// `rightHz` is given for a second channel).
+// `frames` frames of a sine of `hz` (`rightHz` on a second channel, when given).
 std::vector<int16_t> sine(int32_t frames, int32_t rate, double hz, int32_t amplitude, int32_t channels = 1,
                           double rightHz = 0.0);
 
 // Encodes `wavPath` to `oggPath` with oggenc; false when that fails.
 bool encodeOgg(const std::string& wavPath, const std::string& oggPath);
 
-// A speaker opened at 44.1 kHz 16-bit stereo on the offline driver (no device, no thread).
+// Opened at 44.1 kHz 16-bit stereo on the offline driver (no device, no thread).
 std::unique_ptr<hssSpeaker> offlineSpeaker(int32_t musicChannels = 8, int32_t soundChannels = 64);
 
-// Plays `sound` paused, applies volume/pan/speed, unpauses; returns the handle.
-int32_t start(hssSpeaker& speaker, hssSound& sound, int32_t volume = 64, int32_t pan = 128,
-              int32_t speed = 128);
+// Plays `sound` with this volume, pan and speed; returns the handle.
+int32_t start(hssSpeaker& speaker, hssSound& sound, int32_t volume = 64, int32_t pan = 128, int32_t speed = 128);
 
-// Mixes `frames` stereo 16-bit frames (interleaved left, right).
+// Mixes `frames` stereo 16-bit frames (left, right).
 std::vector<int16_t> render(hssSpeaker& speaker, int32_t frames);
 
 }  // namespace soundTest
