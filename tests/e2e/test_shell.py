@@ -66,18 +66,19 @@ class ShellTest(unittest.TestCase):
 
     def test_keys_print_their_lines_and_mirroring_turns_the_picture(self):
         assets = {"quarters.xml": QUARTERS, "quarters.png": quarters_png()}
-        catalogue = "1=quarters\n0=no_0\n9=no_9\na=no_a\nz=no_z\nk5=no_k5\ns2=10005\ns3=junk\n"
+        catalogue = "1=quarters\n0=no_0\n9=no_9\na=no_a\nk=no_k\nz=no_z\nk5=no_k5\ns2=10005\ns3=junk\n"
         game = self.game(catalogue=catalogue, assets=assets, args=["quarters"])
         game.wait_for_window()
         game.wait_for_stdout("SUCCESS")
         mark = len(game.stdout())
-        # The keypad entry k5 names no weapon; a weapon that fails its check leaves the one in hand.
-        game.key("F2", "F3", "F4", "F5", "KP_7", "KP_4", "KP_9", "KP_6", "KP_5", "0", "9", "a", "z")
+        # Digits and letters (k too) pick their entries; the keypad entry k5 names no weapon; a weapon
+        # that fails its check leaves the one in hand.
+        game.key("F2", "F3", "F4", "F5", "KP_7", "KP_4", "KP_9", "KP_6", "KP_5", "0", "9", "a", "k", "z")
         game.wait_for_stdout("XML for no_z was not found.\n")
         self.assertEqual(game.stdout()[mark:],
                          "   ON SHAKE:  NONE\n   ON SHAKE:  FIRE\n   ON SHAKE:  RELOAD\n   ON SHAKE:  FIRE + RELOAD\n"
                          "   Ammo ON.\n   Ammo OFF.\n   Damage ON.\n   Damage OFF.\n"
-                         + "".join("   XML for no_%s was not found.\n   WEAPON LOADING CANCELLED!\n" % k for k in "09az"))
+                         + "".join("   XML for no_%s was not found.\n   WEAPON LOADING CANCELLED!\n" % k for k in "09akz"))
         # Each shake action once (minus stands for a shake), then with Shift held a digit is a
         # simulated received shot: s2 is team 1's shot 5, which hurts here; s3 is no number, read as
         # shot 0, which nobody fires.
