@@ -1,6 +1,7 @@
 #include "testing/weaponWorld.h"
 
 #include <lodepng.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -128,6 +129,19 @@ int32_t WeaponWorld::loadWeapon(const std::string& name, const std::string& xml)
     QEL::cAssetMgr& m = mgr();
     QEL::testWeapon(name);
     return m.loadAsset();
+}
+
+long long WeaponWorld::storedValue(const std::string& select) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    long long value = -1;
+    if (sqlite3_open_v2((root / "assets" / "scores.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, select.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
 }
 
 std::string WeaponWorld::takeLog() {

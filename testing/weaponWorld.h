@@ -45,6 +45,8 @@ protected:
     int32_t loadWeapon(const std::string& name, const std::string& xml);
 
     std::string takeLog();
+    // The first column of the first row `select` gives from ../assets/scores.db; -1 when none.
+    long long storedValue(const std::string& select);
     void setClock(uint32_t ms) { clockNow = ms; }
     // Sets the clock and runs one frame; true when a frame was drawn.
     bool frameAt(uint32_t ms);

@@ -1,7 +1,6 @@
 // The firing state machine, scenario by scenario on a set clock, with the event lines it writes.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <sstream>
@@ -192,20 +191,6 @@ protected:
         }
         return xml + "</animation>";
     }
-    // Shot statistics as stored: the weapon's three shot columns added up.
-    long long storedShots() {
-        sqlite3* db = nullptr;
-        sqlite3_stmt* statement = nullptr;
-        long long shots = -1;
-        if (sqlite3_open((root / "assets" / "scores.db").c_str(), &db) == SQLITE_OK &&
-            sqlite3_prepare_v2(db, "SELECT singleShot + burstShot + autoShot FROM score WHERE name='w'", -1,
-                               &statement, nullptr) == SQLITE_OK &&
-            sqlite3_step(statement) == SQLITE_ROW)
-            shots = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
-        return shots;
-    }
 };
 
 TEST_P(EveryRound, IsOneCountedShot) {
@@ -237,7 +222,7 @@ TEST_P(EveryRound, IsOneCountedShot) {
     }
     EXPECT_EQ(logged, 5);
     ASSERT_TRUE(mgr().storeEventsToDB());
-    EXPECT_EQ(storedShots(), 5);
+    EXPECT_EQ(storedValue("SELECT singleShot + burstShot + autoShot FROM score WHERE name='w'"), 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,7 +1,6 @@
 // The asset manager: fire modes and the switch, sound slots with variants, the magazine, image
 // slots, event recording and what a load stores.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "effects/cCartridgeEjector.h"
 #include "effects/teamDamage.h"
@@ -176,28 +175,15 @@ TEST_F(Manager, EventLinesAndTheGuard) {
     EXPECT_EQ(mgr().events.size(), stored);
 }
 
-long long usedCount(const fs::path& database) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    long long used = -1;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, "SELECT used FROM score WHERE name = 'w'", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        used = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return used;
-}
-
 TEST_F(Manager, LoadingTwiceStoresTheFirstLoad) {
     loadModes(true, false, false);
     loadModes(true, false, false);
     EXPECT_EQ(eventLines(takeLog()), "   E:  data1: -1 data2: -1\n   E: switchedMode data1: 0 data2: -1\n"
                                      "   E:  data1: -1 data2: -1\n   E: switchedMode data1: 0 data2: -1\n");
-    EXPECT_EQ(usedCount(root / "assets" / "scores.db"), 1);
+    EXPECT_EQ(storedValue("SELECT used FROM score WHERE name = 'w'"), 1);
     EXPECT_EQ(mgr().events.size(), 2u);
     mgr().unloadAsset();
-    EXPECT_EQ(usedCount(root / "assets" / "scores.db"), 2);
+    EXPECT_EQ(storedValue("SELECT used FROM score WHERE name = 'w'"), 2);
     EXPECT_TRUE(mgr().events.empty());
     EXPECT_EQ(mgr().fireMode, -1);
     EXPECT_EQ(mgr().imageSlots[0]->quadCount(), 0u);
