@@ -112,7 +112,7 @@ class NetTest(unittest.TestCase):
         for probe in (a, b, c):
             probe.block(["peerConnected 2"])
         at = len(a.lines)
-        for hex_bytes in ["8400023135", "", "84", "84FFFF31", "8400023178", "8400030A0A0A", "84000A" + b"2147483648".hex(),
+        for hex_bytes in ["8400023135", "", "84", "8400053132", "8400023178", "8400030A0A0A", "84000A" + b"2147483648".hex(),
                           "10", "85" + "00" * 8, "63"]:
             c.command("raw " + hex_bytes)
         from_c = got_msg(C, gc, ga, [gb, gc])
