@@ -9,7 +9,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
-from kablix_e2e import Game, HarnessError, Lan, XServer, demo_pack  # noqa: E402
+from kablix_e2e import Game, HarnessError, Lan, XServer, _wait_until, demo_pack  # noqa: E402
 
 
 class NetGameTest(unittest.TestCase):
@@ -24,16 +24,17 @@ class NetGameTest(unittest.TestCase):
         return game
 
     def fire(self, game, line):
-        """Clicks until `line` is on standard output (an intro may swallow the first presses)."""
+        """Clicks until `line` is on standard output once more (an intro may swallow the first presses)."""
+        seen = game.stdout().count(line)
         for _ in range(8):
             game.click(400, 200)
             try:
-                return game.wait_for_stdout(line, timeout=2.0)
+                return _wait_until(lambda: game.stdout().count(line) > seen, 2.0, repr(line))
             except HarnessError:
                 pass
         self.fail("no %r; stdout:\n%s" % (line, game.stdout()))
 
-    def test_team_one_shot_hurts_team_two_with_its_effects_damage_and_the_strip_does_not_fire(self):
+    def test_team_one_shot_hurts_team_two_and_waits_for_a_peer_but_not_from_offline_or_the_strip(self):
         if os.geteuid() != 0:
             self.skipTest("network namespaces need root")
         lan = Lan(2)
@@ -59,11 +60,21 @@ class NetGameTest(unittest.TestCase):
         hit = re.search(r"gotshot 10005\n   E: incomingHit data1: 5 data2: (\d+)\n", b.stdout())
         self.assertIn(int(hit.group(1)) if hit else None, range(10, 17), b.stdout()[-1500:])  # effect 5: 10 to 16
 
+        # With networking on and nobody connected, a shot waits for the next player to join.
+        b.key("Escape")
+        self.assertEqual(b.wait(), 0, b.stderr())
+        a.wait_for_stdout("peerDiscon 0\n   lost peer\n")
+        self.fire(a, "   E: shot data1: 0 data2: 1\n")
+        time.sleep(1.0)
+        b.start().wait_for_window()
+        b.key("KP_2")
+        _wait_until(lambda: b.stdout().count("gotshot 10005\n") == 2, 20, "the waiting shot on B")
+
         # After the scores are saved, networking goes off with its lines; B sees A leave.
         a.key("Escape")
         self.assertEqual(a.wait(), 0, a.stderr())
         out = a.stdout()
-        self.assertEqual(out.count("QelPeer::shoot"), 1)
+        self.assertEqual(out.count("QelPeer::shoot"), 2)
         self.assertIn("   shut off networking.\n   Changing multiplayer mode:1\n", out[out.index("   Saving scores..."):])
         b.wait_for_stdout("Message with identifier 21 has arrived.\npeerDiscon 0\n   lost peer\n")
         b.key("Escape")
