@@ -18,25 +18,18 @@ cApp* appInstance = nullptr;
 
 cApp::cApp(float red, float green, float blue, float alpha) {
     setUpSoundOutput();
-    assetMgr = new cAssetMgr(soundManager);
-    multiplayerMode = 1;
+    assetMgr = std::make_unique<cAssetMgr>(soundManager);
     setUpOpenGL(red, green, blue, alpha);
     setViewport(windowWidth, windowHeight);
 }
 
-cApp::~cApp() {
-    delete assetMgr;
-    assetMgr = nullptr;
-}
+cApp::~cApp() = default;
 
 // The process-wide sound manager and its speaker (44100 Hz, 16 bits, stereo, 8 music and
 // 64 sound channels) are made here, before anything that loads sounds.
 void cApp::setUpSoundOutput() {
     if (!soundManagerInstance) soundManagerInstance = new cSoundManager();
     soundManager = soundManagerInstance;
-    peer = nullptr;
-    pendingShot = -1;
-    shakeAction = 0;
     if (!soundManager->getSpeaker()) {
         auto* speaker = new hssSpeaker();
         soundManager->setSpeaker(speaker);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "net/QelPeer.h"
 #include "render/screen.h"
@@ -53,24 +54,34 @@ public:
     void shotReceived(int32_t shotNumber) override { receiveShot(shotNumber); }
     void peerCountChanged(int32_t count) override { peerCount = count; }
 
-    int32_t windowWidth = kScreenWidth;
-    int32_t windowHeight = kScreenHeight;
-    int32_t viewportX = 0;
-    int32_t viewportY = 0;
-    uint32_t frameTimeMs = 0;         // appTimeMs() at the start of the current frame
-    cAssetMgr* assetMgr = nullptr;    // owned
-    cSoundManager* soundManager = nullptr;  // shared with the process-wide pointer
-    QelPeer* peer = nullptr;          // owned; null while networking is off
-    int32_t pendingShot = -1;         // shot number to send to peers; -1 when none
-    int32_t peerCount = 0;
-    int32_t multiplayerMode = 1;      // 0 open play, 1 networking off, 2-4 team 1-3
-    int32_t shakeAction = 0;
+    // Chooses what applyShake does.
+    void setShakeAction(int32_t action) { shakeAction = action; }
+    // The weapon asset manager; it lives as long as the application object.
+    cAssetMgr* assetManager() const { return assetMgr.get(); }
+    // The running peer, or null while networking is off.
+    QelPeer* networkPeer() const { return peer.get(); }
+    int32_t connectedPeers() const { return peerCount; }
+
+    // Owned for the run; public until the main loop asks for what it needs through operations.
+    std::unique_ptr<cAssetMgr> assetMgr;
 
 private:
     void setUpSoundOutput();
     void setUpOpenGL(float red, float green, float blue, float alpha);
     void servePeer();
     void updateWeapon(bool drawPicture);
+
+    int32_t windowWidth = kScreenWidth;
+    int32_t windowHeight = kScreenHeight;
+    int32_t viewportX = 0;
+    int32_t viewportY = 0;
+    uint32_t frameTimeMs = 0;                 // appTimeMs() at the start of the current frame
+    cSoundManager* soundManager = nullptr;    // shared with the process-wide pointer
+    std::unique_ptr<QelPeer> peer;            // null while networking is off
+    int32_t pendingShot = -1;                 // shot number to send to peers; -1 when none
+    int32_t peerCount = 0;
+    int32_t multiplayerMode = 1;              // 0 open play, 1 networking off, 2-4 team 1-3
+    int32_t shakeAction = 0;
 };
 
 // The one application object, or null before createApp and after destroyApp.

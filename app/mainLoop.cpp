@@ -215,7 +215,7 @@ void mainLoop::setMirrorMode(int mode) {
 }
 
 void mainLoop::setShakeAction(int action, const char* statusText) {
-    app.shakeAction = action;
+    app.setShakeAction(action);
     logStatus(statusText);
 }
 

@@ -13,12 +13,11 @@ void cApp::setMultiplayerMode(int32_t mode) {
     if (mode == multiplayerMode) return;
     if (mode == 1) {
         if (peer) {
-            delete peer;
-            peer = nullptr;
+            peer.reset();
             logStatus("shut off networking.");
         }
     } else if (!peer) {
-        peer = new QelPeer(this);
+        peer = std::make_unique<QelPeer>(this);
         peer->startPeer();
         peerCount = 0;
     }

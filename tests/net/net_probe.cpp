@@ -41,13 +41,13 @@ int main(int argc, char** argv) {
             if (command == "mode") app->setMultiplayerMode(std::atoi(argument.c_str()));
             if (command == "loading") loading = argument == "1";
             if (command == "count") {
-                std::cout << "probe: peerCount " << app->peerCount << " connections "
-                          << (app->peer ? app->peer->numberOfConnections() : 0) << std::endl;
+                std::cout << "probe: peerCount " << app->connectedPeers() << " connections "
+                          << (app->networkPeer() ? app->networkPeer()->numberOfConnections() : 0) << std::endl;
             }
-            if (command == "raw" && app->peer && app->peer->host) {
+            if (command == "raw" && app->networkPeer() && app->networkPeer()->host) {
                 std::string bytes;
                 for (size_t i = 0; i + 1 < argument.size(); i += 2) bytes += char(std::stoi(argument.substr(i, 2), 0, 16));
-                ENetHost* host = app->peer->host;
+                ENetHost* host = app->networkPeer()->host;
                 for (ENetPeer* other = host->peers; other < host->peers + host->peerCount; ++other) {
                     if (other->state == ENET_PEER_STATE_CONNECTED)
                         enet_peer_send(other, 0, enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE));
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
                 enet_host_flush(host);
             }
         }
-        if (app->peer) app->peer->pollMessages(loading);
+        if (app->networkPeer()) app->networkPeer()->pollMessages(loading);
     }
     app->setMultiplayerMode(1);
     QEL::destroyApp(app);
