@@ -9,6 +9,9 @@
 #include "render/QuadSet.h"
 
 #include <GL/gl.h>
+#include <SDL/SDL.h>
+
+#include <cstdio>
 
 #include <new>
 
@@ -34,7 +37,8 @@ void cApp::setUpSoundOutput() {
         auto* speaker = new hssSpeaker();
         soundManager->setSpeaker(speaker);
         // Without an audio device the game still runs, silently.
-        speaker->open(44100, 16, 1, 8, 64);
+        if (speaker->open(44100, 16, 1, 8, 64) != hssOk)
+            std::fprintf(stderr, "kablix: no audio device (%s); playing without sound\n", SDL_GetError());
     }
 }
 

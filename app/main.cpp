@@ -3,6 +3,7 @@
 #include "app/cApp.h"
 #include "base/dataFileReader.h"
 #include "app/mainLoop.h"
+#include "app/options.h"
 #include "render/screen.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
@@ -47,6 +48,23 @@ void quitOnHangup() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+// With no X display SDL falls back to console drivers, which cannot open an OpenGL window and
+// may take over the terminal, so the game asks for X unless a driver is named.
+void startVideo() {
+    if (std::getenv("SDL_VIDEODRIVER")) {
+        initSubsystem(SDL_INIT_VIDEO, "Can't init default SDL video driver: %s\n");
+        return;
+    }
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) == 0) return;
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr,
+                 "kablix: cannot open the X display%s%s: set DISPLAY to a running X server, or run the "
+                 "game under Xvfb (xvfb-run kablix)\n",
+                 display ? " " : " (DISPLAY is not set)", display ? display : "");
+    std::exit(1);
+}
+
 void openWindow() {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
@@ -81,20 +99,34 @@ void loadFirstWeapon(QEL::cApp& app, const std::string& name) {
     app.loadCurrentWeapon();
 }
 
+
+// Options that only print are answered before SDL starts, so they need no display.
+void answerOptions(const QEL::Options& options, const char* program) {
+    using Action = QEL::Options::Action;
+    switch (options.action) {
+    case Action::play: return;
+    case Action::usage: QEL::printUsage(program); break;
+    case Action::help: QEL::printHelp(program); break;
+    case Action::version: QEL::printVersion(); break;
+    case Action::unknownOption:
+        std::fprintf(stderr, "kablix: unknown option %s (%s --help lists them)\n", options.unknown.c_str(), program);
+        std::exit(2);
+    }
+    std::fflush(stdout);
+    std::exit(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const QEL::Options options = QEL::parseOptions(argc, argv);
+    answerOptions(options, argv[0]);
     startSDL();
+    startVideo();
     initSubsystem(SDL_INIT_AUDIO, "Can't init audio: %s\n");
     initSubsystem(SDL_INIT_JOYSTICK, "Can't init joystick: %s\n");
-    initSubsystem(SDL_INIT_VIDEO, "Can't init default SDL video driver: %s\n");
     quitOnHangup();
     openWindow();
-
-    if (argc > 2) {
-        std::cout << "usage: " << argv[0] << " <assetName>\n" << std::flush;
-        std::exit(0);
-    }
 
     QEL::cApp* app = QEL::createApp(0, 0, 0, 0);
     if (!app) {
@@ -102,7 +134,7 @@ int main(int argc, char** argv) {
         std::exit(-1);
     }
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
-    loadFirstWeapon(*app, argc > 1 ? std::string(argv[1]) : catalogue->getValue("0"));
+    loadFirstWeapon(*app, options.weapon.empty() ? catalogue->getValue("0") : options.weapon);
     openJoysticks();
 
     {

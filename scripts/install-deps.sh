@@ -24,6 +24,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "install-deps: run as root to install: ${missing[*]}" >&2
     exit 1
   fi
+  echo "kablix: installing ${#missing[@]} Debian packages" >&2
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq >/dev/null
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

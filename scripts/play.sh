@@ -6,4 +6,5 @@ source "$(dirname "$0")/common.sh"
 ensure_packages || exit 1
 build_all || exit 1
 mkdir -p build/play
+phase "starting the game"
 cd build/play && exec ../kablix "$@"

@@ -3,6 +3,7 @@
 import os
 import re
 import struct
+import subprocess
 import sys
 import unittest
 import zlib
@@ -45,10 +46,23 @@ class ShellTest(unittest.TestCase):
         self.assertEqual(game.wait(timeout=10), 0)
         self.assertGreaterEqual(int(re.findall(r"^kablix: frames drawn: (\d+)$", game.stderr(), re.M)[-1]), 1)
 
-    def test_start_usage_escape_and_window_close(self):
+    def test_start_options_usage_escape_and_window_close(self):
         usage = self.game(args=["rifle", "pistol"])
         self.assertEqual(usage.wait(), 0)
         self.assertEqual(usage.stdout(), "usage: " + usage.binary + " <assetName>\n")
+        # Options are answered without a display; an argument starting with "--" is never a weapon.
+        for args, status, out, err in ((["--help"], 0, "  Escape ", ""), (["--version"], 0, "kablix ", ""),
+                                       (["--scales", "2"], 2, "", "kablix: unknown option --scales "),
+                                       ([], 1, "", "kablix: cannot open the X display (DISPLAY is not set): ")):
+            run = subprocess.run([usage.binary] + args, env={"PATH": os.environ["PATH"]}, capture_output=True, text=True)
+            self.assertEqual((run.returncode, out in run.stdout, run.stderr.count("\n")), (status, True, len(err) > 0))
+            self.assertTrue(run.stderr.startswith(err), run.stderr)
+        # Without an audio device the game plays on, silently, with one warning.
+        silent = self.game(audio="nowhere")
+        silent.wait_for_window()
+        silent.key("Escape")
+        self.assertExitsAfterDrawing(silent)
+        self.assertIn("kablix: no audio device (", silent.stderr())
         # The first weapon is the argument, else catalogue entry 0. Each window is found before the
         # next game starts: they share one X server.
         with_argument = self.game(catalogue="0=firstweapon\n", args=["argweapon"])

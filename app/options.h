@@ -1,0 +1,24 @@
+// The command line: a weapon name to start with, or an option. An argument that starts with "--"
+// is always an option, never a weapon name, so a weapon file cannot be mistaken for one.
+#pragma once
+
+#include <string>
+
+namespace QEL {
+
+struct Options {
+    enum class Action { play, usage, help, version, unknownOption };
+    Action action = Action::play;
+    std::string weapon;   // play: the weapon to start with; empty for the catalogue's entry 0
+    std::string unknown;  // unknownOption: the argument not understood
+};
+
+Options parseOptions(int argc, char** argv);
+
+// The one usage line the game has always printed for a wrong number of weapon names.
+void printUsage(const char* program);
+// Usage, the options and what every key and the mouse do, on standard output.
+void printHelp(const char* program);
+void printVersion();
+
+}  // namespace QEL
