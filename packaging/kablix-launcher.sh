@@ -1,0 +1,19 @@
+#!/bin/sh
+# Starts the installed game in the player's own folder, $XDG_DATA_HOME/kablix (by default
+# ~/.local/share/kablix): play/ holds the catalogue (copied once, so the player may edit it) and
+# the screenshots; assets/ links in the installed pack beside the player's scores.db and any
+# weapons the player adds. Arguments go to the game.
+set -eu
+prefix=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
+shared="$prefix/share/kablix"
+home="${XDG_DATA_HOME:-${HOME:?HOME is not set}/.local/share}/kablix"
+mkdir -p "$home/play" "$home/assets"
+[ -e "$home/play/gunList.txt" ] || cp "$shared/play/gunList.txt" "$home/play/gunList.txt"
+for file in "$shared/assets/"*; do
+  link="$home/assets/$(basename "$file")"
+  # A link left by an earlier installation elsewhere is renewed; the player's own files stay.
+  if [ -L "$link" ] && [ ! -e "$link" ]; then rm -f "$link"; fi
+  [ -e "$link" ] || ln -s "$file" "$link"
+done
+cd "$home/play"
+exec "$prefix/lib/kablix/kablix" "$@"
