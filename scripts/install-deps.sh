@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config dpkg-dev file
   libsdl1.2-dev libgl-dev libtinyxml-dev libsqlite3-dev libvorbisidec-dev libogg-dev
   liblodepng-dev libenet-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils iproute2 procps
