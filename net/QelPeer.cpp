@@ -1,5 +1,6 @@
 #include "net/QelPeer.h"
 
+#include "base/appTime.h"
 #include "base/log.h"
 #include "net/shotMessage.h"
 
@@ -23,6 +24,10 @@ constexpr size_t kHelloSize = 1 + 8;
 constexpr enet_uint32 kGoodbyeNotice = 1;
 constexpr enet_uint32 kDropNotice = 2;
 
+// Every copy repeats its advertisement this often while networking is on.
+constexpr uint32_t kAdvertiseIntervalMs = 5000;
+// Reported advertisers remembered; past this many (copies restarted for hours) the list starts over.
+constexpr size_t kMaxAdvertisersHeard = 256;
 // A connection attempt gives up after 6 s, as 12 attempts 500 ms apart would.
 constexpr enet_uint32 kConnectGiveUpMs = 6000;
 // The goodbye notices get this long to leave before the host closes.
@@ -143,6 +148,7 @@ void QelPeer::advertise() {
     buffer.dataLength = sizeof bytes;
     // A network without a route for broadcasts only means nobody hears us.
     enet_socket_send(host->socket, &to, &buffer, 1);
+    lastAdvertisedMs = appTimeMs();
 }
 
 void QelPeer::shoot(int32_t shotNumber) {
@@ -162,6 +168,7 @@ void QelPeer::shoot(int32_t shotNumber) {
 
 void QelPeer::pollMessages(bool ignoreShots) {
     if (!host) return;
+    if (appTimeMs() - lastAdvertisedMs >= kAdvertiseIntervalMs) advertise();
     int errors = 0;
     for (int events = 0; events < kMaxEventsPerPoll;) {
         const int result = enet_host_service(host, &packet, 0);
@@ -200,7 +207,20 @@ void QelPeer::handleEvent(bool ignoreShots) {
 
 void QelPeer::handleAdvertisement() {
     const uint64_t guid = readBigEndian64(host->receivedData + 1 + sizeof kAdvertisementMark);
+    if (isRepeatAdvertisement(guid, host->receivedAddress)) return;
     handleMessage(Message{ID_ADVERTISE_SYSTEM, host->receivedAddress, guid, nullptr, 0}, false);
+}
+
+// Repeats from ourselves or from a copy still linked change nothing and are not logged; an
+// advertiser not linked (its link was lost, or it was never reached) is answered as new.
+bool QelPeer::isRepeatAdvertisement(uint64_t guid, const ENetAddress& from) {
+    for (const Advertiser& known : heard) {
+        if (known.guid == guid && known.address.host == from.host && known.address.port == from.port)
+            return guid == myGuid || knowsGuid(guid);
+    }
+    if (heard.size() >= kMaxAdvertisersHeard) heard.clear();
+    heard.push_back(Advertiser{guid, from});
+    return false;
 }
 
 // ENet has joined the two hosts; the connection counts once the other side's hello names it.

@@ -1,6 +1,7 @@
 // QelPeer: this copy's link to the other copies on the local network. It owns one ENet host on
-// UDP port 54776, announces itself once per start with a broadcast advertisement, connects to
-// every other copy it hears advertising, sends shots to all connected copies and reports every
+// UDP port 54776, announces itself with a broadcast advertisement at start and every 5 seconds
+// after (so that a copy whose link dropped, or that missed the first one, finds the others again),
+// connects to every other copy it hears advertising, sends shots to all connected copies and reports every
 // network event as a plain printf line; received shots and peer counts go to a listener. Built and
 // destroyed by the application while networking is on; used only on the main thread. ENet has no
 // threads of its own: all sending and receiving happens inside pollMessages (each frame), shoot
@@ -55,13 +56,13 @@ public:
     QelPeer(const QelPeer&) = delete;
     QelPeer& operator=(const QelPeer&) = delete;
 
-    // Opens the port and sends the one advertisement. A port already in use leaves the peer
+    // Opens the port and sends the first advertisement. A port already in use leaves the peer
     // without a host: it then only stays silent.
     void startPeer();
     // Sends ID_SHOT with `shotNumber` to every connected copy.
     void shoot(int32_t shotNumber);
-    // Handles everything that arrived since the last call; with `ignoreShots` received shots
-    // are dropped with a line.
+    // Handles everything that arrived since the last call, and advertises again when it is
+    // time; with `ignoreShots` received shots are dropped with a line.
     void pollMessages(bool ignoreShots);
     void printConnections();
     void peerConnected();
@@ -95,6 +96,7 @@ private:
     };
 
     void advertise();
+    bool isRepeatAdvertisement(uint64_t guid, const ENetAddress& from);
     void handleEvent(bool ignoreShots);
     void handleAdvertisement();
     void handleConnect(Link& link);
@@ -114,6 +116,13 @@ private:
     uint64_t myGuid = 0;
     bool enetStarted = false;
     std::vector<Link> links;  // one per slot of host->peers
+    uint32_t lastAdvertisedMs = 0;
+    // Advertisements already reported; a repeat of one from a copy already linked is not news.
+    struct Advertiser {
+        uint64_t guid;
+        ENetAddress address;
+    };
+    std::vector<Advertiser> heard;
 };
 
 // "a.b.c.d|port"

@@ -27,19 +27,19 @@ class Probe:
         self.reader = threading.Thread(target=lambda: self.lines.extend(l.rstrip("\n") for l in self.process.stdout))
         self.reader.start()
 
-    def wait(self, find, what):
+    def wait(self, find, what, timeout=15):
         """Waits until `find(lines)` is not None and returns it."""
-        deadline = time.monotonic() + 15
+        deadline = time.monotonic() + timeout
         while (found := find(list(self.lines))) is None:
             if time.monotonic() > deadline or not self.reader.is_alive():
                 raise AssertionError("no %s in:\n%s" % (what, "\n".join(self.lines)))
             time.sleep(0.02)
         return found
 
-    def block(self, block, start=0):
+    def block(self, block, start=0, timeout=15):
         """The index after `block`, once it has come as consecutive lines at or after line `start`."""
         return self.wait(lambda lines: next((i + len(block) for i in range(start, len(lines))
-                                             if lines[i:i + len(block)] == block), None), block)
+                                             if lines[i:i + len(block)] == block), None), block, timeout)
 
     def line(self, prefix):
         return self.wait(lambda lines: next((l for l in lines if l.startswith(prefix)), None), prefix)
@@ -147,6 +147,30 @@ class NetTest(unittest.TestCase):
         self.assertEqual(b.quit()[0], 0)
         self.assertEqual([p.lines.count("Starting the peer. port 54776") for p in (a, b, c)], [1, 1, 1])
         self.assertNotIn("QelPeer::shoot  0, len = 1", a.lines)
+
+    def test_a_copy_whose_link_dropped_finds_the_others_again(self):
+        if os.geteuid() != 0:
+            self.skipTest("network namespaces need root")
+        self.lan, self.workdir = Lan(2), tempfile.TemporaryDirectory()
+        self.addCleanup(self.lan.close)
+        self.addCleanup(self.workdir.cleanup)
+        a, b = self.start(0, 2), self.start(1, 3)
+        for probe in (a, b):
+            probe.block(["peerConnected 1", "   new peer"])
+        # Both sides time the link out (ENet takes 5 to 30 s), then the repeated advertisements
+        # bring them together again once the link is back.
+        b_link = self.lan.hosts[1]
+        b_link.ip("link", "set", "eth0", "down")
+        at = [probe.block(["ID_CONNECTION_LOST A peer has lost the connection.", "peerDiscon 0", "   lost peer"],
+                          timeout=45) for probe in (a, b)]
+        b_link.ip("link", "set", "eth0", "up")
+        b_link.ip("route", "add", "default", "dev", "eth0")
+        for probe, start in zip((a, b), at):
+            probe.block(["peerConnected 1", "   new peer"], start, timeout=15)
+        a.command("shoot 5")
+        b.block(["Got ID_SHOT : 10005", "gotshot 10005"], at[1])
+        for probe in (a, b):
+            self.assertEqual(probe.quit()[0], 0)
 
 
 if __name__ == "__main__":
