@@ -1,5 +1,7 @@
 #include "app/cApp.h"
 
+#include "app/screenText.h"
+
 #include "base/appTime.h"
 #include "sound/cSoundManager.h"
 #include "sound/hss/hssSpeaker.h"
@@ -7,6 +9,7 @@
 #include "effects/teamDamage.h"
 #include "net/QelPeer.h"
 #include "render/QuadSet.h"
+#include "weapon/weaponTest.h"
 
 #include <GL/gl.h>
 #include <SDL/SDL.h>
@@ -23,6 +26,7 @@ cApp::cApp(float red, float green, float blue, float alpha) {
     setUpSoundOutput();
     assetMgr = std::make_unique<cAssetMgr>(soundManager);
     setUpOpenGL(red, green, blue, alpha);
+    text = std::make_unique<screenText>();
     setViewport(windowWidth, windowHeight);
 }
 
@@ -51,10 +55,20 @@ void cApp::setUpOpenGL(float red, float green, float blue, float alpha) {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 }
 
+void cApp::peerCountChanged(int32_t count) {
+    peerCount = count;
+    text->setNetworkBadge(multiplayerMode, peerCount);
+}
+
+void cApp::showHelp(const std::string& page) { text->setHelp(page); }
+
+bool cApp::helpShown() const { return text->helpShown(); }
+
 void cApp::setViewport(int32_t width, int32_t height) {
     windowWidth = width;
     windowHeight = height;
     peerCount = 0;
+    if (text) text->setNetworkBadge(multiplayerMode, peerCount);
     glViewport(viewportX, viewportY, width, height == 0 ? 1 : height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -66,11 +80,12 @@ void cApp::setViewport(int32_t width, int32_t height) {
 bool cApp::runFrame(bool drawPicture) {
     frameTimeMs = appTimeMs();
     servePeer();
-    const bool draw = drawPicture || (assetMgr && assetMgr->pictureDue(frameTimeMs));
+    const bool draw = drawPicture || text->changed() || (assetMgr && assetMgr->pictureDue(frameTimeMs));
     updateWeapon(draw);
     if (!draw) return false;
     // With nothing drawn by the weapon the picture is the empty screen.
     if (!assetMgr || !assetMgr->drewScreen) clearScreen();
+    text->draw();
     if (assetMgr) assetMgr->dirty = false;
     glFinish();
     return true;
@@ -105,6 +120,7 @@ int32_t cApp::loadCurrentWeapon() {
     pendingShot = -1;  // a shot of the weapon put down is not the new weapon's
     try {
         result = assetMgr->loadAsset();
+        if (result != -2) inHand = lastTestedWeaponName;
     } catch (...) {
         result = -2;
     }

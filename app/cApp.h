@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "net/QelPeer.h"
 #include "render/screen.h"
@@ -13,6 +14,7 @@ namespace QEL {
 
 class cAssetMgr;
 class cSoundManager;
+class screenText;
 
 class cApp : public QelPeerListener {
 public:
@@ -52,7 +54,13 @@ public:
     void receiveShot(int32_t shotNumber);
     // What the peer reports: a received shot, the number of connected copies.
     void shotReceived(int32_t shotNumber) override { receiveShot(shotNumber); }
-    void peerCountChanged(int32_t count) override { peerCount = count; }
+    void peerCountChanged(int32_t count) override;
+
+    // The help page over the picture (an empty text hides it).
+    void showHelp(const std::string& text);
+    bool helpShown() const;
+    // The name the weapon in hand was loaded by (a catalogue value), empty before the first load.
+    const std::string& weaponInHand() const { return inHand; }
 
     // Chooses what applyShake does.
     void setShakeAction(int32_t action) { shakeAction = action; }
@@ -82,6 +90,8 @@ private:
     int32_t peerCount = 0;
     int32_t multiplayerMode = 1;              // 0 open play, 1 networking off, 2-4 team 1-3
     int32_t shakeAction = 0;
+    std::unique_ptr<screenText> text;  // the help page and the network badge
+    std::string inHand;
 };
 
 // The one application object, or null before createApp and after destroyApp.

@@ -2,6 +2,7 @@
 
 #include "base/appTime.h"
 #include "app/cApp.h"
+#include "app/options.h"
 #include "base/dataFileReader.h"
 #include "base/log.h"
 #include "effects/debugLight.h"
@@ -162,7 +163,13 @@ void mainLoop::handleCommonKey(SDLKey key) {
     case SDLK_SLASH: setMirrorMode(2); break;
     case SDLK_BACKSLASH: setMirrorMode(3); break;
     case SDLK_RETURN: requestReload(); break;
-    case SDLK_ESCAPE: quit = true; break;
+    case SDLK_ESCAPE:
+        if (app.helpShown())
+            toggleHelp();
+        else
+            quit = true;
+        break;
+    case SDLK_F12: toggleHelp(); break;
     case SDLK_SPACE: toggleFireMode(); break;
     case SDLK_F1: requestScreenshot(); break;
     case SDLK_F2: setShakeAction(3, "ON SHAKE:  NONE"); break;
@@ -264,6 +271,24 @@ void mainLoop::switchWeapon(const std::string& name) {
 }
 
 void mainLoop::receiveSimulatedShot(int shotNumber) { app.receiveShot(shotNumber); }
+
+void mainLoop::toggleHelp() { app.showHelp(app.helpShown() ? std::string() : helpPage()); }
+
+std::string mainLoop::helpPage() const {
+    std::string weapons, line;
+    for (const std::string& key : catalogue.keyList()) {
+        if (key.size() != 1) continue;  // shot entries (s…) and keypad entries (k…) name no weapon
+        const std::string value = catalogue.getValue(key);
+        std::string entry = key + " " + value + (value == app.weaponInHand() ? "*" : "") + "  ";
+        if (line.size() + entry.size() > 80) {
+            weapons += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "  " : "") + entry;
+    }
+    weapons += line;
+    return "Kablix keys\n" + keyTable() + "\nWeapons (* in hand):\n" + weapons;
+}
 
 std::string catalogueKeyFor(SDLKey key) {
     if (key >= SDLK_0 && key <= SDLK_9) return std::string(1, char('0' + (key - SDLK_0)));

@@ -63,6 +63,9 @@ private:
     void setShakeAction(int action, const char* statusText);
     void writeStatusMessage();
     void requestScreenshot();
+    void toggleHelp();
+    // The keys and the catalogue's weapons, the one in hand marked.
+    std::string helpPage() const;
     void requestReload();
     void toggleFireMode();
     void toggleDebugLight();

@@ -1,6 +1,7 @@
 // The team game over the peer link: networking on and off, the player's team, the team tag on
 // every outgoing shot and what a received shot does. Members of cApp, run on the main thread.
 #include "app/cApp.h"
+#include "app/screenText.h"
 #include "base/log.h"
 #include "effects/teamDamage.h"
 #include "net/QelPeer.h"
@@ -24,6 +25,7 @@ void cApp::setMultiplayerMode(int32_t mode) {
     multiplayerMode = mode;
     pendingShot = -1;  // a shot waiting for a peer was meant for the game just left
     if (assetMgr && assetMgr->damage) assetMgr->damage->set(mode);
+    text->setNetworkBadge(mode, peerCount);
     logStatus("Changing multiplayer mode:", mode);
 }
 

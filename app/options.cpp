@@ -21,6 +21,7 @@ constexpr KeyHelp kKeys[] = {
     {"0-9, a-z", "take up the weapon on that key of play/gunList.txt"},
     {"Shift + 0-9, a-z", "be hit by the shot on that key's s entry of gunList.txt"},
     {"F1", "write play/screenshot.png"},
+    {"F12", "this help over the picture (F12 or Escape closes it)"},
     {"F2 F3 F4 F5", "a shake does nothing / fires / reloads / fires and reloads"},
     {"F6, -", "shake"},
     {"=", "print a status message made from the counts in scores.db"},
@@ -30,7 +31,7 @@ constexpr KeyHelp kKeys[] = {
     {"keypad 7 / 4", "count shots in scores.db on / off"},
     {"keypad 9 / 6", "take damage on / off"},
     {"keypad 8", "debug light on / off"},
-    {"Escape", "quit (the counts are stored)"},
+    {"Escape", "quit (the counts are stored); closes the help first"},
 };
 
 }  // namespace
@@ -65,7 +66,17 @@ void printHelp(const char* program) {
                 "  --version  the version\n\n"
                 "Keys:\n",
                 program, program);
-    for (const KeyHelp& key : kKeys) std::printf("  %-18s %s\n", key.keys, key.action);
+    std::fputs(keyTable().c_str(), stdout);
+}
+
+std::string keyTable() {
+    std::string table;
+    char line[160];
+    for (const KeyHelp& key : kKeys) {
+        std::snprintf(line, sizeof line, "  %-18s %s\n", key.keys, key.action);
+        table += line;
+    }
+    return table;
 }
 
 void printVersion() { std::printf("kablix %s\n", KABLIX_VERSION); }

@@ -20,5 +20,7 @@ void printUsage(const char* program);
 // Usage, the options and what every key and the mouse do, on standard output.
 void printHelp(const char* program);
 void printVersion();
+// What every key and the mouse do, one "  KEYS  ACTION" line each.
+std::string keyTable();
 
 }  // namespace QEL

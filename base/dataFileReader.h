@@ -20,6 +20,9 @@ public:
     // A key seen before keeps its place and takes the new value; a new key is appended.
     void setValue(const std::string& key, const std::string& value);
 
+    // The keys in the order first read.
+    const std::vector<std::string>& keyList() const { return keys; }
+
 private:
     // keys[i] belongs to values[i]; keys are unique and kept in the order first read.
     std::vector<std::string> keys;

@@ -4,6 +4,7 @@ find_package(Threads REQUIRED)
 find_package(GTest REQUIRED)
 find_package(SQLite3 REQUIRED)
 pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
+pkg_check_modules(SDL_TTF REQUIRED IMPORTED_TARGET SDL_ttf)
 pkg_check_modules(TREMOR REQUIRED IMPORTED_TARGET vorbisidec ogg)
 pkg_check_modules(ENET REQUIRED IMPORTED_TARGET libenet)
 

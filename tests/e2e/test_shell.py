@@ -111,6 +111,16 @@ class ShellTest(unittest.TestCase):
                 got = tuple(rows[py][px * n:px * n + 3])
                 self.assertTrue(all(abs(g - c) <= 12 for g, c in zip(got, colour)),
                                 "after %s: pixel (%d, %d) is %s" % (key, px, py, got))
+
+        # F12 lays the help page over the picture: white text (no colour of the picture is white),
+        # the same whether the picture is mirrored or not. Escape closes the page and does not quit.
+        def text_pixels(*keys):
+            _, _, n, rows = game.screenshot(*keys)
+            return {(x, y) for y, row in enumerate(rows) for x in range(568) if min(row[x * n:x * n + 3]) > 200}
+        mirrored = text_pixels("backslash", "F12")
+        self.assertGreater(len(mirrored), 1500)
+        self.assertEqual(text_pixels("comma"), mirrored)
+        self.assertEqual(text_pixels("Escape"), set())
         game.key("Escape")
         self.assertEqual(game.wait(), 0)
 

@@ -12,6 +12,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(
 from kablix_e2e import Game, HarnessError, Lan, XServer, _wait_until, demo_pack  # noqa: E402
 
 
+def badge_pixels(screenshot):
+    """White pixels in the top right corner, where the network badge goes."""
+    _, _, n, rows = screenshot
+    return sum(1 for row in rows[:24] for x in range(400, 568) if min(row[x * n:x * n + 3]) > 200)
+
+
 class NetGameTest(unittest.TestCase):
     def game(self, host, args=()):
         x = XServer()
@@ -45,10 +51,13 @@ class NetGameTest(unittest.TestCase):
         # A shot fired with networking off is for nobody, not for the first player to join later.
         self.fire(a, "   E: shot data1: 0 data2: 1\n")
         time.sleep(1.0)  # the frame that sends the shot has been shown
+        before = a.screenshot()
         a.key("KP_1")
         b.key("KP_2")
         for game in (a, b):
             game.wait_for_stdout("peerConnected 1\n   new peer\n")
+        # A badge in the top right corner shows the team and the connected copies.
+        self.assertGreater(badge_pixels(a.screenshot()), badge_pixels(before) + 40)
         time.sleep(0.5)
         self.assertNotIn("QelPeer::shoot", a.stdout())
         # In a team game a press fires, unless it is in the dodge strip along the top.

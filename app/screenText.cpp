@@ -1,0 +1,37 @@
+#include "app/screenText.h"
+
+#include "render/screen.h"
+
+namespace QEL {
+
+namespace {
+
+constexpr int32_t kPointSize = 10;  // the help page fits the window at this size
+constexpr int32_t kMargin = 4;  // pixels between the badge and the window's edges
+
+}  // namespace
+
+screenText::screenText() : font(TextFont::open(kPointSize)), help(font.get()), badge(font.get()) {}
+
+void screenText::setHelp(const std::string& text) {
+    dirty = dirty || text != help.text();
+    help.setText(text);
+}
+
+void screenText::setNetworkBadge(int32_t mode, int32_t peers) {
+    std::string text;
+    if (mode != 1) {
+        text = mode == 0 ? "open play" : "team " + std::to_string(mode - 1);
+        text += " \xc2\xb7 " + std::to_string(peers) + " connected";
+    }
+    dirty = dirty || text != badge.text();
+    badge.setText(text);
+}
+
+void screenText::draw() {
+    badge.draw(kScreenWidth - badge.width() - kMargin, kMargin);
+    help.draw((kScreenWidth - help.width()) / 2, (kScreenHeight - help.height()) / 2);
+    dirty = false;
+}
+
+}  // namespace QEL

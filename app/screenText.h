@@ -1,0 +1,35 @@
+// What the game writes over the picture: the help page (F12) in the middle and, while networking
+// is on, a badge in the top right corner with the game mode and the number of connected copies.
+// Owned by cApp, which draws it over every picture; without the font it shows nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "render/textPanel.h"
+
+namespace QEL {
+
+class screenText {
+public:
+    screenText();
+
+    // An empty text hides the page.
+    void setHelp(const std::string& text);
+    bool helpShown() const { return !help.text().empty(); }
+    // The badge for multiplayer mode `mode` (1: networking off, no badge) and `peers` copies.
+    void setNetworkBadge(int32_t mode, int32_t peers);
+
+    // Whether the text changed since the last picture, which then has to be drawn anew.
+    bool changed() const { return dirty; }
+    void draw();
+
+private:
+    std::unique_ptr<TextFont> font;
+    TextPanel help;
+    TextPanel badge;
+    bool dirty = false;
+};
+
+}  // namespace QEL
