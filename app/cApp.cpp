@@ -1,6 +1,7 @@
 #include "app/cApp.h"
 
 #include "app/screenText.h"
+#include "render/scaledOutput.h"
 
 #include "base/appTime.h"
 #include "sound/cSoundManager.h"
@@ -27,6 +28,7 @@ cApp::cApp(float red, float green, float blue, float alpha) {
     assetMgr = std::make_unique<cAssetMgr>(soundManager);
     setUpOpenGL(red, green, blue, alpha);
     text = std::make_unique<screenText>();
+    output = std::make_unique<ScaledOutput>();
     setViewport(windowWidth, windowHeight);
 }
 
@@ -58,6 +60,17 @@ void cApp::setUpOpenGL(float red, float green, float blue, float alpha) {
 void cApp::peerCountChanged(int32_t count) {
     peerCount = count;
     text->setNetworkBadge(multiplayerMode, peerCount);
+}
+
+void cApp::setWindowSize(int32_t width, int32_t height) {
+    shownWidth = width;
+    shownHeight = height;
+}
+
+void cApp::presentPicture() { output->present(shownWidth, shownHeight); }
+
+void cApp::toggleFullScreen() {
+    if (SDL_Surface* screen = SDL_GetVideoSurface()) SDL_WM_ToggleFullScreen(screen);
 }
 
 void cApp::showHelp(const std::string& page) { text->setHelp(page); }
@@ -142,6 +155,7 @@ void cApp::applyShake() {
 }
 
 void cApp::onMouseDown(int32_t x, int32_t y) {
+    ScaledOutput::toPicture(shownWidth, shownHeight, x, y);
     const cAsset* asset = assetMgr->asset;
     const int32_t switchX = asset ? asset->switchPosX : -100;
     const int32_t switchY = asset ? asset->switchPosY : -100;

@@ -15,6 +15,7 @@ namespace QEL {
 class cAssetMgr;
 class cSoundManager;
 class screenText;
+class ScaledOutput;
 
 class cApp : public QelPeerListener {
 public:
@@ -35,7 +36,8 @@ public:
     // What a shake does, chosen by shakeAction: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
     void applyShake();
 
-    // A mouse press at window pixel (x, y), origin top left: switches the fire mode, dodges,
+    // A mouse press at window pixel (x, y), origin top left, taken to the picture it falls on
+    // (the window may be larger than the picture): switches the fire mode, dodges,
     // or pulls the trigger.
     void onMouseDown(int32_t x, int32_t y);
 
@@ -55,6 +57,13 @@ public:
     // What the peer reports: a received shot, the number of connected copies.
     void shotReceived(int32_t shotNumber) override { receiveShot(shotNumber); }
     void peerCountChanged(int32_t count) override;
+
+    // The size of the window the picture is shown in, when it is not 568 × 320.
+    void setWindowSize(int32_t width, int32_t height);
+    // Shows the picture just drawn (and captured, for F1) at the window's size.
+    void presentPicture();
+    // Full screen on or off: the window keeps its size, centred on a black screen.
+    void toggleFullScreen();
 
     // The help page over the picture (an empty text hides it).
     void showHelp(const std::string& text);
@@ -91,6 +100,9 @@ private:
     int32_t multiplayerMode = 1;              // 0 open play, 1 networking off, 2-4 team 1-3
     int32_t shakeAction = 0;
     std::unique_ptr<screenText> text;  // the help page and the network badge
+    std::unique_ptr<ScaledOutput> output;
+    int32_t shownWidth = kScreenWidth;   // the window the picture is shown in
+    int32_t shownHeight = kScreenHeight;
     std::string inHand;
 };
 

@@ -65,7 +65,7 @@ void startVideo() {
     std::exit(1);
 }
 
-void openWindow() {
+void openWindow(int32_t scale) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 6);
@@ -75,7 +75,7 @@ void openWindow() {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
-    if (!SDL_SetVideoMode(QEL::kScreenWidth, QEL::kScreenHeight, 16, SDL_OPENGL)) {
+    if (!SDL_SetVideoMode(QEL::kScreenWidth * scale, QEL::kScreenHeight * scale, 16, SDL_OPENGL)) {
         std::fprintf(stderr, "Couldn't set GL mode: %s\n", SDL_GetError());
         SDL_Quit();
         std::exit(1);
@@ -126,13 +126,14 @@ int main(int argc, char** argv) {
     initSubsystem(SDL_INIT_AUDIO, "Can't init audio: %s\n");
     initSubsystem(SDL_INIT_JOYSTICK, "Can't init joystick: %s\n");
     quitOnHangup();
-    openWindow();
+    openWindow(options.scale);
 
     QEL::cApp* app = QEL::createApp(0, 0, 0, 0);
     if (!app) {
         std::fprintf(stderr, "Out of memory for the application object\n");
         std::exit(-1);
     }
+    app->setWindowSize(QEL::kScreenWidth * options.scale, QEL::kScreenHeight * options.scale);
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
     loadFirstWeapon(*app, options.weapon.empty() ? catalogue->getValue("0") : options.weapon);
     openJoysticks();

@@ -60,6 +60,7 @@ void mainLoop::showPicture() {
         takeScreenshot("screenshot.png");
         screenshotRequested = false;
     }
+    app.presentPicture();
     SDL_GL_SwapBuffers();
     ++frames;
     redrawNeeded = false;
@@ -169,6 +170,7 @@ void mainLoop::handleCommonKey(SDLKey key) {
         else
             quit = true;
         break;
+    case SDLK_F11: app.toggleFullScreen(); break;
     case SDLK_F12: toggleHelp(); break;
     case SDLK_SPACE: toggleFireMode(); break;
     case SDLK_F1: requestScreenshot(); break;

@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace QEL {
@@ -21,6 +22,7 @@ constexpr KeyHelp kKeys[] = {
     {"0-9, a-z", "take up the weapon on that key of play/gunList.txt"},
     {"Shift + 0-9, a-z", "be hit by the shot on that key's s entry of gunList.txt"},
     {"F1", "write play/screenshot.png"},
+    {"F11", "full screen on / off"},
     {"F12", "this help over the picture (F12 or Escape closes it)"},
     {"F2 F3 F4 F5", "a shake does nothing / fires / reloads / fires and reloads"},
     {"F6, -", "shake"},
@@ -36,32 +38,39 @@ constexpr KeyHelp kKeys[] = {
 
 }  // namespace
 
+// Options come first; what follows them is the weapon names, as before there were options.
 Options parseOptions(int argc, char** argv) {
     Options options;
-    if (argc > 1 && std::strncmp(argv[1], "--", 2) == 0) {
-        const char* option = argv[1];
-        if (argc == 2 && std::strcmp(option, "--help") == 0) {
-            options.action = Options::Action::help;
-        } else if (argc == 2 && std::strcmp(option, "--version") == 0) {
-            options.action = Options::Action::version;
-        } else {
-            options.action = Options::Action::unknownOption;
-            options.unknown = option;
+    int i = 1;
+    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+        const char* option = argv[i];
+        if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "--version") == 0) {
+            options.action = option[2] == 'h' ? Options::Action::help : Options::Action::version;
+            return options;
         }
-        return options;
+        const bool scaleGiven = std::strcmp(option, "--scale") == 0 && i + 1 < argc;
+        const int scale = scaleGiven ? std::atoi(argv[i + 1]) : 0;
+        if (!scaleGiven || scale < 1 || scale > 4 || std::strlen(argv[i + 1]) != 1) {
+            options.action = Options::Action::unknownOption;
+            options.unknown = scaleGiven ? std::string(option) + " " + argv[i + 1] : option;
+            return options;
+        }
+        options.scale = scale;
+        ++i;
     }
-    if (argc > 2) options.action = Options::Action::usage;
-    if (argc == 2) options.weapon = argv[1];
+    if (argc - i > 1) options.action = Options::Action::usage;
+    if (argc - i == 1) options.weapon = argv[i];
     return options;
 }
 
 void printUsage(const char* program) { std::printf("usage: %s <assetName>\n", program); }
 
 void printHelp(const char* program) {
-    std::printf("usage: %s [WEAPON]\n"
+    std::printf("usage: %s [--scale N] [WEAPON]\n"
                 "       %s --help | --version\n\n"
                 "Plays WEAPON (a weapon file's name in ../assets without .xml), or the weapon on key 0\n"
                 "of gunList.txt in the current folder.\n\n"
+                "  --scale N  a window N times 568 x 320 (N from 1 to 4)\n"
                 "  --help     this text\n"
                 "  --version  the version\n\n"
                 "Keys:\n",

@@ -2,6 +2,7 @@
 // is always an option, never a weapon name, so a weapon file cannot be mistaken for one.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace QEL {
@@ -10,6 +11,7 @@ struct Options {
     enum class Action { play, usage, help, version, unknownOption };
     Action action = Action::play;
     std::string weapon;   // play: the weapon to start with; empty for the catalogue's entry 0
+    int32_t scale = 1;    // the window is this many times 568 × 320 (1 to 4)
     std::string unknown;  // unknownOption: the argument not understood
 };
 

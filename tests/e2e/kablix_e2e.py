@@ -254,14 +254,34 @@ class _Event(ctypes.Structure):
                 ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("rest", ctypes.c_long * 19)]
 
 
+def _xlib():
+    xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    xlib.XOpenDisplay.restype = xlib.XGetImage.restype = ctypes.c_void_p
+    xlib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + [
+        ctypes.c_ulong, ctypes.c_int]
+    xlib.XGetPixel.restype = ctypes.c_ulong
+    xlib.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+    xlib.XFlush.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    return xlib
+
+
+def window_pixels(display, window, points):
+    """The (r, g, b) on screen at each (x, y) of `window`, as the X server shows it."""
+    xlib = _xlib()
+    dpy = xlib.XOpenDisplay(display.encode())
+    image = xlib.XGetImage(dpy, window, 0, 0, max(x for x, _ in points) + 1, max(y for _, y in points) + 1,
+                           0xFFFFFFFF, 2)  # ZPixmap
+    pixels = [xlib.XGetPixel(image, x, y) for x, y in points]
+    xlib.XCloseDisplay(dpy)
+    return [(p >> 16 & 255, p >> 8 & 255, p & 255) for p in pixels]
+
+
 def _send_delete_window(display, window, then_expose):
     """Asks `window` to close as a window manager would (xdotool cannot), in one flush with an expose."""
-    xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib = _xlib()
     xlib.XInternAtom.restype = ctypes.c_ulong
     xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
     xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-    xlib.XFlush.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
     dpy = xlib.XOpenDisplay(display.encode())
     if not dpy:
         raise HarnessError("cannot open display " + display)

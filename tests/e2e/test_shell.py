@@ -5,11 +5,12 @@ import re
 import struct
 import subprocess
 import sys
+import time
 import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kablix_e2e import Game, XServer  # noqa: E402
+from kablix_e2e import Game, XServer, demo_pack, window_pixels  # noqa: E402
 
 # A weapon whose only picture covers the screen in four colours split at its centre (284, 160).
 RED, YELLOW, GREEN, BLUE = (255, 0, 0), (255, 255, 0), (0, 255, 0), (0, 0, 255)
@@ -57,6 +58,29 @@ class ShellTest(unittest.TestCase):
             run = subprocess.run([usage.binary] + args, env={"PATH": os.environ["PATH"]}, capture_output=True, text=True)
             self.assertEqual((run.returncode, out in run.stdout, run.stderr.count("\n")), (status, True, len(err) > 0))
             self.assertTrue(run.stderr.startswith(err), run.stderr)
+        # --scale 2: a window twice the size, where a click on the carbine's mode switch (64 pixels
+        # square at (494, 246) of the picture) still switches; F1 still writes the 568 × 320 picture.
+        with XServer(1280, 800) as big:
+            assets, catalogue = demo_pack()
+            scaled = Game(big, catalogue=catalogue, assets=assets, args=["--scale", "2"])
+            self.addCleanup(scaled.close)
+            scaled.start().wait_for_window()
+            self.assertIn("Geometry: 1136x640", big.xdotool("getwindowgeometry", scaled.window))
+            scaled.wait_for_stdout("   E: switchedMode data1: ")
+            switches = scaled.stdout().count("   E: switchedMode data1: ")
+            for _ in range(20):
+                scaled.click(2 * 526, 2 * 278)
+                if scaled.stdout().count("   E: switchedMode data1: ") > switches:
+                    break
+                time.sleep(0.3)
+            self.assertGreater(scaled.stdout().count("   E: switchedMode data1: "), switches)
+            width, height, n, rows = scaled.screenshot()
+            self.assertEqual((width, height), (568, 320))
+            points = [(x, y) for x in range(20, 568, 91) for y in range(15, 320, 61)]  # the picture, each pixel twice as large
+            self.assertEqual(window_pixels(big.display, scaled.window, [(2 * x, 2 * y) for x, y in points]),
+                             [tuple(rows[y][x * n:x * n + 3]) for x, y in points])
+            scaled.key("Escape")
+            self.assertEqual(scaled.wait(), 0)
         # Without an audio device the game plays on, silently, with one warning.
         silent = self.game(audio="nowhere")
         silent.wait_for_window()
