@@ -14,6 +14,7 @@
 #include <string>
 
 #include "render/QuadSet.h"
+#include "render/screen.h"
 
 namespace QEL {
 namespace testing {
@@ -33,8 +34,7 @@ void stopGLContext() {
     }
 }
 
-// Starts Xvfb on display `number`; it writes the number to the pipe once it accepts clients.
-// Returns false when that server did not come up (e.g. the display is taken).
+// Xvfb on display `number` writes the number to the pipe once it accepts clients.
 bool startXvfb(int number) {
     int fds[2];
     if (pipe(fds) != 0) return false;
@@ -48,11 +48,9 @@ bool startXvfb(int number) {
             dup2(devNull, STDOUT_FILENO);
             dup2(devNull, STDERR_FILENO);
         }
-        const std::string display = ":" + std::to_string(number);
-        const std::string fd = std::to_string(fds[1]);
-        // -noreset: SDL's video start-up opens and closes a first connection to probe the display;
-        // without it the server resets as that last client leaves and the window's connection
-        // can break under it (the test then dies of SIGPIPE).
+        const std::string display = ":" + std::to_string(number), fd = std::to_string(fds[1]);
+        // -noreset: SDL's start-up probe connection leaving would otherwise reset the server
+        // under the window's connection (the test then dies of SIGPIPE).
         execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
                "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
@@ -66,10 +64,8 @@ bool startXvfb(int number) {
     return reported == std::to_string(number);
 }
 
-// Xvfb's own choice of a free display (-displayfd without a number) races when several test
-// processes start at once: a server that loses the race for :0 can leave the winner unreachable.
-// So each process tries display numbers of its own, spread by its process id, above those that
-// desktop sessions and other harnesses use.
+// Xvfb's own choice of a display races between test processes started at once, so each tries
+// numbers of its own, spread by its process id, above those of desktops and other harnesses.
 bool openWindowOnFreshServer(int attempt) {
     const int number = 100 + (static_cast<int>(getpid()) * 7 + attempt * 13) % 800;
     if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) return false;
@@ -79,7 +75,7 @@ bool openWindowOnFreshServer(int attempt) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
     windowOpen = true;
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    return SDL_SetVideoMode(kWindowWidth, kWindowHeight, 16, SDL_OPENGL) != nullptr;
+    return SDL_SetVideoMode(kScreenWidth, kScreenHeight, 16, SDL_OPENGL) != nullptr;
 }
 
 }  // namespace
@@ -93,7 +89,7 @@ bool startGLContext() {
     std::atexit(stopGLContext);
     for (int attempt = 0; attempt < 10; ++attempt) {
         if (openWindowOnFreshServer(attempt)) {
-            glViewport(0, 0, kWindowWidth, kWindowHeight);
+            glViewport(0, 0, kScreenWidth, kScreenHeight);
             return true;
         }
         stopGLContext();
@@ -110,15 +106,13 @@ std::vector<uint8_t> readPixels(int x, int yFromBottom, int w, int h) {
 }
 
 RGBA readPixel(int x, int yFromTop) {
-    const std::vector<uint8_t> p = readPixels(x, kWindowHeight - 1 - yFromTop, 1, 1);
+    const std::vector<uint8_t> p = readPixels(x, kScreenHeight - 1 - yFromTop, 1, 1);
     return RGBA{p[0], p[1], p[2], p[3]};
 }
 
 bool colorNear(const RGBA& p, int r, int g, int b, int tolerance) {
     return std::abs(p.r - r) <= tolerance && std::abs(p.g - g) <= tolerance && std::abs(p.b - b) <= tolerance;
 }
-
-void swapBuffers() { SDL_GL_SwapBuffers(); }
 
 void GLTest::SetUpTestSuite() { startGLContext(); }
 
