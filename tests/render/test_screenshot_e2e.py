@@ -3,28 +3,18 @@ top row first, also while the picture stands still and the game draws nothing.""
 
 import os
 import re
-import struct
 import sys
 import time
 import unittest
-import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
 from kablix_e2e import Game, XServer  # noqa: E402
 
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
-
-
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
-
-# The weapon's only picture at the screen's top-left: red above y = 160, below green left of
-# x = 284 and blue right of it; an 8-bit RGBA PNG.
-ROWS = b"".join(b"\x00" + b"".join(bytes(RED if y < 160 else GREEN if x < 284 else BLUE) + b"\xff"
-                                   for x in range(600)) for y in range(400))
-GUN = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 600, 400, 8, 6, 0, 0, 0))
-       + chunk(b"IDAT", zlib.compress(ROWS)) + chunk(b"IEND", b""))
+# The weapon's only picture at the screen's top-left, 600 x 400: red above y = 160, below green left
+# of x = 284 and blue right of it. A TGA (stored B, G, R, bottom row first), read after PNG fails.
+GUN = bytes([0, 0, 2] + [0] * 9 + [88, 2, 144, 1, 24, 0]) + b"".join(
+    bytes(reversed(RED if y < 160 else GREEN if x < 284 else BLUE)) for y in reversed(range(400)) for x in range(600))
 WEAPON = ('<kablixWeapon name="rifle" allowInterrupt="false"><images><image id="0">gun.png</image></images>'
           '<animations>%s</animations></kablixWeapon>' % "".join(
               '<animation name="%s" frameCount="1"><frame img="0" n="0"/></animation>' % name
