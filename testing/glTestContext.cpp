@@ -14,8 +14,7 @@
 #include "render/QuadSet.h"
 #include "render/screen.h"
 
-namespace QEL {
-namespace testing {
+namespace QEL::testing {
 
 namespace {
 
@@ -101,5 +100,4 @@ void GLTest::SetUp() {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-}  // namespace testing
-}  // namespace QEL
+}  // namespace QEL::testing

@@ -11,12 +11,9 @@
 #include <ostream>
 #include <vector>
 
-namespace QEL {
-namespace testing {
+namespace QEL::testing {
 
-struct RGBA {
-    uint8_t r, g, b, a;
-};
+struct RGBA { uint8_t r, g, b, a; };
 std::ostream& operator<<(std::ostream& out, const RGBA& p);
 
 // False (with the reason on standard error) when no window can be opened.
@@ -34,5 +31,4 @@ protected:
     void SetUp() override;
 };
 
-}  // namespace testing
-}  // namespace QEL
+}  // namespace QEL::testing

@@ -124,7 +124,7 @@ TEST_F(QuadSetDraw, QuadsAreMadeWhileEditableUpToSixteenBitIndicesAndDrawnInEver
     EXPECT_EQ(set.addQuad(), nullptr);  // not yet unlocked
     set.unlock(), base.unlock();
     add(base, 0, 0, 568, 320, Color(0.5f, 0.5f, 0.5f, 1));
-    add(set, -100, -100, 50, 50, Color::white);  // off screen, yet it sets the blend state
+    add(set, -100, -100, 50, 50, Color::white);
     set.unlock();  // quads added after an unlock still get their arrays
     add(set, 0, 0, 284, 160, Color(0.5f, 0.5f, 0.5f, 0.5f));
     for (auto [mode, mirror, x, y, grey] : {std::tuple{kBlendOpaque, 0, 10, 10, 128}, {kBlendAlpha, 1, 557, 10, 128},
@@ -134,8 +134,10 @@ TEST_F(QuadSetDraw, QuadsAreMadeWhileEditableUpToSixteenBitIndicesAndDrawnInEver
         EXPECT_TRUE(colorNear(readPixel(x, y), grey, grey, grey) && colorNear(readPixel(567 - x, 319 - y), 128, 128, 128))
             << mode;
     }
-    draw(base, 0);  // mode 0 keeps the multiplying blend
-    EXPECT_TRUE(colorNear(readPixel(284, 200), 32, 32, 32));
+    set.clearQuads();
+    add(set, -100, -100, 50, 50, Color::white);  // nothing to show, yet the blend mode is set ...
+    draw(base, kBlendOpaque), draw(set, kBlendMultiply), draw(base, 0);  // ... for mode 0, which keeps it
+    EXPECT_TRUE(colorNear(readPixel(100, 250), 64, 64, 64));
     set.clearQuads();
     screenMirrorMode = 0;
     add(set, -20, 60, 10, 200, Color::red)->angle = 90;  // off screen until turned: x -115 to 85
@@ -145,6 +147,8 @@ TEST_F(QuadSetDraw, QuadsAreMadeWhileEditableUpToSixteenBitIndicesAndDrawnInEver
     draw(set, kBlendAlpha);
     EXPECT_TRUE(colorNear(readPixel(40, 160), 255, 0, 0) && readPixel(296, 104).b > 150 &&
                 colorNear(readPixel(325, 225), 0, 0, 0));
+    draw(set, kBlendOpaque);  // without blending the transparent quad paints its colour
+    EXPECT_TRUE(colorNear(readPixel(325, 225), 0, 255, 0));
     while (set.quadCount() < QuadSet::kMaxQuads) ASSERT_NE(set.addQuad(), nullptr);
     EXPECT_EQ(set.addQuad(), nullptr);
 }
@@ -174,6 +178,7 @@ TEST_F(QuadSetDraw, ShortcutsDrawTheSamePixels) {
         if (i % 64 >= 20 && i % 64 <= 40) std::copy_n(Bytes{uint8_t(i), uint8_t(i / 16), 200, uint8_t(i / 32)}.data(), 4, &spot[i * 4]);
     writePng(assetFile("screen.png"), 568, 320, noise, LCT_RGB);
     writePng(assetFile("spot.png"), 64, 64, spot);
+    writePng(assetFile("clear.png"), 2, 2, Bytes(16, 0));
     set.unlock();
     ASSERT_TRUE(set.loadTexture(assetFile("screen.png")));
     Quad* quad = add(set, 0, 0, 568 * 0.7f, 320 * 0.7f, Color::white);
@@ -191,7 +196,9 @@ TEST_F(QuadSetDraw, ShortcutsDrawTheSamePixels) {
     quad->setAllColors(Color(1, 1, 1, 0.9f));
     for (auto [rect, angle, mirror] : {std::tuple{FloatCoords(0, 0, 1, 1), 30.0f, 3},
                                        {FloatCoords(0.4f, 0.1f, 0.5f, 0.8f), -75.0f, 1},
-                                       {FloatCoords(-0.5f, 0, 2, 1), 10.0f, 2}}) {
+                                       {FloatCoords(-0.5f, 0, 2, 1), 10.0f, 2}, {FloatCoords(1, 0, -1, 1), 0.0f, 0},
+                                       {FloatCoords(0, 0, 0.25f, 0.25f), 0.0f, 0}, {FloatCoords(0, 0, 1, 1), -1.0f, 0}}) {
+        if (angle == -1.0f) ASSERT_TRUE(set.loadTexture(assetFile("clear.png")));  // nothing can show
         quad->textureRect = rect, quad->angle = angle, screenMirrorMode = mirror;
         glClear(GL_COLOR_BUFFER_BIT);
         const Bytes scissored = draw(set, kBlendAlpha);
