@@ -57,24 +57,18 @@ protected:
           </effects></overlayHitEffects>)");
         stdoutOf([&] { fx.loadRulesFile("../assets/EFFECTS.xml"); });
     }
-    void TearDown() override {
-        releaseLastTestedDocument();
-        EffectsTest::TearDown();
-    }
+    void TearDown() override { releaseLastTestedDocument(), EffectsTest::TearDown(); }
     const cParticleParams& at(int i) const { return e.particle(i).params; }
     static int32_t play(cOverlayFXMgr& in, int32_t id, int32_t damage = -1) {
         in.findEffect(id)->play(damage);
         return damage;
     }
     int32_t spawnedAt(uint32_t ms, int32_t id) {
-        setNow(ms);
-        fx.update(ms);
+        setNow(ms), fx.update(ms);
         return fx.findEffect(id)->spurts[0]->spawned[0];
     }
     QEL::testing::RGBA shown(int x, int y) {  // the damage display drawn over grey
-        glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        damage.draw();
+        glClearColor(0.5f, 0.5f, 0.5f, 1.0f), glClear(GL_COLOR_BUFFER_BIT), damage.draw();
         return readPixel(x, y);
     }
     cSoundManager sounds;
