@@ -163,7 +163,7 @@ void cApp::onMouseDown(int32_t x, int32_t y) {
         assetMgr->toggleAssetMode();
         return;
     }
-    const int32_t damageMode = assetMgr->damage->mode;
+    const int32_t damageMode = assetMgr->damage->mode();
     if (assetMgr->damageEnabled && damageMode >= 2 && damageMode <= 4) {
         // With no weapon in hand the strip follows the default, landscape orientation.
         // Only the strip raises the shield; a press anywhere else still fires, or nobody could shoot

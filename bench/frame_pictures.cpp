@@ -104,11 +104,11 @@ private:
         mgr.debugLight->toggle();
         phase("team", 10);
         // Hits until the blood shows, then a shot, then until the player dies.
-        for (int i = 0; i < 40 && mgr.damage->health >= 40.0f; ++i) hit("hit");
+        for (int i = 0; i < 40 && mgr.damage->health() >= 40.0f; ++i) hit("hit");
         press();
         phase("hurt-fire", 30);
         release();
-        for (int i = 0; i < 60 && !mgr.damage->dead; ++i) hit("dying");
+        for (int i = 0; i < 60 && !mgr.damage->dead(); ++i) hit("dying");
         phase("dead", 30);
         for (int i = 0; i < 16; ++i) {
             press();

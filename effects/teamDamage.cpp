@@ -90,10 +90,10 @@ void placeScaled(Quad* quad, float scale) {
     quad->position = FloatCoords(-k, k, k, k);
 }
 
-void drawSet(QuadSet* set, int32_t blend) {
-    set->rebuild();
-    set->draw(blend);
-    set->unlock();
+void drawSet(QuadSet& set, int32_t blend) {
+    set.rebuild();
+    set.draw(blend);
+    set.unlock();
 }
 
 // Milliseconds from `from` to `to` on the program clock; a stamp from after `to` counts as no time.
@@ -115,11 +115,12 @@ cSound* namedSound(cSoundManager* soundManager, const std::string& name) {
 
 // --- dodgeShield ---
 
-dodgeShield::dodgeShield(cSoundManager* sounds) : shieldSet(new QuadSet(kScreenWidth, kScreenHeight)), soundManager(sounds) {
+dodgeShield::dodgeShield(cSoundManager* sounds)
+    : shieldSet(std::make_unique<QuadSet>(kScreenWidth, kScreenHeight)), soundManager(sounds) {
     shieldSet->unlock();
 }
 
-dodgeShield::~dodgeShield() { delete shieldSet; }
+dodgeShield::~dodgeShield() = default;
 
 cSoundPool* dodgeShield::variant(cSoundPool*& slot, const char* name) {
     if (!slot && soundManager) slot = soundManager->createSoundVariant(name, assetPath(name, "ogg"), "", "");
@@ -131,9 +132,9 @@ void dodgeShield::setPictureIntact(bool intact) {
 }
 
 void dodgeShield::reset() {
-    energy = maxEnergy;
+    energy = kMaxEnergy;
     active = false;
-    broken = false;
+    isBroken = false;
     if (picture) picture->angle = layoutAngle(portrait);
     if (bar) bar->angle = layoutAngle(portrait);
     setPictureIntact(true);
@@ -149,12 +150,12 @@ void dodgeShield::setColors(const Color& teamColor) {
 bool dodgeShield::makeQuads() {
     if (picture) return true;
     if (!shieldSet->loadTexture(assetPath("_shield", "png"))) return false;
-    dimmer = addQuad(shieldSet, kFlatTexture, kDimmerAt);
+    dimmer = addQuad(shieldSet.get(), kFlatTexture, kDimmerAt);
     colour(dimmer, Color(0, 0, 0, 0.5f));
-    picture = addQuad(shieldSet, kShieldIntactTexture, kShieldAt);
+    picture = addQuad(shieldSet.get(), kShieldIntactTexture, kShieldAt);
     colour(picture, shieldColor);
     if (picture) picture->angle = layoutAngle(portrait);
-    bar = addQuad(shieldSet, kFlatTexture, kBarStart);
+    bar = addQuad(shieldSet.get(), kFlatTexture, kBarStart);
     colour(bar, barColor);
     if (bar) bar->angle = layoutAngle(portrait);
     return true;
@@ -163,7 +164,7 @@ bool dodgeShield::makeQuads() {
 void dodgeShield::setDodge(bool on) {
     if (on == active) return;
     makeQuads();
-    if (!broken) {
+    if (!isBroken) {
         cSoundPool* sound = on ? variant(dodgeOn, "dodgeOn") : variant(dodgeOff, "dodgeOff");
         if (sound) sound->play2d();
     }
@@ -171,10 +172,10 @@ void dodgeShield::setDodge(bool on) {
 }
 
 bool dodgeShield::absorb(float amount) {
-    if (!active || broken) return false;
+    if (!active || isBroken) return false;
     energy += amount;
     if (energy >= 0.0f) return true;
-    broken = true;
+    isBroken = true;
     energy = 0.0f;
     setPictureIntact(false);
     if (cSoundPool* sound = variant(dodgeFail, "dodgeFail")) sound->play2d();
@@ -188,34 +189,34 @@ void dodgeShield::placeBar() {
 }
 
 void dodgeShield::update(uint32_t time) {
-    if (broken) {
+    if (isBroken) {
         energy += elapsedMs(lastTime, time) * kRechargePerMs;
-        if (energy > maxEnergy) {
+        if (energy > kMaxEnergy) {
             if (!dodgeRecharge && soundManager)
                 dodgeRecharge = soundManager->createSoundPool(2, "dodgeRecharge", assetPath("dodgeShieldRecharged", "ogg"));
             if (dodgeRecharge) dodgeRecharge->play2d();
-            energy = maxEnergy;
-            broken = false;
+            energy = kMaxEnergy;
+            isBroken = false;
             setPictureIntact(true);
         }
     }
-    energyPercentage = energy / maxEnergy * 100.0f;
+    energyPercentage = energy / kMaxEnergy * 100.0f;
     placeBar();
     lastTime = time;
 }
 
 void dodgeShield::draw() {
-    if (active) drawSet(shieldSet, kBlendAlpha);
+    if (active) drawSet(*shieldSet, kBlendAlpha);
 }
 
 // --- teamDamage ---
 
 teamDamage::teamDamage(cSoundManager* sounds)
-    : shield(new dodgeShield(sounds)),
-      armourSet(new QuadSet(kScreenWidth, kScreenHeight)),
-      damageSet(new QuadSet(kScreenWidth, kScreenHeight)),
-      bloodSet(new QuadSet(kScreenWidth, kScreenHeight)),
-      deathSet(new QuadSet(kScreenWidth, kScreenHeight)),
+    : shield(std::make_unique<dodgeShield>(sounds)),
+      armourSet(std::make_unique<QuadSet>(kScreenWidth, kScreenHeight)),
+      damageSet(std::make_unique<QuadSet>(kScreenWidth, kScreenHeight)),
+      bloodSet(std::make_unique<QuadSet>(kScreenWidth, kScreenHeight)),
+      deathSet(std::make_unique<QuadSet>(kScreenWidth, kScreenHeight)),
       soundManager(sounds) {
     armourSet->unlock();
     damageSet->unlock();
@@ -225,19 +226,13 @@ teamDamage::teamDamage(cSoundManager* sounds)
     for (int i = 0; i < 6; ++i) digSounds[i] = namedSound(soundManager, "Digout_0" + std::to_string(i + 1));
 }
 
-teamDamage::~teamDamage() {
-    delete shield;
-    delete armourSet;
-    delete damageSet;
-    delete bloodSet;
-    delete deathSet;
-}
+teamDamage::~teamDamage() = default;
 
 void teamDamage::set(int32_t newMode) {
     changed = true;
-    mode = newMode;
-    health = kFullHealth;
-    dead = false;
+    currentMode = newMode;
+    currentHealth = kFullHealth;
+    isDead = false;
     // Widened first: damage.txt may hold any number atoi can give, INT_MIN included.
     damageFactor = (101 - int64_t(readDamageSetting())) * 0.01f;
     if (damageFactor <= 0.0f) damageFactor = 0.007f;
@@ -245,9 +240,9 @@ void teamDamage::set(int32_t newMode) {
 
     if (!armourSet->getHasTexture()) loadArmourTexture();
     placeArmourIcons();
-    if (mode == 2) teamColor = Color(1, 0, 0, 1);
-    if (mode == 3) teamColor = Color(0, 1, 0, 1);
-    if (mode == 4) teamColor = Color(0, 0, 1, 1);
+    if (currentMode == 2) teamColor = Color(1, 0, 0, 1);
+    if (currentMode == 3) teamColor = Color(0, 1, 0, 1);
+    if (currentMode == 4) teamColor = Color(0, 0, 1, 1);
     shield->setColors(teamColor);
     shield->reset();
     colourArmourIcons();
@@ -265,8 +260,8 @@ void teamDamage::loadArmourTexture() {
         logWarning("QEL::teamDamage::set", "[teamDamage] could not load image file: ", path);
         return;
     }
-    armourIcon1 = addQuad(armourSet, kArmourIcon1Texture, kHiddenNew);
-    armourIcon2 = addQuad(armourSet, kArmourIcon2Texture, kHiddenNew);
+    armourIcon1 = addQuad(armourSet.get(), kArmourIcon1Texture, kHiddenNew);
+    armourIcon2 = addQuad(armourSet.get(), kArmourIcon2Texture, kHiddenNew);
 }
 
 void teamDamage::placeArmourIcons() {
@@ -277,17 +272,17 @@ void teamDamage::placeArmourIcons() {
 void teamDamage::colourArmourIcons() {
     const Color invisible(1, 1, 1, 0);
     auto faded = [this](float alpha) { return Color(teamColor.r, teamColor.g, teamColor.b, alpha); };
-    if (health < kHealthy) {
+    if (currentHealth < kHealthy) {
         colour(armourIcon1, invisible);
         colour(armourIcon2, invisible);
-    } else if (health >= kFullHealth) {
+    } else if (currentHealth >= kFullHealth) {
         colour(armourIcon1, teamColor);
         colour(armourIcon2, teamColor);
-    } else if (health >= 150.0f) {
+    } else if (currentHealth >= 150.0f) {
         colour(armourIcon2, teamColor);
-        colour(armourIcon1, faded((health - 150.0f) / 50.0f));
+        colour(armourIcon1, faded((currentHealth - 150.0f) / 50.0f));
     } else {
-        colour(armourIcon2, faded((health - 100.0f) / 50.0f));
+        colour(armourIcon2, faded((currentHealth - 100.0f) / 50.0f));
         colour(armourIcon1, invisible);
     }
 }
@@ -300,17 +295,17 @@ void teamDamage::hideDeathScreen() {
 bool teamDamage::hit(int32_t change, bool inputHeld) {
     if (!teamMode()) return true;
     changed = true;
-    if (dead) return false;
+    if (isDead) return false;
     const float amount = damageFactor * static_cast<float>(change);
     if (shield->absorb(amount)) return true;
 
-    const bool wasHealthy = health >= kHealthy;
-    health = std::min(health + amount, kFullHealth);
-    if (health < kDeathHealth) {
+    const bool wasHealthy = currentHealth >= kHealthy;
+    currentHealth = std::min(currentHealth + amount, kFullHealth);
+    if (currentHealth < kDeathHealth) {
         die(inputHeld);
         return false;
     }
-    if (health < kHealthy) {
+    if (currentHealth < kHealthy) {
         if (wasHealthy) lastTime = appTimeMs();  // regeneration counts from this moment
         if (!damageSet->getHasTexture()) loadDamageTexture();
     }
@@ -326,7 +321,7 @@ void teamDamage::die(bool inputHeld) {
     gaugeBlink = 0;
     digProgress = 0.0f;
     reviveCountdown = kReviveDelayMs;
-    dead = true;
+    isDead = true;
     // The press held when death came does not dig: it has to be let go first.
     digArmed = !inputHeld;
     lastTime = appTimeMs();
@@ -354,29 +349,29 @@ void teamDamage::placeGauge() {
 
 bool teamDamage::update(uint32_t time) {
     if (!teamMode()) return false;
-    if (dead) {
+    if (isDead) {
         updateDeath(time);
         return false;
     }
-    if (health < kDeathHealth) {
+    if (currentHealth < kDeathHealth) {
         die();
         return true;
     }
     shield->update(time);
-    if (health >= kHealthy) return false;
+    if (currentHealth >= kHealthy) return false;
     regenerate(time);
     return true;
 }
 
 void teamDamage::regenerate(uint32_t time) {
-    health = std::min(health + elapsedMs(lastTime, time) * kRegenerationPerMs, kHealthy);
+    currentHealth = std::min(currentHealth + elapsedMs(lastTime, time) * kRegenerationPerMs, kHealthy);
     const float t = static_cast<float>(lastTime);
     float vignetteScale = vignetteAmplitude * std::cos(t * vignetteFrequency);
-    if (health < 50.0f) {
+    if (currentHealth < 50.0f) {
         placeScaled(blood, bloodAmplitude * std::cos(t * bloodFrequency));
-        colour(blood, Color(1, 1, 1, (50.0f - health) / 50.0f));
+        colour(blood, Color(1, 1, 1, (50.0f - currentHealth) / 50.0f));
     } else {
-        vignetteScale += (health - 50.0f) / 25.0f;  // the dark rim leaves the screen towards 100
+        vignetteScale += (currentHealth - 50.0f) / 25.0f;  // the dark rim leaves the screen towards 100
         colour(blood, Color(1, 1, 1, 0));
     }
     placeScaled(vignette, vignetteScale);
@@ -394,7 +389,7 @@ void teamDamage::updateDeath(uint32_t time) {
         digProgress = kGaugeFull;
         gaugeComplete = static_cast<int32_t>(kGaugeFull);
         if (reviveCountdown < 0) {
-            set(mode);  // dug out: back to life with full health
+            set(currentMode);  // dug out: back to life with full health
             return;
         }
     }
@@ -408,7 +403,7 @@ void teamDamage::updateDeath(uint32_t time) {
 }
 
 void teamDamage::digPress() {
-    if (!dead || !digArmed) return;
+    if (!isDead || !digArmed) return;
     changed = true;
     digArmed = false;
     digProgress += kDigStep;
@@ -423,7 +418,7 @@ void teamDamage::digPress() {
 bool teamDamage::pictureDue() const {
     if (changed) return true;
     if (!teamMode()) return false;
-    return dead || health < kHealthy || (shield->active && shield->broken);
+    return isDead || currentHealth < kHealthy || (shield->raised() && shield->broken());
 }
 
 void teamDamage::loadDamageTexture() {
@@ -433,10 +428,10 @@ void teamDamage::loadDamageTexture() {
         logWarning("QEL::teamDamage::loadDamageTexture", "[teamDamage] could not load 'deathGUI' image file: ", path);
         return;
     }
-    vignette = addQuad(damageSet, kVignetteTexture, kOverlayStart);
-    blood = addQuad(bloodSet, kBloodTexture, kOverlayStart);
-    backdrop = addQuad(damageSet, kBackdropTexture, kHiddenNew);
-    deathPicture = addQuad(damageSet, kDeathPictureTexture, kHiddenNew);
+    vignette = addQuad(damageSet.get(), kVignetteTexture, kOverlayStart);
+    blood = addQuad(bloodSet.get(), kBloodTexture, kOverlayStart);
+    backdrop = addQuad(damageSet.get(), kBackdropTexture, kHiddenNew);
+    deathPicture = addQuad(damageSet.get(), kDeathPictureTexture, kHiddenNew);
 }
 
 void teamDamage::loadDeathTexture() {
@@ -447,24 +442,24 @@ void teamDamage::loadDeathTexture() {
         logWarning("QEL::teamDamage::loadDeathTexture", "[teamDamage] could not load deathGame image file: ", path);
         return;
     }
-    gauge = addQuad(deathSet, kGaugeTexture, kHiddenNew);
-    deathIcon = addQuad(deathSet, kDeathIconTexture, kHiddenNew);
-    strip = addQuad(deathSet, kStripTexture, kHiddenNew);
+    gauge = addQuad(deathSet.get(), kGaugeTexture, kHiddenNew);
+    deathIcon = addQuad(deathSet.get(), kDeathIconTexture, kHiddenNew);
+    strip = addQuad(deathSet.get(), kStripTexture, kHiddenNew);
 }
 
 void teamDamage::draw() {
     changed = false;
     if (!teamMode()) return;
-    if (dead) {
-        drawSet(damageSet, kBlendOpaque);
-        drawSet(deathSet, kBlendAlpha);
+    if (isDead) {
+        drawSet(*damageSet, kBlendOpaque);
+        drawSet(*deathSet, kBlendAlpha);
         return;
     }
-    if (health > kHealthy) {
-        drawSet(armourSet, kBlendAlpha);
-    } else if (health < kHealthy) {
-        drawSet(bloodSet, kBlendAlpha);
-        drawSet(damageSet, kBlendMultiply);
+    if (currentHealth > kHealthy) {
+        drawSet(*armourSet, kBlendAlpha);
+    } else if (currentHealth < kHealthy) {
+        drawSet(*bloodSet, kBlendAlpha);
+        drawSet(*damageSet, kBlendMultiply);
     }
     shield->draw();
 }

@@ -8,8 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
-#include "render/screen.h"
 #include "render/types.h"
 
 namespace QEL {
@@ -33,6 +33,8 @@ public:
     // Full energy, lowered, intact, turned for the current layout.
     void reset();
     void setColors(const Color& teamColor);
+    // The layout of the weapon in hand: portrait for one held upright. Takes effect at the next reset.
+    void setPortrait(bool upright) { portrait = upright; }
     // Raises or lowers the shield (the dodge input is held or released).
     void setDodge(bool on);
     // Takes `amount` (negative) of energy; true when the shield soaked it all up. A shield that
@@ -41,14 +43,22 @@ public:
     // A broken shield recharges; the energy bar follows the energy.
     void update(uint32_t time);
     void draw();
+    // The dodge input is held.
+    bool raised() const { return active; }
+    // Ran dry and is recharging.
+    bool broken() const { return isBroken; }
 
-    float screenWidth = kScreenWidth, screenHeight = kScreenHeight;
-    float maxEnergy = kMaxEnergy;
+private:
+    bool makeQuads();
+    void setPictureIntact(bool intact);
+    void placeBar();
+    cSoundPool* variant(cSoundPool*& slot, const char* name);
+
     float energy = kMaxEnergy;
-    bool active = false;  // the dodge input is held
-    bool broken = false;
+    bool active = false;
+    bool isBroken = false;
     uint32_t lastTime = 0;
-    QuadSet* shieldSet;  // owned; texture "_shield"
+    std::unique_ptr<QuadSet> shieldSet;  // texture "_shield"
     Quad* picture = nullptr;
     Quad* bar = nullptr;
     Quad* dimmer = nullptr;
@@ -60,13 +70,7 @@ public:
     Color shieldColor{1, 0, 1, 1};
     Color barColor{1, 0, 1, 1};
     float energyPercentage = 100.0f;
-    bool portrait = false;  // the layout of the weapon in hand
-
-private:
-    bool makeQuads();
-    void setPictureIntact(bool intact);
-    void placeBar();
-    cSoundPool* variant(cSoundPool*& slot, const char* name);
+    bool portrait = false;
 };
 
 class teamDamage {
@@ -88,7 +92,7 @@ public:
     // The layout for the weapon in hand: portrait for one held upright. Takes effect at the next set.
     void setPortrait(bool upright) {
         portrait = upright;
-        shield->portrait = upright;
+        shield->setPortrait(upright);
     }
     // Applies `change` (negative for damage) times the damage factor; false when the player is
     // (or now is) dead. `inputHeld`: the trigger was down when the hit came, so a death from this
@@ -110,24 +114,42 @@ public:
         shield->setDodge(on);
     }
     void die(bool inputHeld = false);
+
+    bool dead() const { return isDead; }
+    // The mode of the last set: 0 or 1 off, 2 to 4 a team.
+    int32_t mode() const { return currentMode; }
+    float health() const { return currentHealth; }
+    // The shield is raised and intact: hits go to it, and the weapon does not fire.
+    bool shieldUp() const { return shield->raised() && !shield->broken(); }
+
+private:
+    bool teamMode() const { return currentMode != 0 && currentMode != 1; }
     void loadDamageTexture();
     void loadDeathTexture();
+    void loadArmourTexture();
+    void placeArmourIcons();
+    void colourArmourIcons();
+    void hideDeathScreen();
+    void placeDeathScreen();
+    void placeGauge();
+    void updateDeath(uint32_t time);
+    void regenerate(uint32_t time);
 
-    dodgeShield* shield;  // owned
-    bool dead = false;
+    std::unique_ptr<dodgeShield> shield;
+    bool isDead = false;
     bool portrait = false;
-    int32_t mode = 1;
-    float health = kFullHealth;
-    QuadSet* armourSet;  // owned; "_helmetBodyArmor"
-    QuadSet* damageSet;  // owned; "_deathGUI": vignette, backdrop, death picture
-    QuadSet* bloodSet;   // owned; "_deathGUI": blood
+    int32_t currentMode = 1;
+    float currentHealth = kFullHealth;
+    std::unique_ptr<QuadSet> armourSet;  // "_helmetBodyArmor"
+    std::unique_ptr<QuadSet> damageSet;  // "_deathGUI": vignette, backdrop, death picture
+    std::unique_ptr<QuadSet> bloodSet;   // "_deathGUI": blood
+    std::unique_ptr<QuadSet> deathSet;   // "_deathGAME": gauge, death icon, strip
     Quad* armourIcon1 = nullptr;
     Quad* armourIcon2 = nullptr;
     Quad* vignette = nullptr;
     Quad* blood = nullptr;
     Quad* deathPicture = nullptr;
     Quad* backdrop = nullptr;
-    QuadSet* deathSet;  // owned; "_deathGAME": gauge, death icon, strip
     Quad* gauge = nullptr;
     Quad* deathIcon = nullptr;
     Quad* strip = nullptr;
@@ -146,17 +168,6 @@ public:
     cSoundManager* soundManager;
     float damageFactor = 1.0f;
     bool changed = true;  // something shown changed since the last draw
-
-private:
-    bool teamMode() const { return mode != 0 && mode != 1; }
-    void loadArmourTexture();
-    void placeArmourIcons();
-    void colourArmourIcons();
-    void hideDeathScreen();
-    void placeDeathScreen();
-    void placeGauge();
-    void updateDeath(uint32_t time);
-    void regenerate(uint32_t time);
 };
 
 }  // namespace QEL

@@ -132,7 +132,7 @@ void cAssetMgr::unloadAsset() {
     restProblemReported = false;
     pendingNetShot = -1;
     debugLight->reset();
-    damage->set(damage->mode);
+    damage->set(damage->mode());
     delete asset;
     asset = nullptr;
     magazineSize = 0;
@@ -269,7 +269,7 @@ QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
 }
 
 int32_t cAssetMgr::toggleAssetMode() {
-    if (damage->dead) return fireMode;
+    if (damage->dead()) return fireMode;
     if (!asset) return kNoFireMode;
     const bool single = asset->singleEnabled, burst = asset->burstEnabled, automatic = asset->autoEnabled;
     switch (fireMode) {

@@ -35,9 +35,9 @@ cAnimFrame* lastFrame(const cAnimation* animation) {
 
 }  // namespace
 
-bool cAssetMgr::playerDead() const { return damage->dead; }
+bool cAssetMgr::playerDead() const { return damage->dead(); }
 
-bool cAssetMgr::dodging() const { return damage->shield->active && !damage->shield->broken; }
+bool cAssetMgr::dodging() const { return damage->shieldUp(); }
 
 void cAssetMgr::setAnimation(cAnimation* animation) {
     currentAnimation = animation;
@@ -175,7 +175,7 @@ bool cAssetMgr::injectDodgeInput(bool pressed) {
         }
         return false;
     }
-    if (damage->mode != 0 && damage->mode != 1) damage->setDodge(pressed);
+    if (damage->mode() != 0 && damage->mode() != 1) damage->setDodge(pressed);
     if (!dodging()) return false;
     // Raising the shield lets go of the trigger.
     inputHeld = false;

@@ -222,7 +222,7 @@ protected:
                 run.trace += std::to_string(now - start) + ":" + std::to_string(frameIndex()) + "," +
                              std::to_string(m.roundsLeft) + "," + std::to_string(lastNetShot) + "," +
                              std::to_string(m.debugLight->on) + "," + std::to_string(m.ejector->activeCount) + "," +
-                             std::to_string(m.damage->health) + " ";
+                             std::to_string(m.damage->health()) + " ";
             }
         };
         m.debugLight->visible = false;

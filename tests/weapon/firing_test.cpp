@@ -263,15 +263,15 @@ TEST_F(Firing, IncomingHits) {
     mgr().damage->set(2);
     mgr().damageEnabled = false;
     mgr().receiveHit(1);
-    EXPECT_FLOAT_EQ(mgr().damage->health, 200.0f);
+    EXPECT_FLOAT_EQ(mgr().damage->health(), 200.0f);
     mgr().damageEnabled = true;
     mgr().receiveHit(9);
-    EXPECT_FLOAT_EQ(mgr().damage->health, 200.0f);
+    EXPECT_FLOAT_EQ(mgr().damage->health(), 200.0f);
     mgr().receiveHit(1);
-    EXPECT_LT(mgr().damage->health, 200.0f);
+    EXPECT_LT(mgr().damage->health(), 200.0f);
     press(0);
     mgr().receiveHit(2);
-    EXPECT_TRUE(mgr().damage->dead);
+    EXPECT_TRUE(mgr().damage->dead());
     EXPECT_EQ(playing(), "(rest)");
     press(10);  // a press while dead digs instead of firing
     EXPECT_EQ(playing(), "(rest)");
