@@ -1,0 +1,324 @@
+// The weapon format, one row per file: what kablix-check (its own process, as an author runs it)
+// reports about it, and what the game's own loader does with it in this process: its complaint
+// lines, the fire mode it starts in (-2: refused) and what the loaded weapon holds.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "effects/cCartridgeEjector.h"
+#include "effects/overlayEffects.h"
+#include "render/QuadSet.h"
+#include "render/screen.h"
+#include "testing/weaponWorld.h"
+#include "weapon/cAssetSerializer.h"
+#include "weapon/weaponTest.h"
+
+namespace weaponTest {
+namespace {
+
+using M = QEL::cAssetMgr;
+using ints = std::vector<int>;
+
+std::string run(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
+    if (pipe) pclose(pipe);
+    return out;
+}
+
+// Error and warning lines as "E class: message", with the unindented lines continuing them.
+std::string complaints(const std::string& log) {
+    std::istringstream in(log);
+    std::string found;
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        const bool complaint = line.rfind("E: (", 0) == 0 || line.rfind("W: (", 0) == 0;
+        inside = complaint || line.find("WARNING") != std::string::npos || (inside && line.rfind("   ", 0) != 0);
+        const size_t name = line.find("QEL::") + 5, text = line.find(") ", name) + 2;
+        if (complaint) line = line.substr(0, 1) + " " + line.substr(name, line.find("::", name) - name) + ": " + line.substr(text);
+        if (inside) found += line + "\n";
+    }
+    for (size_t at; (at = found.find('\a')) != std::string::npos;) found.erase(at, 1);
+    return found;
+}
+
+// A row's text is a weapon's body: the root and the standard parts it does not give itself are
+// added. A text starting "<?" is the whole file; one starting "<overlayHitEffects" is EFFECTS.xml
+// beside the standard weapon. Each '@' marks where the next finding points.
+struct Row {
+    const char* what;
+    std::string text;
+    std::vector<std::string> findings;
+    std::string log;
+    int32_t mode;  // for EFFECTS.xml: whether the game reads it
+    void (*then)(M&) = nullptr;
+};
+
+const std::string kRoot = "<kablixWeapon name=\"w\" allowInterrupt=\"true\">";
+const std::string kParts[] = {standardImages(), "<shotTypes><single>1</single></shotTypes>\n",
+                              "<animations><animation name=\"shot0\" frameCount=\"1\" bg=\"1\"><frame img=\"0\"/></animation>"};
+std::string rooted(const std::string& open, const std::string& body = "") {
+    std::string text = "<?xml version=\"1.0\"?>\n" + open + "\n";
+    for (const std::string& part : kParts)
+        if (body.find(part.substr(0, part.find_first_of(" >"))) == std::string::npos)
+            text += part + (part.rfind("<animations", 0) == 0 ? "</animations>\n" : "");
+    return text + body + "\n</" + open.substr(open.find('<') + 1, open.find(' ') - open.find('<') - 1) + ">\n";
+}
+std::string anims(const std::string& animations) { return kParts[2] + animations + "</animations>"; }
+std::string custom(const std::string& settings) { return "<custom>" + settings + "</custom>"; }
+std::string repeated(const std::string& text, int times) { return times > 0 ? text + repeated(text, times - 1) : ""; }
+std::string image0(const std::string& text) { return "<images>@<image id=\"0\"" + text + "<image id=\"1\">bg.png</image></images>"; }
+ints rgb(const QEL::intColor& c) { return {c.r, c.g, c.b}; }
+
+const std::string kParseError = "E XMLSerializer: [XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.\n";
+const std::string kRefused = kParseError + "E cAssetSerializer: Could not determine what weapon to load! (the last tested weapon)\n";
+const std::string kSpawn = "E cAssetSerializer: [assetSerializer] A spawning particle was found with a less than 1 spawn count???\n";
+const std::string kCollision = "E cAssetSerializer: Frame and animation sounds are colliding!!\n Ignoring frame sound for  ANIMATION: ";
+const std::string kBrackets = std::string(1001, '<') + std::string(1001, '>');
+const std::string kNoRoot = "Invalid rules file. Missing <kablixWeapon> element", kNoName = "Name not specified in <kablixWeapon> element.";
+std::string noEmitter(const std::string& id) {
+    return "E cAssetSerializer: [assetSerializer] A frame requested an emitter with ID " + id +
+           " but it was not found!  This will almost certainly cause a crash!\n";
+}
+// The check's line and the loader's for a picture or sound that is not there.
+std::string notFound(const std::string& kind, const std::string& file) {
+    return "E weaponTest: " + kind + " NOT FOUND: " + file + "\nE cAssetMgr: " + kind + " NOT FOUND: " + file + "\n";
+}
+// The check's line for the emitter picture named, the picture reader's for the file it opens.
+std::string noPicture(const std::string& named, const std::string& file) {
+    return "E weaponTest: IMAGE NOT FOUND: " + named + ".png\nE Image: Could not read file: error (0) ../assets/" + file +
+           ".png\nCould not load image: ../assets/" + file + ".png\n";
+}
+std::string collides(int frame, int slot) {
+    return "error: frame " + std::to_string(frame) + " carries the animation's sound (slot " + std::to_string(slot) +
+           "), so the game reports the sounds as colliding and ignores this frame's sound";
+}
+std::string noMatch(const std::string& tagAndValue, const std::string& values) {
+    return "warning: <" + tagAndValue + "' matches none of the values the game reads (" + values + "), so it changes nothing";
+}
+// A second-pass check that refuses the weapon: the check reports the loader's own line.
+Row customFailure(const char* what, const std::string& text, const std::string& line) {
+    return {what, text, {"error: The custom XML <" + line}, "E cAssetSerializer: ERROR: The custom XML <" + line + "\n", -2};
+}
+
+const Row kRows[] = {
+    {"the standard weapon", "", {}, "", 0},
+    // The root.
+    {"root spelt with a capital", rooted("@<KablixWeapon name=\"w\" allowInterrupt=\"true\">"), {"error: " + kNoRoot},
+     "E weaponTest: " + kNoRoot + "\nE cAssetSerializer: " + kNoRoot + "\n", -2},
+    {"no name and no allowInterrupt", rooted("@<kablixWeapon allowSoundOverlap=\"true\">"), {"error: " + kNoName},
+     "W weaponTest: " + kNoName + "\nW cAssetSerializer: " + kNoName + "\nW cAssetSerializer: allowInterrupt not specified in "
+     "<kablixWeapon> element.\n", 0, [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && !m.asset->allowInterrupt); }},
+    {"root flags other than true", rooted("<kablixWeapon name=\"w\" @allowInterrupt=\"yes\" @allowSoundOverlap=\"yes\">"),
+     {"warning: allowInterrupt='yes' reads as false: only 'true' is read", "warning: allowSoundOverlap='yes' reads as false: only "
+     "'true' is read"}, "", 0, [](M& m) { EXPECT_FALSE(m.asset->allowSoundOverlap || m.asset->allowInterrupt); }},
+    {"unparsable", "<?xml version=\"1.0\"?>\n" + kRoot + "\n<images>\n<image id=\"0\"\n@</images>",
+     {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
+    {"deeper than the game reads", repeated("<a>", 999) + "@<a><a>" + repeated("</a>", 1001),
+     {"error: elements nest more than 1000 deep: parsing this file would exhaust the stack (the game would crash)"}, kRefused, -2},
+    {"brackets that open no element", rooted("<kablixWeapon name=\"" + kBrackets + "\" allowInterrupt=\"true\">", "<!--" + kBrackets +
+     "--><custom><![CDATA[" + kBrackets + "]]></custom>"), {}, "", 0},
+    // Images: the text loses its last four characters and gains ".png".
+    {"no images", "<?xml version=\"1.0\"?>\n@" + kRoot + kParts[1] + "<animations><animation name=\"shot0\" frameCount=\"1\" @bg=\"1\">"
+     "<frame @img=\"0\"/></animation></animations></kablixWeapon>\n", {"error: <images> element note specified.", "error: bg 1 names "
+     "an image slot that no <image> fills", "error: frame img 0 names an image slot that no <image> fills"},
+     "W weaponTest: <images> element note specified.\n", 0},
+    {"missing image file", image0(">gone.png</image>"), {"error: IMAGE NOT FOUND: gone.png"}, notFound("IMAGE", "gone.png"), -2},
+    {"image text under four characters", image0(">gun</image>"), {"error: IMAGE NOT FOUND: gun.png"}, notFound("IMAGE", "gun.png"), -2},
+    {"unreadable image file", image0(">junk.png</image>"), {"error: cannot use image file ../assets/junk.png: it is neither a "
+     "readable PNG nor a readable TGA picture"}, "E Image: Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: "
+     "cAssetMgr could not load image file: ../assets/junk.png\n", 0},
+    {"slots past the last, other extensions", "<images><image id=\"0\">gun.jpg</image><image id=\"1\">bg.png</image><image @id=\"15\">"
+     "gun.png</image><image id=\"4\">other.tga</image></images>", {"error: image id 15 is not an image slot (0 to 14): the game "
+     "reports \"TOO MANY IMAGES!\" and skips it"}, "E cAssetSerializer: TOO MANY IMAGES!\n", 0,
+     [](M& m) { EXPECT_EQ(m.imageSlots[4]->quadCount(), 1u); }},
+    // Sounds: the text gains ".ogg"; "-v1"... beside it are variants.
+    {"sound named with its extension", "<sounds>@<sound id=\"0\">snd.ogg</sound></sounds>", {"error: SOUND NOT FOUND: snd.ogg.ogg"},
+     notFound("SOUND", "snd.ogg.ogg"), -2},
+    {"undecodable sound file", "<sounds>@<sound id=\"0\">junk</sound></sounds>", {"error: cannot use sound file ../assets/junk.ogg: "
+     "it is not an Ogg Vorbis sound the mixer can decode"}, "", 0},
+    {"sound slots past the last, variants", "<sounds><sound @id=\"12\">snd</sound><sound id=\"4\">snd</sound></sounds>",
+     {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY ANIMATIONS!\" and skips it"},
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0, [](M& m) { EXPECT_TRUE(m.soundSlots[4]->hasVariants() && !m.soundSlots[2]->hasVariants()); }},
+    // Fire modes.
+    {"only 1 enables a mode", "<shotTypes switchPosX=\"7\">@<single>true</single><burst>1</burst>@<auto>yes</auto></shotTypes>" +
+     anims("<animation name=\"burst0\" frameCount=\"1\" bg=\"1\"><frame img=\"0\"/></animation>"), {"warning: <single> 'true' does "
+     "not enable single fire: only '1' does", "warning: <auto> 'yes' does not enable auto fire: only '1' does"}, "", 1, [](M& m) {
+         EXPECT_TRUE(!m.asset->singleEnabled && !m.asset->autoEnabled && m.asset->switchPosX == 7 && m.asset->switchPosY == -100);
+     }},
+    {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
+     {"error: single fire needs a shot animation (shot0 to shot9), and the weapon has none",
+      "error: burst fire needs a burst animation (burst0 to burst9), and the weapon has none"}, "", 0},
+    {"forced starting mode that is not offered", custom("@<forceStartingMode>burst</forceStartingMode>"),
+     {"warning: forceStartingMode 'burst' starts the weapon in a mode <shotTypes> does not enable"}, "", 1},
+    // Emitters.
+    {"emitters: a missing picture, a duplicate id", "<emitters>@<emitter id=\"1\" name=\"sparkle\"/><emitter id=\"0\" name=\"spark\" "
+     "blend=\"3\"/><emitter @id=\"0\" name=\"spark\" blend=\"1\"/></emitters>", {"error: IMAGE NOT FOUND: sparkle.png",
+     "warning: duplicate emitter id 0 (first at line 6): frames get the first"}, noPicture("sparkle", "sparkle"), 0},
+    {"emitter without a name", "<emitters>@<emitter id=\"0\"/></emitters>", {"error: IMAGE NOT FOUND: INVALID_FILE_NAME.png"},
+     noPicture("INVALID_FILE_NAME", "INVALID_EMITTER_FILE"), 0},
+    // Ammunition and cartridges.
+    {"no rounds, cartridges of scale 1", ammoXml(0) + "<ejectCartridge image=\"2\" scale=\"1\"/>", {}, "", 0,
+     [](M& m) { EXPECT_TRUE(m.roundsLeft == -1 && !m.asset->ammoImage && !m.ejector->image); }},
+    {"only the first <ammo> counts", ammoXml(3) + "@<ammo count=\"9\"/><ejectCartridge image=\"3\" scale=\"12\"/>",
+     {"warning: duplicate <ammo> in <kablixWeapon>: only the first one is read"}, "", 0, [](M& m) {
+         EXPECT_TRUE(m.roundsLeft == 2 && m.imageSlots[2]->quadCount() == 3u && m.ejector->image == m.imageSlots[3]);
+         EXPECT_EQ(m.imageSlots[3]->quadCount(), 20u);
+     }},
+    {"rounds take the cartridges' slot", ammoXml(3) + "<ejectCartridge image=\"2\" scale=\"12\"/>", {}, "", 0,
+     [](M& m) { EXPECT_TRUE(m.imageSlots[2]->quadCount() == 3u && !m.ejector->image); }},
+    {"cartridge image past the slots", "<ejectCartridge @image=\"15\" scale=\"12\"/>", {"error: cartridge image 15 is not an image "
+     "slot (0 to 14)"}, "", 0, [](M& m) { EXPECT_TRUE(!m.ejector->image && m.defaultSlot->quadCount() == 1u); }},
+    {"bullets: no round, off screen, placed", "<ammo count=\"2\" img=\"2\">@<bullet id=\"5\"/>@<bullet id=\"1\" x=\"20\" y=\"400\" "
+     "rot=\"45\"/></ammo>", {"warning: bullet id 5 is not a round of the 2 (0 to 1): the game reports \"Bullet quad not found!\"",
+     "warning: bullet 1 at (20, 400) is off the 568 x 320 screen"}, "W cAssetSerializer: Bullet quad not found!\n", 0, [](M& m) {
+         m.asset->ammoImage->unlock();
+         const QEL::Quad* q = m.asset->ammoImage->getQuad(1);
+         EXPECT_TRUE(q->position.x == QEL::pixelToDeviceX(20) && q->position.y == QEL::pixelToDeviceY(400) && q->angle == 45.0f);
+     }},
+    // Frames.
+    {"frames: blend, place, light, eject, spawns", "<emitters><emitter id=\"0\" name=\"spark\"/></emitters>" + anims("<animation "
+     "name=\"shot1\" frameCount=\"5\" @bg=\"20\"><frame img=\"2\" blend=\"2\" x=\"1.5\" y=\"-2\" rot=\"30\" netSend=\"1\" lit=\"true\"/>"
+     "<frame img=\"2\" lit=\"1\"><eject num=\"1\" x=\"3\" y=\"4\" rot=\"5\"/>@<eject num=\"5\"/></frame><frame img=\"0\">@<spawn/>"
+     "<spawn @n=\"0\" e=\"0\" ms=\"250\" sc=\"40\" ang=\"90\" rg=\"10\"/></frame><frame img=\"0\" blend=\"1\"/><frame @img=\"-4\" "
+     "blend=\"7\"/></animation>"), {"error: bg 20 is not an image slot (0 to 14)", "warning: duplicate <eject> in <frame>: only the "
+     "first one is read", "error: spawn names emitter id -1, which no <emitter> declares", "error: spawn count 0 is below 1",
+     "error: frame img -4 is not an image slot (0 to 14)"}, noEmitter("-1") + kSpawn, 0, [](M& m) {
+         const auto& f = m.asset->findAnimation("shot1")->frames;
+         ASSERT_EQ(f.size(), 5u);
+         EXPECT_TRUE(m.asset->findAnimation("shot1")->background == m.defaultSlot && f[4]->image == m.defaultSlot);
+         // blend 2 over an RGBA picture is 4; 7 is opaque
+         EXPECT_EQ((ints{f[0]->blendMode, f[1]->blendMode, f[2]->blendMode, f[3]->blendMode, f[4]->blendMode}), (ints{4, 2, 1, 3, 1}));
+         EXPECT_EQ((std::vector<float>{f[0]->x, f[0]->y, f[0]->rot, f[1]->ejectX, f[1]->ejectRot}), (std::vector<float>{1.5f, -2, 30, 3, 5}));
+         EXPECT_TRUE(f[0]->netSend == 1 && !f[0]->lit && f[1]->lit && f[1]->eject && f[1]->ejectNum == 1 && f[2]->spawns.size() == 2);
+         const QEL::cSpawnRecord &plain = f[2]->spawns[0], &given = f[2]->spawns[1];
+         EXPECT_TRUE(plain.count == 1 && !plain.emitter && plain.ms == 100 && plain.sc == 100.0f && given.count == 0 && given.ms == 250);
+         EXPECT_TRUE(given.emitter == m.particleLayer->findEmitter("DYN_spark") && given.sc == 40 && given.ang == 90 && given.rg == 10);
+     }},
+    {"frames naming what is not there", anims("<animation name=\"shot1\" @frameCount=\"99999999999\" bg=\"1\"><frame @img=\"5\" "
+     "@sound=\"3\"/><frame img=\"0\" @netSend=\"10001\"/><frame img=\"0\" @netSend=\"7\"><spawn @n=\"0\" @e=\"4\"/></frame></animation>"),
+     {"error: frameCount 2147483647 is too large: the animation's length in milliseconds does not fit the game's 32-bit number",
+      "error: frame img 5 names an image slot that no <image> fills", "error: frame sound 3 names a sound slot that no <sound> fills",
+      "error: netSend 10001 is 10000 or more: a team game would read it as another team's shot",
+      "error: netSend 7 has no effect with that id in ../assets/EFFECTS.xml", "error: spawn count 0 is below 1",
+      "error: spawn names emitter id 4, which no <emitter> declares"}, kSpawn + noEmitter("4"), 0},
+    // Sounds of animations and frames: animation sound 2 plays at frame 3.
+    {"animation sound offsets", "<sounds><sound id=\"2\" offset=\"3\">snd</sound><sound id=\"4\">snd</sound></sounds>" + anims(
+     "<animation name=\"five\" frameCount=\"5\" sound=\"2\"><frame img=\"0\"/><frame img=\"0\"/><frame img=\"0\"/><frame n=\"3\" "
+     "img=\"0\" @sound=\"4\"/><frame img=\"0\" sound=\"4\"/></animation><animation name=\"three\" frameCount=\"3\" @sound=\"2\">"
+     "<frame img=\"0\"/><frame img=\"0\"/><frame img=\"0\"/></animation><animation name=\"unfilled\" frameCount=\"2\" @sound=\"6\">"
+     "<frame n=\"0\" img=\"0\" @sound=\"4\"/><frame img=\"0\" sound=\"4\"/></animation>"), {collides(3, 2), "warning: the offset 3 of "
+     "sound 2 is beyond the animation's last frame (3 frames): the animation plays no sound of its own", "error: animation sound 6 "
+     "names a sound slot that no <sound> fills", collides(0, 6)}, kCollision + "five FRAME: 3\n\n" + kCollision + "unfilled FRAME: "
+     "0\n\n", 0, [](M& m) {
+         for (auto [name, slots] : {std::pair{"five", ints{0, 0, 0, 2, 4}}, {"three", {0, 0, 0}}, {"unfilled", {0, 4}}}) {
+             ints got;
+             for (QEL::cAnimFrame* frame : m.asset->findAnimation(name)->frames)
+                 got.push_back(!frame->sound ? 0 : frame->sound == m.soundSlots[2] ? 2 : 4);
+             EXPECT_EQ(got, slots) << name;
+         }
+     }},
+    // Custom settings, first pass (and the check's display flags).
+    {"custom: fill, landscape, light off", custom("<fillColor r=\"10\" g=\"20\" b=\"30\"/>@<forceStartingMode>auto</forceStartingMode>"
+     "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>"),
+     {noMatch("forceStartingMode> 'auto", "burst, single")}, "", 0, [](M& m) {
+         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{10, 20, 30}) && m.asset->forceStartingMode == -1 && m.asset->light == 0);
+         EXPECT_TRUE(m.asset->landscapeMode && m.ejector->dropSoundEnabled && !QEL::backgroundOff && !QEL::portraitDisplay);
+     }},
+    {"custom: named fill, portrait, controlled light, alpha background", custom("<fillColor>skyBlue</fillColor><forceStartingMode>"
+     "single</forceStartingMode><portraitMode>1</portraitMode><light>controlled</light><drawBackground>blendAlpha</drawBackground>"
+     "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"), {}, "", 0, [](M& m) {
+         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{105, 156, 230}) && m.asset->forceStartingMode == 0 && m.asset->light == 1);
+         EXPECT_TRUE(m.asset->backgroundBlend == 2 && !m.asset->landscapeMode && m.asset->drawBackground && !m.ejector->dropSoundEnabled);
+         EXPECT_TRUE(QEL::backgroundOff && !QEL::portraitDisplay);  // the check takes only "true" for portrait
+     }},
+    {"custom: unknown fill, no background, landscape 0", custom("@<fillColor>red</fillColor><light>bright</light><drawBackground>"
+     "false</drawBackground><landscapeMode>0</landscapeMode>"), {noMatch("fillColor> 'red", "black, skyBlue")}, "", 0, [](M& m) {
+         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{255, 255, 255}) && m.asset->light == 2 && !m.asset->drawBackground);
+         EXPECT_TRUE(!m.asset->landscapeMode && m.ejector->dropSoundEnabled && QEL::backgroundOff);
+         EXPECT_FALSE(QEL::portraitDisplay);  // the check takes only "false" for landscape
+     }},
+    // Custom settings, second pass.
+    {"custom: charge and catch, gravity, order, overlap", anims("<animation name=\"firstShot\" frameCount=\"1\"><frame img=\"0\"/>"
+     "</animation><animation name=\"windDown\" frameCount=\"1\"><frame img=\"0\"/></animation><animation name=\"cool\" frameCount=\"1\">"
+     "<frame img=\"0\"/></animation>") + custom("<allowSoundOverlap>true</allowSoundOverlap><drawOrder>particlesBack</drawOrder>"
+     "<firstShotIsCharge>shot0</firstShotIsCharge><windDownInterruptsTo>cool</windDownInterruptsTo><gravity y=\"0.01\"/>"
+     "<ejectGivesMomentum>0</ejectGivesMomentum><ejectGivesRotation>false</ejectGivesRotation>"), {}, "", 0, [](M& m) {
+         QEL::cAsset& a = *m.asset;
+         EXPECT_TRUE(a.allowSoundOverlap && a.drawOrder == 0 && a.firstShotIsCharge && a.windDownInterrupts);
+         EXPECT_TRUE(a.findAnimation("firstShot")->linked == a.findAnimation("shot0") && a.findAnimation("windDown")->linked == a.findAnimation("cool"));
+         EXPECT_TRUE(a.gravityX == 0.0f && m.ejector->gravityY == 0.01f && !a.ejectGivesMomentum && !a.ejectGivesRotation);
+     }},
+    {"custom values that match nothing; the root's overlap wins", rooted("<kablixWeapon name=\"w\" allowInterrupt=\"true\" "
+     "allowSoundOverlap=\"true\">", custom("@<allowSoundOverlap>false</allowSoundOverlap>@<drawOrder>front</drawOrder><gravity/>")),
+     {noMatch("allowSoundOverlap> 'false", "true"), noMatch("drawOrder> 'front", "particlesBack, particlesOverBG, particlesFront")},
+     "   WARNING: Custom XML value for <drawOrder> is invalid.\n", 0,
+     [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && m.asset->drawOrder == 2 && m.asset->gravityY == 0.0f); }},
+    customFailure("firstShotIsCharge without firstShot", custom("@<firstShotIsCharge>shot0</firstShotIsCharge>"),
+                  "firstShotIsCharge> is invalid, because there is no firstShot animation!"),
+    customFailure("firstShotIsCharge naming no animation", anims("<animation name=\"firstShot\" frameCount=\"1\"><frame img=\"0\"/>"
+                  "</animation>") + custom("@<firstShotIsCharge>charge</firstShotIsCharge>"),
+                  "firstShotIsCharge> is invalid, because there is no animation named 'charge' !"),
+    customFailure("windDownInterruptsTo without windDown", custom("@<windDownInterruptsTo>shot0</windDownInterruptsTo>"),
+                  "windDownInterruptsTo> is invalid, because there is no windDown animation!"),
+    customFailure("windDownInterruptsTo naming nothing", anims("<animation name=\"windDown\" frameCount=\"1\"><frame img=\"0\"/>"
+                  "</animation>") + custom("@<windDownInterruptsTo></windDownInterruptsTo>"),
+                  "windDownInterruptsTo> is invalid, because there is no animation named '' !"),
+    // Spelling, and the hit effects file beside the standard weapon.
+    {"misspelt and unknown names", "<ammo count=\"1\" img=\"2\" @imag=\"2\" @colour=\"red\"/>" + custom("@<draworder>x</draworder>"),
+     {"warning: unknown attribute imag: did you mean img?", "warning: unknown attribute colour in <ammo> is never read",
+      "warning: unknown element <draworder>: did you mean drawOrder?"}, "", 0},
+    {"effects file that cannot be parsed", "<overlayHitEffects><effects>\n@</overlayHitEffects>",
+     {"error: the hit effects file cannot be parsed: Error reading end tag."}, kParseError, 0},
+};
+
+class WeaponFormat : public WeaponWorld {};
+
+TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
+    writeSolidPng("spark", 8, 8, 255, 0, 0, true);
+    writeSolidPng("other", 16, 16, 9, 9, 9);
+    for (const char* sound : {"snd", "snd-v1", "snd-v2"}) writeOgg(sound);
+    writeAsset("junk.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(64, 'x'));
+    writeAsset("junk.ogg", "OggS" + std::string(200, '\0'));
+    std::ifstream standardEffects(root / "assets" / "EFFECTS.xml");
+    const std::string effects((std::istreambuf_iterator<char>(standardEffects)), std::istreambuf_iterator<char>());
+    mgr();
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.what);
+        const bool effectsRow = row.text.rfind("<overlayHitEffects", 0) == 0;
+        std::string text = effectsRow || row.text.rfind("<?", 0) == 0 ? row.text : rooted(kRoot, row.text), expected;
+        for (size_t at = 0, i = 0; i < row.findings.size() && (at = text.find('@', at)) != std::string::npos; ++i) {
+            const size_t column = at - text.erase(at, 1).rfind('\n', at - 1);  // each text starts with a line of its own
+            expected += (effectsRow ? "../assets/EFFECTS.xml:" : "../assets/w.xml:") + std::to_string(1 + std::count(text.begin(),
+                        text.begin() + at, '\n')) + ":" + std::to_string(column) + ": " + row.findings[i] + "\n";
+        }
+        writeAsset(effectsRow ? "EFFECTS.xml" : "w.xml", text);
+        if (effectsRow) writeAsset("w.xml", rooted(kRoot));
+        const std::string out = run("'" KABLIX_CHECK "' w 2>/dev/null");
+        EXPECT_EQ(out.substr(0, out.rfind('\n', out.size() - 2) + 1), expected);  // without the summary
+        takeLog();
+        if (effectsRow) {
+            QEL::cOverlayFXMgr reader(sounds, QEL::kScreenWidth, QEL::kScreenHeight);
+            EXPECT_EQ(reader.loadRulesFile("../assets/EFFECTS.xml"), row.mode != 0);
+            writeAsset("EFFECTS.xml", effects);
+        } else {
+            QEL::testWeapon("w");
+            EXPECT_EQ(mgr().loadAsset(), row.mode);
+        }
+        EXPECT_EQ(complaints(takeLog()), row.log);
+        if (row.then) row.then(mgr());
+    }
+}
+
+TEST(DemoPack, PassesTheCheckClean) {
+    const std::string out = run("cd '" KABLIX_PLAY_DIR "' && '" KABLIX_CHECK "' 2>&1; echo status $?");
+    EXPECT_NE(out.find(" checked: 0 errors, 0 warnings\nstatus 0\n"), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+}
+
+}  // namespace
+}  // namespace weaponTest
