@@ -1,16 +1,14 @@
-// The weapon format, one row per file: what kablix-check (its own process, as an author runs it)
-// reports about it, and what the game's own loader does with it in this process: its complaint
-// lines, the fire mode it starts in (-2: refused) and what the loaded weapon holds.
+// The weapon format, one row per file: what kablix-check (its own process, as an author runs it) reports about it,
+// and what the game's own loader does with it in this process: its complaint lines, its fire mode and what it holds.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "effects/cCartridgeEjector.h"
 #include "effects/overlayEffects.h"
 #include "render/QuadSet.h"
-#include "render/screen.h"
 #include "testing/weaponWorld.h"
 #include "weapon/cAssetSerializer.h"
 #include "weapon/weaponTest.h"
@@ -21,13 +19,11 @@ namespace {
 using M = QEL::cAssetMgr;
 using ints = std::vector<int>;
 
+// What a shell command prints (kept in the test's own working folder).
 std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
-    if (pipe) pclose(pipe);
-    return out;
+    std::system(("(" + command + ") > printed.txt").c_str());
+    std::ifstream in("printed.txt");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Error and warning lines as "E class: message", with the unindented lines continuing them.
@@ -38,29 +34,29 @@ std::string complaints(const std::string& log) {
     for (std::string line; std::getline(in, line);) {
         const bool complaint = line.rfind("E: (", 0) == 0 || line.rfind("W: (", 0) == 0;
         inside = complaint || line.find("WARNING") != std::string::npos || (inside && line.rfind("   ", 0) != 0);
-        const size_t name = line.find("QEL::") + 5, text = line.find(") ", name) + 2;
-        if (complaint) line = line.substr(0, 1) + " " + line.substr(name, line.find("::", name) - name) + ": " + line.substr(text);
+        const size_t name = line.find("QEL::") + 5, text = line.find(") ", name) + 2, bell = line[text] == '\a';
+        if (complaint)  // "E: (QEL::weaponTest::processRoot) \amessage" (an error rings the bell) is "E weaponTest: message"
+            line = line.substr(0, 1) + " " + line.substr(name, line.find("::", name) - name) + ": " + line.substr(text + bell);
         if (inside) found += line + "\n";
     }
-    for (size_t at; (at = found.find('\a')) != std::string::npos;) found.erase(at, 1);
     return found;
 }
 
-// A row's text is a weapon's body: the root and the standard parts it does not give itself are
-// added. A text starting "<?" is the whole file; one starting "<overlayHitEffects" is EFFECTS.xml
-// beside the standard weapon. Each '@' marks where the next finding points.
+// A row's text is a weapon's body, given the root and the standard parts it lacks; "<?..." is a whole file, "<overlayHitEffects..."
+// is EFFECTS.xml beside the standard weapon. Each '@' marks where the next finding points. `mode`: the fire mode the weapon
+// starts in, -2 when refused; for EFFECTS.xml, whether it is read.
 struct Row {
     const char* what;
     std::string text;
     std::vector<std::string> findings;
     std::string log;
-    int32_t mode;  // for EFFECTS.xml: whether the game reads it
-    void (*then)(M&) = nullptr;
+    int32_t mode;
+    void (*then)(M&) = nullptr;  // checks what the loaded weapon holds
 };
 
-const std::string kRoot = "<kablixWeapon name=\"w\" allowInterrupt=\"true\">";
+const std::string kRoot = "<kablixWeapon name='w' allowInterrupt='true'>";
 const std::string kParts[] = {standardImages(), "<shotTypes><single>1</single></shotTypes>\n",
-                              "<animations><animation name=\"shot0\" frameCount=\"1\" bg=\"1\"><frame img=\"0\"/></animation>"};
+                              "<animations><animation name='shot0' frameCount='1' bg='1'><frame img='0'/></animation>"};
 std::string rooted(const std::string& open, const std::string& body = "") {
     std::string text = "<?xml version=\"1.0\"?>\n" + open + "\n";
     for (const std::string& part : kParts)
@@ -71,27 +67,18 @@ std::string rooted(const std::string& open, const std::string& body = "") {
 std::string anims(const std::string& animations) { return kParts[2] + animations + "</animations>"; }
 std::string custom(const std::string& settings) { return "<custom>" + settings + "</custom>"; }
 std::string repeated(const std::string& text, int times) { return times > 0 ? text + repeated(text, times - 1) : ""; }
-std::string image0(const std::string& text) { return "<images>@<image id=\"0\"" + text + "<image id=\"1\">bg.png</image></images>"; }
+std::string image0(const std::string& text) { return "<images>@<image id='0'" + text + "<image id='1'>bg.png</image></images>"; }
 ints rgb(const QEL::intColor& c) { return {c.r, c.g, c.b}; }
 
 const std::string kParseError = "E XMLSerializer: [XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.\n";
 const std::string kRefused = kParseError + "E cAssetSerializer: Could not determine what weapon to load! (the last tested weapon)\n";
-const std::string kSpawn = "E cAssetSerializer: [assetSerializer] A spawning particle was found with a less than 1 spawn count???\n";
 const std::string kCollision = "E cAssetSerializer: Frame and animation sounds are colliding!!\n Ignoring frame sound for  ANIMATION: ";
 const std::string kBrackets = std::string(1001, '<') + std::string(1001, '>');
 const std::string kNoRoot = "Invalid rules file. Missing <kablixWeapon> element", kNoName = "Name not specified in <kablixWeapon> element.";
-std::string noEmitter(const std::string& id) {
-    return "E cAssetSerializer: [assetSerializer] A frame requested an emitter with ID " + id +
-           " but it was not found!  This will almost certainly cause a crash!\n";
-}
+const std::string kNoInterrupt = "allowInterrupt not specified in <kablixWeapon> element.";
 // The check's line and the loader's for a picture or sound that is not there.
 std::string notFound(const std::string& kind, const std::string& file) {
     return "E weaponTest: " + kind + " NOT FOUND: " + file + "\nE cAssetMgr: " + kind + " NOT FOUND: " + file + "\n";
-}
-// The check's line for the emitter picture named, the picture reader's for the file it opens.
-std::string noPicture(const std::string& named, const std::string& file) {
-    return "E weaponTest: IMAGE NOT FOUND: " + named + ".png\nE Image: Could not read file: error (0) ../assets/" + file +
-           ".png\nCould not load image: ../assets/" + file + ".png\n";
 }
 std::string collides(int frame, int slot) {
     return "error: frame " + std::to_string(frame) + " carries the animation's sound (slot " + std::to_string(slot) +
@@ -107,24 +94,21 @@ Row customFailure(const char* what, const std::string& text, const std::string& 
 
 const Row kRows[] = {
     {"the standard weapon", "", {}, "", 0},
-    // The root.
-    {"root spelt with a capital", rooted("@<KablixWeapon name=\"w\" allowInterrupt=\"true\">"), {"error: " + kNoRoot},
+    {"root spelt with a capital", rooted("@<KablixWeapon name='w' allowInterrupt='true'>"), {"error: " + kNoRoot},
      "E weaponTest: " + kNoRoot + "\nE cAssetSerializer: " + kNoRoot + "\n", -2},
-    {"no name and no allowInterrupt", rooted("@<kablixWeapon allowSoundOverlap=\"true\">"), {"error: " + kNoName},
-     "W weaponTest: " + kNoName + "\nW cAssetSerializer: " + kNoName + "\nW cAssetSerializer: allowInterrupt not specified in "
-     "<kablixWeapon> element.\n", 0, [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && !m.asset->allowInterrupt); }},
-    {"root flags other than true", rooted("<kablixWeapon name=\"w\" @allowInterrupt=\"yes\" @allowSoundOverlap=\"yes\">"),
-     {"warning: allowInterrupt='yes' reads as false: only 'true' is read", "warning: allowSoundOverlap='yes' reads as false: only "
-     "'true' is read"}, "", 0, [](M& m) { EXPECT_FALSE(m.asset->allowSoundOverlap || m.asset->allowInterrupt); }},
-    {"unparsable", "<?xml version=\"1.0\"?>\n" + kRoot + "\n<images>\n<image id=\"0\"\n@</images>",
+    {"no name", rooted("@<kablixWeapon allowInterrupt='true'>"), {"error: " + kNoName},
+     "W weaponTest: " + kNoName + "\nW cAssetSerializer: " + kNoName + "\n", 0},
+    {"no allowInterrupt", rooted("@<kablixWeapon name='w' allowSoundOverlap='true'>"), {"error: " + kNoInterrupt},
+     "W weaponTest: " + kNoInterrupt + "\nW cAssetSerializer: " + kNoInterrupt + "\n", 0,
+     [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && !m.asset->allowInterrupt); }},
+    {"unparsable", "<?xml version='1.0'?>\n" + kRoot + "\n<images>\n<image id='0'\n@</images>",
      {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
     {"deeper than the game reads", repeated("<a>", 999) + "@<a><a>" + repeated("</a>", 1001),
      {"error: elements nest more than 1000 deep: parsing this file would exhaust the stack (the game would crash)"}, kRefused, -2},
-    {"brackets that open no element", rooted("<kablixWeapon name=\"" + kBrackets + "\" allowInterrupt=\"true\">", "<!--" + kBrackets +
+    {"brackets that open no element", rooted("<kablixWeapon name='" + kBrackets + "' allowInterrupt='true'>", "<!--" + kBrackets +
      "--><custom><![CDATA[" + kBrackets + "]]></custom>"), {}, "", 0},
-    // Images: the text loses its last four characters and gains ".png".
-    {"no images", "<?xml version=\"1.0\"?>\n@" + kRoot + kParts[1] + "<animations><animation name=\"shot0\" frameCount=\"1\" @bg=\"1\">"
-     "<frame @img=\"0\"/></animation></animations></kablixWeapon>\n", {"error: <images> element note specified.", "error: bg 1 names "
+    {"no images", "<?xml version='1.0'?>\n@" + kRoot + kParts[1] + "<animations><animation name='shot0' frameCount='1' @bg='1'>"
+     "<frame @img='0'/></animation></animations></kablixWeapon>\n", {"error: <images> element note specified.", "error: bg 1 names "
      "an image slot that no <image> fills", "error: frame img 0 names an image slot that no <image> fills"},
      "W weaponTest: <images> element note specified.\n", 0},
     {"missing image file", image0(">gone.png</image>"), {"error: IMAGE NOT FOUND: gone.png"}, notFound("IMAGE", "gone.png"), -2},
@@ -132,144 +116,121 @@ const Row kRows[] = {
     {"unreadable image file", image0(">junk.png</image>"), {"error: cannot use image file ../assets/junk.png: it is neither a "
      "readable PNG nor a readable TGA picture"}, "E Image: Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: "
      "cAssetMgr could not load image file: ../assets/junk.png\n", 0},
-    {"slots past the last, other extensions", "<images><image id=\"0\">gun.jpg</image><image id=\"1\">bg.png</image><image @id=\"15\">"
-     "gun.png</image><image id=\"4\">other.tga</image></images>", {"error: image id 15 is not an image slot (0 to 14): the game "
+    {"slots past the last, other extensions", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png</image><image @id='15'>"
+     "gun.png</image><image id='4'>spark.tga</image></images>", {"error: image id 15 is not an image slot (0 to 14): the game "
      "reports \"TOO MANY IMAGES!\" and skips it"}, "E cAssetSerializer: TOO MANY IMAGES!\n", 0,
      [](M& m) { EXPECT_EQ(m.imageSlots[4]->quadCount(), 1u); }},
-    // Sounds: the text gains ".ogg"; "-v1"... beside it are variants.
-    {"sound named with its extension", "<sounds>@<sound id=\"0\">snd.ogg</sound></sounds>", {"error: SOUND NOT FOUND: snd.ogg.ogg"},
+    {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {"error: SOUND NOT FOUND: snd.ogg.ogg"},
      notFound("SOUND", "snd.ogg.ogg"), -2},
-    {"undecodable sound file", "<sounds>@<sound id=\"0\">junk</sound></sounds>", {"error: cannot use sound file ../assets/junk.ogg: "
+    {"undecodable sound file", "<sounds>@<sound id='0'>junk</sound></sounds>", {"error: cannot use sound file ../assets/junk.ogg: "
      "it is not an Ogg Vorbis sound the mixer can decode"}, "", 0},
-    {"sound slots past the last, variants", "<sounds><sound @id=\"12\">snd</sound><sound id=\"4\">snd</sound></sounds>",
+    {"sound slots past the last, variants", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound></sounds>",
      {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY ANIMATIONS!\" and skips it"},
-     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0, [](M& m) { EXPECT_TRUE(m.soundSlots[4]->hasVariants() && !m.soundSlots[2]->hasVariants()); }},
-    // Fire modes.
-    {"only 1 enables a mode", "<shotTypes switchPosX=\"7\">@<single>true</single><burst>1</burst>@<auto>yes</auto></shotTypes>" +
-     anims("<animation name=\"burst0\" frameCount=\"1\" bg=\"1\"><frame img=\"0\"/></animation>"), {"warning: <single> 'true' does "
-     "not enable single fire: only '1' does", "warning: <auto> 'yes' does not enable auto fire: only '1' does"}, "", 1, [](M& m) {
-         EXPECT_TRUE(!m.asset->singleEnabled && !m.asset->autoEnabled && m.asset->switchPosX == 7 && m.asset->switchPosY == -100);
-     }},
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0,
+     [](M& m) { EXPECT_TRUE(m.soundSlots[4]->pools.size() == 3u && !m.soundSlots[2]->hasVariants()); }},  // snd, snd-v1, snd-v2
+    {"only 1 enables a mode", "<shotTypes switchPosX='7'>@<single>true</single><burst>1</burst>@<auto>yes</auto></shotTypes>" +
+     anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: <single> 'true' does "
+     "not enable single fire: only '1' does", "warning: <auto> 'yes' does not enable auto fire: only '1' does", "warning: frameCount is "
+     "3 but the animation has 1 <frame> elements"}, "", 1, [](M& m) {
+         EXPECT_TRUE(!m.asset->singleEnabled && !m.asset->autoEnabled && m.asset->switchPosX == 7 && m.asset->switchPosY == -100); }},
     {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
      {"error: single fire needs a shot animation (shot0 to shot9), and the weapon has none",
       "error: burst fire needs a burst animation (burst0 to burst9), and the weapon has none"}, "", 0},
     {"forced starting mode that is not offered", custom("@<forceStartingMode>burst</forceStartingMode>"),
      {"warning: forceStartingMode 'burst' starts the weapon in a mode <shotTypes> does not enable"}, "", 1},
-    // Emitters.
-    {"emitters: a missing picture, a duplicate id", "<emitters>@<emitter id=\"1\" name=\"sparkle\"/><emitter id=\"0\" name=\"spark\" "
-     "blend=\"3\"/><emitter @id=\"0\" name=\"spark\" blend=\"1\"/></emitters>", {"error: IMAGE NOT FOUND: sparkle.png",
-     "warning: duplicate emitter id 0 (first at line 6): frames get the first"}, noPicture("sparkle", "sparkle"), 0},
-    {"emitter without a name", "<emitters>@<emitter id=\"0\"/></emitters>", {"error: IMAGE NOT FOUND: INVALID_FILE_NAME.png"},
-     noPicture("INVALID_FILE_NAME", "INVALID_EMITTER_FILE"), 0},
-    // Ammunition and cartridges.
-    {"no rounds, cartridges of scale 1", ammoXml(0) + "<ejectCartridge image=\"2\" scale=\"1\"/>", {}, "", 0,
-     [](M& m) { EXPECT_TRUE(m.roundsLeft == -1 && !m.asset->ammoImage && !m.ejector->image); }},
-    {"only the first <ammo> counts", ammoXml(3) + "@<ammo count=\"9\"/><ejectCartridge image=\"3\" scale=\"12\"/>",
+    {"emitters: a missing picture, a duplicate id", "<emitters>@<emitter id='1' name='sparkle'/><emitter id='0' name='spark' "
+     "blend='3'/><emitter @id='0' name='spark' blend='1'/></emitters>", {"error: IMAGE NOT FOUND: sparkle.png",
+     "warning: duplicate emitter id 0 (first at line 6): frames get the first"}, "E weaponTest: IMAGE NOT FOUND: sparkle.png\n"
+     "E Image: Could not read file: error (0) ../assets/sparkle.png\nCould not load image: ../assets/sparkle.png\n", 0},
+    {"only the first <ammo> counts", ammoXml(3) + "@<ammo count='9'/><ejectCartridge image='3' scale='12'/>",
      {"warning: duplicate <ammo> in <kablixWeapon>: only the first one is read"}, "", 0, [](M& m) {
-         EXPECT_TRUE(m.roundsLeft == 2 && m.imageSlots[2]->quadCount() == 3u && m.ejector->image == m.imageSlots[3]);
-         EXPECT_EQ(m.imageSlots[3]->quadCount(), 20u);
-     }},
-    {"rounds take the cartridges' slot", ammoXml(3) + "<ejectCartridge image=\"2\" scale=\"12\"/>", {}, "", 0,
+         EXPECT_TRUE(m.roundsLeft == 2 && m.imageSlots[2]->quadCount() == 3u && m.ejector->image == m.imageSlots[3]); }},
+    {"rounds take the cartridges' slot", ammoXml(3) + "<ejectCartridge image='2' scale='12'/>", {}, "", 0,
      [](M& m) { EXPECT_TRUE(m.imageSlots[2]->quadCount() == 3u && !m.ejector->image); }},
-    {"cartridge image past the slots", "<ejectCartridge @image=\"15\" scale=\"12\"/>", {"error: cartridge image 15 is not an image "
-     "slot (0 to 14)"}, "", 0, [](M& m) { EXPECT_TRUE(!m.ejector->image && m.defaultSlot->quadCount() == 1u); }},
-    {"bullets: no round, off screen, placed", "<ammo count=\"2\" img=\"2\">@<bullet id=\"5\"/>@<bullet id=\"1\" x=\"20\" y=\"400\" "
-     "rot=\"45\"/></ammo>", {"warning: bullet id 5 is not a round of the 2 (0 to 1): the game reports \"Bullet quad not found!\"",
-     "warning: bullet 1 at (20, 400) is off the 568 x 320 screen"}, "W cAssetSerializer: Bullet quad not found!\n", 0, [](M& m) {
-         m.asset->ammoImage->unlock();
-         const QEL::Quad* q = m.asset->ammoImage->getQuad(1);
-         EXPECT_TRUE(q->position.x == QEL::pixelToDeviceX(20) && q->position.y == QEL::pixelToDeviceY(400) && q->angle == 45.0f);
-     }},
-    // Frames.
-    {"frames: blend, place, light, eject, spawns", "<emitters><emitter id=\"0\" name=\"spark\"/></emitters>" + anims("<animation "
-     "name=\"shot1\" frameCount=\"5\" @bg=\"20\"><frame img=\"2\" blend=\"2\" x=\"1.5\" y=\"-2\" rot=\"30\" netSend=\"1\" lit=\"true\"/>"
-     "<frame img=\"2\" lit=\"1\"><eject num=\"1\" x=\"3\" y=\"4\" rot=\"5\"/>@<eject num=\"5\"/></frame><frame img=\"0\">@<spawn/>"
-     "<spawn @n=\"0\" e=\"0\" ms=\"250\" sc=\"40\" ang=\"90\" rg=\"10\"/></frame><frame img=\"0\" blend=\"1\"/><frame @img=\"-4\" "
-     "blend=\"7\"/></animation>"), {"error: bg 20 is not an image slot (0 to 14)", "warning: duplicate <eject> in <frame>: only the "
+    {"no rounds, cartridge image past the slots", ammoXml(0) + "<ejectCartridge @image='15' scale='12'/>", {"error: cartridge image "
+     "15 is not an image slot (0 to 14)"}, "", 0, [](M& m) {
+         EXPECT_TRUE(m.roundsLeft == -1 && !m.asset->ammoImage && !m.ejector->image && m.defaultSlot->quadCount() == 1u); }},
+    {"bullets: no round, off screen, placed; cartridges of scale 1", "<ammo count='2' img='2'>@<bullet id='5'/>@<bullet id='1' "
+     "x='20' y='400' rot='45'/></ammo><ejectCartridge image='3' scale='1'/>", {"warning: bullet id 5 is not a round of the 2 (0 to "
+     "1): the game reports \"Bullet quad not found!\"", "warning: bullet 1 at (20, 400) is off the 568 x 320 screen"},
+     "W cAssetSerializer: Bullet quad not found!\n", 0,
+     [](M& m) { EXPECT_TRUE((m.asset->ammoImage->unlock(), m.asset->ammoImage->getQuad(1)->angle) == 45.0f && !m.ejector->image); }},
+    {"frames: blend, place, light, eject, spawns", "<emitters><emitter id='0' name='spark'/></emitters>" + anims("<animation "
+     "name='shot1' frameCount='5' @bg='20'><frame img='2' blend='2' x='1.5' y='-2' rot='30' netSend='1' lit='true'/>"
+     "<frame img='2' lit='1'><eject num='1' x='3' y='4' rot='5'/>@<eject num='5'/></frame><frame img='0'>@<spawn/>"
+     "<spawn @n='0' e='0' ms='250' sc='40' ang='90' rg='10'/></frame><frame img='0' blend='1'/><frame @img='-4' "
+     "blend='7'/></animation>"), {"error: bg 20 is not an image slot (0 to 14)", "warning: duplicate <eject> in <frame>: only the "
      "first one is read", "error: spawn names emitter id -1, which no <emitter> declares", "error: spawn count 0 is below 1",
-     "error: frame img -4 is not an image slot (0 to 14)"}, noEmitter("-1") + kSpawn, 0, [](M& m) {
-         const auto& f = m.asset->findAnimation("shot1")->frames;
-         ASSERT_EQ(f.size(), 5u);
+     "error: frame img -4 is not an image slot (0 to 14)"}, "E cAssetSerializer: [assetSerializer] A frame requested an emitter with "
+     "ID -1 but it was not found!  This will almost certainly cause a crash!\nE cAssetSerializer: [assetSerializer] A spawning "
+     "particle was found with a less than 1 spawn count???\n", 0, [](M& m) {
+         const auto& f = m.asset->findAnimation("shot1")->frames;  // blend 2 over an RGBA picture is 4; 7 is opaque
+         ASSERT_EQ((ints{f[0]->blendMode, f[1]->blendMode, f[2]->blendMode, f[3]->blendMode, f[4]->blendMode}), (ints{4, 2, 1, 3, 1}));
          EXPECT_TRUE(m.asset->findAnimation("shot1")->background == m.defaultSlot && f[4]->image == m.defaultSlot);
-         // blend 2 over an RGBA picture is 4; 7 is opaque
-         EXPECT_EQ((ints{f[0]->blendMode, f[1]->blendMode, f[2]->blendMode, f[3]->blendMode, f[4]->blendMode}), (ints{4, 2, 1, 3, 1}));
-         EXPECT_EQ((std::vector<float>{f[0]->x, f[0]->y, f[0]->rot, f[1]->ejectX, f[1]->ejectRot}), (std::vector<float>{1.5f, -2, 30, 3, 5}));
-         EXPECT_TRUE(f[0]->netSend == 1 && !f[0]->lit && f[1]->lit && f[1]->eject && f[1]->ejectNum == 1 && f[2]->spawns.size() == 2);
-         const QEL::cSpawnRecord &plain = f[2]->spawns[0], &given = f[2]->spawns[1];
-         EXPECT_TRUE(plain.count == 1 && !plain.emitter && plain.ms == 100 && plain.sc == 100.0f && given.count == 0 && given.ms == 250);
-         EXPECT_TRUE(given.emitter == m.particleLayer->findEmitter("DYN_spark") && given.sc == 40 && given.ang == 90 && given.rg == 10);
-     }},
-    {"frames naming what is not there", anims("<animation name=\"shot1\" @frameCount=\"99999999999\" bg=\"1\"><frame @img=\"5\" "
-     "@sound=\"3\"/><frame img=\"0\" @netSend=\"10001\"/><frame img=\"0\" @netSend=\"7\"><spawn @n=\"0\" @e=\"4\"/></frame></animation>"),
+         EXPECT_TRUE(f[0]->x == 1.5f && f[0]->y == -2 && f[0]->rot == 30 && f[1]->ejectX == 3 && f[1]->ejectRot == 5);
+         const QEL::cSpawnRecord &plain = f[2]->spawns.at(0), &given = f[2]->spawns.at(1);
+         EXPECT_TRUE(f[0]->netSend == 1 && !f[0]->lit && f[1]->lit && f[1]->eject && f[1]->ejectNum == 1 && !plain.emitter);
+         EXPECT_TRUE(plain.count == 1 && plain.ms == 100 && plain.sc == 100.0f && given.sc == 40 && given.ang == 90);
+         EXPECT_TRUE(given.emitter == m.particleLayer->findEmitter("DYN_spark") && !given.count && given.ms == 250 && given.rg == 10); }},
+    {"frames naming what is not there", anims("<animation name='shot1' @frameCount='99999999999' bg='1'><frame @img='5' "
+     "@sound='3'/><frame img='0' @netSend='10001'/><frame img='0' @netSend='7'/></animation>"),
      {"error: frameCount 2147483647 is too large: the animation's length in milliseconds does not fit the game's 32-bit number",
       "error: frame img 5 names an image slot that no <image> fills", "error: frame sound 3 names a sound slot that no <sound> fills",
       "error: netSend 10001 is 10000 or more: a team game would read it as another team's shot",
-      "error: netSend 7 has no effect with that id in ../assets/EFFECTS.xml", "error: spawn count 0 is below 1",
-      "error: spawn names emitter id 4, which no <emitter> declares"}, kSpawn + noEmitter("4"), 0},
-    // Sounds of animations and frames: animation sound 2 plays at frame 3.
-    {"animation sound offsets", "<sounds><sound id=\"2\" offset=\"3\">snd</sound><sound id=\"4\">snd</sound></sounds>" + anims(
-     "<animation name=\"five\" frameCount=\"5\" sound=\"2\"><frame img=\"0\"/><frame img=\"0\"/><frame img=\"0\"/><frame n=\"3\" "
-     "img=\"0\" @sound=\"4\"/><frame img=\"0\" sound=\"4\"/></animation><animation name=\"three\" frameCount=\"3\" @sound=\"2\">"
-     "<frame img=\"0\"/><frame img=\"0\"/><frame img=\"0\"/></animation><animation name=\"unfilled\" frameCount=\"2\" @sound=\"6\">"
-     "<frame n=\"0\" img=\"0\" @sound=\"4\"/><frame img=\"0\" sound=\"4\"/></animation>"), {collides(3, 2), "warning: the offset 3 of "
+      "error: netSend 7 has no effect with that id in ../assets/EFFECTS.xml"}, "", 0},
+    {"animation sound offsets", "<sounds><sound id='2' offset='3'>snd</sound><sound id='4'>snd</sound></sounds>" + anims(
+     "<animation name='five' frameCount='5' sound='2'><frame img='0'/><frame img='0'/><frame img='0'/><frame n='3' "
+     "img='0' @sound='4'/><frame img='0' sound='4'/></animation><animation name='three' frameCount='3' @sound='2'>"
+     "<frame img='0'/><frame img='0'/><frame img='0'/></animation><animation name='unfilled' frameCount='2' @sound='6'>"
+     "<frame n='0' img='0' @sound='4'/><frame img='0' sound='4'/></animation>"), {collides(3, 2), "warning: the offset 3 of "
      "sound 2 is beyond the animation's last frame (3 frames): the animation plays no sound of its own", "error: animation sound 6 "
      "names a sound slot that no <sound> fills", collides(0, 6)}, kCollision + "five FRAME: 3\n\n" + kCollision + "unfilled FRAME: "
      "0\n\n", 0, [](M& m) {
-         for (auto [name, slots] : {std::pair{"five", ints{0, 0, 0, 2, 4}}, {"three", {0, 0, 0}}, {"unfilled", {0, 4}}}) {
-             ints got;
-             for (QEL::cAnimFrame* frame : m.asset->findAnimation(name)->frames)
-                 got.push_back(!frame->sound ? 0 : frame->sound == m.soundSlots[2] ? 2 : 4);
-             EXPECT_EQ(got, slots) << name;
-         }
-     }},
-    // Custom settings, first pass (and the check's display flags).
-    {"custom: fill, landscape, light off", custom("<fillColor r=\"10\" g=\"20\" b=\"30\"/>@<forceStartingMode>auto</forceStartingMode>"
+         ints got;  // each frame's slot, 0 for none
+         for (const char* name : {"five", "three", "unfilled"})
+             for (auto* f : m.asset->findAnimation(name)->frames) got.push_back(f->sound ? f->sound == m.soundSlots[2] ? 2 : 4 : 0);
+         EXPECT_EQ(got, (ints{0, 0, 0, 2, 4, 0, 0, 0, 0, 4})); }},
+    // Custom settings, both passes (and the check's display flags).
+    {"custom: fill, landscape, light off", custom("<fillColor r='10' g='20' b='30'/>@<forceStartingMode>auto</forceStartingMode>"
      "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>"),
      {noMatch("forceStartingMode> 'auto", "burst, single")}, "", 0, [](M& m) {
          EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{10, 20, 30}) && m.asset->forceStartingMode == -1 && m.asset->light == 0);
-         EXPECT_TRUE(m.asset->landscapeMode && m.ejector->dropSoundEnabled && !QEL::backgroundOff && !QEL::portraitDisplay);
-     }},
+         EXPECT_TRUE(m.asset->landscapeMode && m.ejector->dropSoundEnabled && !QEL::backgroundOff && !QEL::portraitDisplay); }},
     {"custom: named fill, portrait, controlled light, alpha background", custom("<fillColor>skyBlue</fillColor><forceStartingMode>"
      "single</forceStartingMode><portraitMode>1</portraitMode><light>controlled</light><drawBackground>blendAlpha</drawBackground>"
      "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"), {}, "", 0, [](M& m) {
          EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{105, 156, 230}) && m.asset->forceStartingMode == 0 && m.asset->light == 1);
          EXPECT_TRUE(m.asset->backgroundBlend == 2 && !m.asset->landscapeMode && m.asset->drawBackground && !m.ejector->dropSoundEnabled);
-         EXPECT_TRUE(QEL::backgroundOff && !QEL::portraitDisplay);  // the check takes only "true" for portrait
-     }},
+         EXPECT_TRUE(QEL::backgroundOff && !QEL::portraitDisplay); }},  // the check takes only "true" for portrait
     {"custom: unknown fill, no background, landscape 0", custom("@<fillColor>red</fillColor><light>bright</light><drawBackground>"
      "false</drawBackground><landscapeMode>0</landscapeMode>"), {noMatch("fillColor> 'red", "black, skyBlue")}, "", 0, [](M& m) {
          EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{255, 255, 255}) && m.asset->light == 2 && !m.asset->drawBackground);
-         EXPECT_TRUE(!m.asset->landscapeMode && m.ejector->dropSoundEnabled && QEL::backgroundOff);
-         EXPECT_FALSE(QEL::portraitDisplay);  // the check takes only "false" for landscape
-     }},
-    // Custom settings, second pass.
-    {"custom: charge and catch, gravity, order, overlap", anims("<animation name=\"firstShot\" frameCount=\"1\"><frame img=\"0\"/>"
-     "</animation><animation name=\"windDown\" frameCount=\"1\"><frame img=\"0\"/></animation><animation name=\"cool\" frameCount=\"1\">"
-     "<frame img=\"0\"/></animation>") + custom("<allowSoundOverlap>true</allowSoundOverlap><drawOrder>particlesBack</drawOrder>"
-     "<firstShotIsCharge>shot0</firstShotIsCharge><windDownInterruptsTo>cool</windDownInterruptsTo><gravity y=\"0.01\"/>"
+         EXPECT_TRUE(!m.asset->landscapeMode && m.ejector->dropSoundEnabled && QEL::backgroundOff && !QEL::portraitDisplay); }},
+    {"custom: charge and catch, gravity, order, overlap", anims("<animation name='firstShot' frameCount='1'><frame img='0'/>"
+     "</animation><animation name='windDown' frameCount='1'><frame img='0'/></animation><animation name='cool' frameCount='1'>"
+     "<frame img='0'/></animation>") + custom("<allowSoundOverlap>true</allowSoundOverlap><drawOrder>particlesBack</drawOrder>"
+     "<firstShotIsCharge>shot0</firstShotIsCharge><windDownInterruptsTo>cool</windDownInterruptsTo><gravity y='0.01'/>"
      "<ejectGivesMomentum>0</ejectGivesMomentum><ejectGivesRotation>false</ejectGivesRotation>"), {}, "", 0, [](M& m) {
          QEL::cAsset& a = *m.asset;
-         EXPECT_TRUE(a.allowSoundOverlap && a.drawOrder == 0 && a.firstShotIsCharge && a.windDownInterrupts);
-         EXPECT_TRUE(a.findAnimation("firstShot")->linked == a.findAnimation("shot0") && a.findAnimation("windDown")->linked == a.findAnimation("cool"));
-         EXPECT_TRUE(a.gravityX == 0.0f && m.ejector->gravityY == 0.01f && !a.ejectGivesMomentum && !a.ejectGivesRotation);
-     }},
-    {"custom values that match nothing; the root's overlap wins", rooted("<kablixWeapon name=\"w\" allowInterrupt=\"true\" "
-     "allowSoundOverlap=\"true\">", custom("@<allowSoundOverlap>false</allowSoundOverlap>@<drawOrder>front</drawOrder><gravity/>")),
+         EXPECT_TRUE(a.allowSoundOverlap && a.drawOrder == 0 && a.firstShotIsCharge && a.windDownInterrupts && !a.ejectGivesRotation);
+         EXPECT_TRUE(a.findAnimation("firstShot")->linked == a.findAnimation("shot0") && m.ejector->gravityY == 0.01f && a.gravityX == 0);
+         EXPECT_TRUE(a.findAnimation("windDown")->linked == a.findAnimation("cool") && !a.ejectGivesMomentum); }},
+    {"custom values that match nothing; the root's overlap wins", rooted("<kablixWeapon name='w' allowInterrupt='true' "
+     "allowSoundOverlap='true'>", custom("@<allowSoundOverlap>false</allowSoundOverlap>@<drawOrder>front</drawOrder><gravity/>")),
      {noMatch("allowSoundOverlap> 'false", "true"), noMatch("drawOrder> 'front", "particlesBack, particlesOverBG, particlesFront")},
      "   WARNING: Custom XML value for <drawOrder> is invalid.\n", 0,
      [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && m.asset->drawOrder == 2 && m.asset->gravityY == 0.0f); }},
     customFailure("firstShotIsCharge without firstShot", custom("@<firstShotIsCharge>shot0</firstShotIsCharge>"),
                   "firstShotIsCharge> is invalid, because there is no firstShot animation!"),
-    customFailure("firstShotIsCharge naming no animation", anims("<animation name=\"firstShot\" frameCount=\"1\"><frame img=\"0\"/>"
+    customFailure("firstShotIsCharge naming no animation", anims("<animation name='firstShot' frameCount='1'><frame img='0'/>"
                   "</animation>") + custom("@<firstShotIsCharge>charge</firstShotIsCharge>"),
                   "firstShotIsCharge> is invalid, because there is no animation named 'charge' !"),
     customFailure("windDownInterruptsTo without windDown", custom("@<windDownInterruptsTo>shot0</windDownInterruptsTo>"),
                   "windDownInterruptsTo> is invalid, because there is no windDown animation!"),
-    customFailure("windDownInterruptsTo naming nothing", anims("<animation name=\"windDown\" frameCount=\"1\"><frame img=\"0\"/>"
+    customFailure("windDownInterruptsTo naming nothing", anims("<animation name='windDown' frameCount='1'><frame img='0'/>"
                   "</animation>") + custom("@<windDownInterruptsTo></windDownInterruptsTo>"),
                   "windDownInterruptsTo> is invalid, because there is no animation named '' !"),
-    // Spelling, and the hit effects file beside the standard weapon.
-    {"misspelt and unknown names", "<ammo count=\"1\" img=\"2\" @imag=\"2\" @colour=\"red\"/>" + custom("@<draworder>x</draworder>"),
+    {"misspelt and unknown names", "<ammo count='1' img='2' @imag='2' @colour='red'/>" + custom("@<draworder>x</draworder>"),
      {"warning: unknown attribute imag: did you mean img?", "warning: unknown attribute colour in <ammo> is never read",
       "warning: unknown element <draworder>: did you mean drawOrder?"}, "", 0},
     {"effects file that cannot be parsed", "<overlayHitEffects><effects>\n@</overlayHitEffects>",
@@ -280,13 +241,8 @@ class WeaponFormat : public WeaponWorld {};
 
 TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
     writeSolidPng("spark", 8, 8, 255, 0, 0, true);
-    writeSolidPng("other", 16, 16, 9, 9, 9);
     for (const char* sound : {"snd", "snd-v1", "snd-v2"}) writeOgg(sound);
-    writeAsset("junk.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(64, 'x'));
-    writeAsset("junk.ogg", "OggS" + std::string(200, '\0'));
-    std::ifstream standardEffects(root / "assets" / "EFFECTS.xml");
-    const std::string effects((std::istreambuf_iterator<char>(standardEffects)), std::istreambuf_iterator<char>());
-    mgr();
+    for (const char* junk : {"junk.png", "junk.ogg"}) writeAsset(junk, std::string("\x89PNG\r\n\x1a\nOggS", 12) + std::string(200, 'x'));
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.what);
         const bool effectsRow = row.text.rfind("<overlayHitEffects", 0) == 0;
@@ -301,23 +257,13 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
         const std::string out = run("'" KABLIX_CHECK "' w 2>/dev/null");
         EXPECT_EQ(out.substr(0, out.rfind('\n', out.size() - 2) + 1), expected);  // without the summary
         takeLog();
-        if (effectsRow) {
-            QEL::cOverlayFXMgr reader(sounds, QEL::kScreenWidth, QEL::kScreenHeight);
-            EXPECT_EQ(reader.loadRulesFile("../assets/EFFECTS.xml"), row.mode != 0);
-            writeAsset("EFFECTS.xml", effects);
-        } else {
-            QEL::testWeapon("w");
-            EXPECT_EQ(mgr().loadAsset(), row.mode);
-        }
+        if (effectsRow)  // the last row: the standard effects are gone after it
+            EXPECT_EQ(QEL::cOverlayFXMgr(sounds, 568, 320).loadRulesFile("../assets/EFFECTS.xml"), row.mode != 0);
+        else
+            EXPECT_EQ((QEL::testWeapon("w"), mgr().loadAsset()), row.mode);
         EXPECT_EQ(complaints(takeLog()), row.log);
         if (row.then) row.then(mgr());
     }
-}
-
-TEST(DemoPack, PassesTheCheckClean) {
-    const std::string out = run("cd '" KABLIX_PLAY_DIR "' && '" KABLIX_CHECK "' 2>&1; echo status $?");
-    EXPECT_NE(out.find(" checked: 0 errors, 0 warnings\nstatus 0\n"), std::string::npos) << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The rules loader's document slot and the weapon check's kept document: filled, replaced, kept or
-// cleared, and no round of loads leaves a block on the heap (this program's operator new and delete
-// count the live blocks). What the loader refuses is in the weapon format table (tests/check).
+// The rules loader's document slot and the weapon check's kept document: filled, replaced, kept or cleared, and no round
+// of loads leaves a block on the heap (operator new and delete count the live blocks). Refused files: tests/check.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,9 +9,7 @@
 #include "testing/assetsFolder.h"
 #include "weapon/weaponTest.h"
 
-namespace {
-std::atomic<long> live{0};
-}
+static std::atomic<long> live{0};
 
 void* operator new(std::size_t size) {
     void* block = std::malloc(size ? size : 1);
@@ -30,9 +27,10 @@ namespace {
 
 const std::string kError = "E: (QEL::XMLSerializer::loadXML) \a";
 const std::string kParseError = kError + "[XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.\n";
-const std::string kFilled = "W: (QEL::XMLSerializer::loadXML) XML document pointer to be overwritten is not null!  Potential memory leak!\n";
+const std::string kFilled =
+    "W: (QEL::XMLSerializer::loadXML) XML document pointer to be overwritten is not null!  Potential memory leak!\n";
 
-struct RootCounter : QEL::XMLSerializer {
+struct RootCounter : QEL::XMLSerializer {  // hands every root over
     bool processRoot(TiXmlElement*) override { return ++calls > 0; }
     int calls = 0;
 };
@@ -59,18 +57,12 @@ TEST_F(XmlLoad, SlotsAreFilledReplacedOrClearedAndNothingLeaks) {
         EXPECT_EQ(reader.calls, 2);  // only for the documents with a root
         delete document;
         // The weapon check keeps the last document it parsed: a missing file leaves it, a broken one clears it.
-        EXPECT_TRUE(QEL::testWeapon("w"));
-        TiXmlDocument* kept = QEL::lastTestedDocument;
-        EXPECT_FALSE(QEL::testWeapon("absent"));
-        EXPECT_EQ(QEL::lastTestedDocument, kept);
-        EXPECT_FALSE(QEL::testWeapon("broken"));
-        EXPECT_EQ(QEL::lastTestedDocument, nullptr);
-        EXPECT_TRUE(QEL::testWeapon("w") && QEL::testWeapon("w"));
+        const bool tested = QEL::testWeapon("w") && !QEL::testWeapon("absent") && QEL::lastTestedDocument && !QEL::testWeapon("broken");
+        EXPECT_TRUE(tested && !QEL::lastTestedDocument && QEL::testWeapon("w") && QEL::testWeapon("w"));
         QEL::releaseLastTestedDocument();
         EXPECT_EQ(takeLog(), "   XML for absent was not found.\n" + kParseError);
     };
-    round();  // the libraries' one-time set-up
-    const long before = live.load();
+    const long before = (round(), live.load());  // the first round pays the libraries' one-time set-up
     round();
     EXPECT_EQ(live.load(), before);
 }
