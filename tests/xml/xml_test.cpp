@@ -27,8 +27,7 @@ namespace {
 
 const std::string kError = "E: (QEL::XMLSerializer::loadXML) \a";
 const std::string kParseError = kError + "[XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.\n";
-const std::string kFilled =
-    "W: (QEL::XMLSerializer::loadXML) XML document pointer to be overwritten is not null!  Potential memory leak!\n";
+const std::string kFull = "W: (QEL::XMLSerializer::loadXML) XML document pointer to be overwritten is not null!  Potential memory leak!\n";
 
 struct RootCounter : QEL::XMLSerializer {  // hands every root over
     bool processRoot(TiXmlElement*) override { return ++calls > 0; }
@@ -47,9 +46,9 @@ TEST_F(XmlLoad, SlotsAreFilledReplacedOrClearedAndNothingLeaks) {
         RootCounter reader;
         TiXmlDocument* document = nullptr;
         // name → result, the lines logged, and whether the slot then holds a document.
-        for (auto [name, result, log, filled] : {std::tuple{"good", true, std::string(), true}, {"good", true, kFilled, true},
-                                                 {"none", false, kFilled + kError + "Could not open XML file: ../assets/none.xml\n", true},
-                                                 {"bad", false, kFilled + kParseError, false}, {"bare", false, std::string(), true}}) {
+        for (auto [name, result, log, filled] : {std::tuple{"good", true, std::string(), true}, {"good", true, kFull, true},
+                                                 {"none", false, kFull + kError + "Could not open XML file: ../assets/none.xml\n", true},
+                                                 {"bad", false, kFull + kParseError, false}, {"bare", false, std::string(), true}}) {
             EXPECT_EQ(reader.loadXML("../assets/" + std::string(name) + ".xml", &document), result) << name;
             EXPECT_EQ(takeLog(), log) << name;
             EXPECT_EQ(document != nullptr, filled) << name;
