@@ -98,6 +98,7 @@ const Row kRows[] = {
     {"no allowInterrupt", rooted("@<kablixWeapon name='w' allowSoundOverlap='true'>"), {"error: " + kNoInterrupt},
      "W weaponTest: " + kNoInterrupt + "\nW cAssetSerializer: " + kNoInterrupt + "\n", 0,
      [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && !m.asset->allowInterrupt); }},
+    {"no element", "@<?xml version='1.0'?>\n<!-- nothing -->\n", {"error: the file holds no element"}, "", -2},
     {"unparsable", "<?xml version='1.0'?>\n" + kRoot + "\n<images>\n<image id='0'\n@</images>",
      {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
     {"deeper than the game reads", repeated("<a>", 999) + "@<a><a>" + repeated("</a>", 1001),
@@ -110,19 +111,17 @@ const Row kRows[] = {
      "W weaponTest: <images> element note specified.\n", 0},
     {"missing image file", image0(">gone.png</image>"), {"error: IMAGE NOT FOUND: gone.png"}, notFound("IMAGE", "gone.png"), -2},
     {"image text under four characters", image0(">gun</image>"), {"error: IMAGE NOT FOUND: gun.png"}, notFound("IMAGE", "gun.png"), -2},
-    {"unreadable image file", image0(">junk.png</image>"), {"error: cannot use image file ../assets/junk.png: it is neither a "
-     "readable PNG nor a readable TGA picture"}, "E Image: Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: "
-     "cAssetMgr could not load image file: ../assets/junk.png\n", 0},
-    {"slots past the last, other extensions", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png</image><image @id='15'>"
-     "gun.png</image><image id='4'>spark.tga</image></images>", {"error: image id 15 is not an image slot (0 to 14): the game "
-     "reports \"TOO MANY IMAGES!\" and skips it"}, "E cAssetSerializer: TOO MANY IMAGES!\n", 0,
+    {"slots past the last, other extensions, an unreadable picture", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png"
+     "</image><image @id='15'>gun.png</image><image id='4'>spark.tga</image>@<image id='5'>junk.png</image></images>", {"error: image "
+     "id 15 is not an image slot (0 to 14): the game reports \"TOO MANY IMAGES!\" and skips it", "error: cannot use image file "
+     "../assets/junk.png: it is neither a readable PNG nor a readable TGA picture"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
+     "Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: cAssetMgr could not load image file: ../assets/junk.png\n", 0,
      [](M& m) { EXPECT_EQ(m.imageSlots[4]->quadCount(), 1u); }},
     {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {"error: SOUND NOT FOUND: snd.ogg.ogg"},
      notFound("SOUND", "snd.ogg.ogg"), -2},
-    {"undecodable sound file", "<sounds>@<sound id='0'>junk</sound></sounds>", {"error: cannot use sound file ../assets/junk.ogg: "
-     "it is not an Ogg Vorbis sound the mixer can decode"}, "", 0},
-    {"sound slots past the last, variants", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound></sounds>",
-     {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY ANIMATIONS!\" and skips it"},
+    {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
+     "@<sound id='5'>junk</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY "
+     "ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode"},
      "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0,
      [](M& m) { EXPECT_TRUE(m.soundSlots[4]->pools.size() == 3u && !m.soundSlots[2]->hasVariants()); }},  // snd, snd-v1, snd-v2
     {"only 1 enables a mode", "<shotTypes switchPosX='7'>@<single>true</single><burst>1</burst>@<auto>yes</auto></shotTypes>" +
@@ -242,9 +241,10 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.what);
         const bool effectsRow = row.text.rfind("<overlayHitEffects", 0) == 0;
-        std::string text = effectsRow || row.text.rfind("<?", 0) == 0 ? row.text : rooted(kRoot, row.text), expected;
+        std::string text = effectsRow || row.text.rfind("<?", 1) != std::string::npos ? row.text : rooted(kRoot, row.text), expected;
         for (size_t at = 0, i = 0; i < row.findings.size() && (at = text.find('@', at)) != std::string::npos; ++i) {
-            const size_t column = at - text.erase(at, 1).rfind('\n', at - 1);  // each text starts with a line of its own
+            const size_t lineStart = at ? text.erase(at, 1).rfind('\n', at - 1) : (text.erase(0, 1), std::string::npos);
+            const size_t column = at - lineStart;  // from the line's start, or from before the text (npos) on its first line
             expected += (effectsRow ? "../assets/EFFECTS.xml:" : "../assets/w.xml:") + std::to_string(1 + std::count(text.begin(),
                         text.begin() + at, '\n')) + ":" + std::to_string(column) + ": " + row.findings[i] + "\n";
         }
