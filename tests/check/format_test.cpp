@@ -8,7 +8,6 @@
 
 #include "effects/cCartridgeEjector.h"
 #include "effects/overlayEffects.h"
-#include "render/QuadSet.h"
 #include "testing/weaponWorld.h"
 #include "weapon/cAssetSerializer.h"
 #include "weapon/weaponTest.h"
@@ -74,7 +73,7 @@ const std::string kRefused = kParseError + "E cAssetSerializer: Could not determ
 const std::string kCollision = "E cAssetSerializer: Frame and animation sounds are colliding!!\n Ignoring frame sound for  ANIMATION: ";
 const std::string kBrackets = std::string(1001, '<') + std::string(1001, '>');
 const std::string kNoRoot = "Invalid rules file. Missing <kablixWeapon> element", kNoName = "Name not specified in <kablixWeapon> element.";
-const std::string kNoInterrupt = "allowInterrupt not specified in <kablixWeapon> element.";
+const std::string kNoAllow = "allowInterrupt not specified in <kablixWeapon> element.";
 // The check's line and the loader's for a picture or sound that is not there.
 std::string notFound(const std::string& kind, const std::string& file) {
     return "E weaponTest: " + kind + " NOT FOUND: " + file + "\nE cAssetMgr: " + kind + " NOT FOUND: " + file + "\n";
@@ -95,9 +94,8 @@ const Row kRows[] = {
      "E weaponTest: " + kNoRoot + "\nE cAssetSerializer: " + kNoRoot + "\n", -2},
     {"no name", rooted("@<kablixWeapon allowInterrupt='true'>"), {"error: " + kNoName},
      "W weaponTest: " + kNoName + "\nW cAssetSerializer: " + kNoName + "\n", 0},
-    {"no allowInterrupt", rooted("@<kablixWeapon name='w' allowSoundOverlap='true'>"), {"error: " + kNoInterrupt},
-     "W weaponTest: " + kNoInterrupt + "\nW cAssetSerializer: " + kNoInterrupt + "\n", 0,
-     [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && !m.asset->allowInterrupt); }},
+    {"no allowInterrupt", rooted("@<kablixWeapon name='w'>"), {"error: " + kNoAllow},
+     "W weaponTest: " + kNoAllow + "\nW cAssetSerializer: " + kNoAllow + "\n", 0, [](M& m) { EXPECT_FALSE(m.asset->allowInterrupt); }},
     {"no element", "@<?xml version='1.0'?>\n<!-- nothing -->\n", {"error: the file holds no element"}, "", -2},
     {"unparsable", "<?xml version='1.0'?>\n" + kRoot + "\n<images>\n<image id='0'\n@</images>",
      {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
@@ -122,13 +120,14 @@ const Row kRows[] = {
     {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
      "@<sound id='5'>junk</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY "
      "ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode"},
-     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0,
-     [](M& m) { EXPECT_TRUE(m.soundSlots[4]->pools.size() == 3u && !m.soundSlots[2]->hasVariants()); }},  // snd, snd-v1, snd-v2
-    {"only 1 enables a mode", "<shotTypes switchPosX='7'>@<single>true</single><burst>1</burst>@<auto>yes</auto></shotTypes>" +
-     anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: <single> 'true' does "
-     "not enable single fire: only '1' does", "warning: <auto> 'yes' does not enable auto fire: only '1' does", "warning: frameCount is "
-     "3 but the animation has 1 <frame> elements"}, "", 1, [](M& m) {
-         EXPECT_TRUE(!m.asset->singleEnabled && !m.asset->autoEnabled && m.asset->switchPosX == 7 && m.asset->switchPosY == -100); }},
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0, [](M& m) { EXPECT_EQ(m.soundSlots[4]->pools.size(), 3u); }},  // snd, -v1, -v2
+    {"only 1 enables a mode: none is enabled", "@<shotTypes switchPosX='7'>@<single>true</single>@<burst>on</burst>@<auto>yes</auto>"
+     "</shotTypes>" + anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
+     "enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire", "warning: <single> 'true' does not enable single fire: "
+     "only '1' does", "warning: <burst> 'on' does not enable burst fire: only '1' does", "warning: <auto> 'yes' does not enable auto "
+     "fire: only '1' does", "warning: frameCount is 3 but the animation has 1 <frame> elements"}, "E cAssetMgr: [cAssetMgr] invalid fire "
+     "mode for: w\nW cAssetMgr: [cAssetMgr] No fire modes available for: w\n", -1, [](M& m) {
+         EXPECT_TRUE(!m.asset->singleEnabled && !m.asset->burstEnabled && m.asset->switchPosX == 7 && m.asset->switchPosY == -100); }},
     {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
      {"error: single fire needs a shot animation (shot0 to shot9), and the weapon has none",
       "error: burst fire needs a burst animation (burst0 to burst9), and the weapon has none"}, "", 0},
@@ -225,8 +224,9 @@ const Row kRows[] = {
     customFailure("windDownInterruptsTo naming nothing", anims("<animation name='windDown' frameCount='1'><frame img='0'/>"
                   "</animation>") + custom("@<windDownInterruptsTo></windDownInterruptsTo>"),
                   "windDownInterruptsTo> is invalid, because there is no animation named '' !"),
-    {"misspelt and unknown names", "<ammo count='1' img='2' @imag='2' @colour='red'/>" + custom("@<draworder>x</draworder>"),
-     {"warning: unknown attribute imag: did you mean img?", "warning: unknown attribute colour in <ammo> is never read",
+    {"misspelt and unknown names", "@<ammo count='1' @imag='2' @colour='red'/>" + custom("@<draworder>x</draworder>"), {"warning: "
+     "<ammo> has no img: the game neither shows nor counts the rounds",
+     "warning: unknown attribute imag: did you mean img?", "warning: unknown attribute colour in <ammo> is never read",
       "warning: unknown element <draworder>: did you mean drawOrder?"}, "", 0},
     {"effects file that cannot be parsed", "<overlayHitEffects><effects>\n@</overlayHitEffects>",
      {"error: the hit effects file cannot be parsed: Error reading end tag."}, kParseError, 0},
