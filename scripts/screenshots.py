@@ -2,7 +2,7 @@
 """Takes a screenshot of each demo weapon in the running game, mid-shot, and writes a 2 x 2 sheet
 of them at half size to docs/pictures/demo-weapons.png (for the README and the pack guide).
 
-    KABLIX_BINARY=build/kablix python3 tests/pack/screenshots.py
+    KABLIX_BINARY=build/kablix python3 scripts/screenshots.py
 
 Needs the built game and pack, Xvfb, xdotool and rsvg-convert.
 """
@@ -14,7 +14,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(os.path.dirname(HERE))
+REPO = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 from kablix_e2e import Game, XServer, demo_pack  # noqa: E402
 

@@ -1,0 +1,265 @@
+// The weapon format, one row per file: what kablix-check (its own process, as an author runs it) reports about it,
+// and what the game's own loader does with it in this process: its complaint lines, its fire mode and what it holds.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "effects/cCartridgeEjector.h"
+#include "effects/overlayEffects.h"
+#include "testing/weaponWorld.h"
+#include "weapon/cAssetSerializer.h"
+#include "weapon/weaponTest.h"
+
+namespace weaponTest {
+namespace {
+
+using M = QEL::cAssetMgr;
+using ints = std::vector<int>;
+
+std::string run(const std::string& command) {
+    std::system(("(" + command + ") > printed.txt").c_str());
+    std::ifstream in("printed.txt");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Error and warning lines as "E class: message", with the unindented lines continuing them.
+std::string complaints(const std::string& log) {
+    std::istringstream in(log);
+    std::string found;
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        const bool complaint = line.rfind("E: (", 0) == 0 || line.rfind("W: (", 0) == 0;
+        inside = complaint || line.find("WARNING") != std::string::npos || (inside && line.rfind("   ", 0) != 0);
+        const size_t name = line.find("QEL::") + 5, text = line.find(") ", name) + 2, bell = line[text] == '\a';
+        if (complaint)  // "E: (QEL::weaponTest::processRoot) \amessage" (an error rings the bell) is "E weaponTest: message"
+            line = line.substr(0, 1) + " " + line.substr(name, line.find("::", name) - name) + ": " + line.substr(text + bell);
+        if (inside) found += line + "\n";
+    }
+    return found;
+}
+
+// A row's text is a weapon's body, given the root and the standard parts it lacks; "<?..." is a whole file, "<overlayHitEffects..."
+// is EFFECTS.xml beside the standard weapon. Each '@' marks where the next finding points. `mode`: the fire mode the weapon
+// starts in, -2 when refused; for EFFECTS.xml, whether it is read.
+struct Row {
+    const char* what;
+    std::string text;
+    std::vector<std::string> findings;
+    std::string log;
+    int32_t mode;
+    void (*then)(M&) = nullptr;  // checks what the loaded weapon holds
+};
+
+const std::string kRoot = "<kablixWeapon name='w' allowInterrupt='true'>";
+const std::string kParts[] = {standardImages(), "<shotTypes><single>1</single></shotTypes>\n",
+                              "<animations><animation name='shot0' frameCount='1' bg='1'><frame img='0'/></animation>"};
+std::string rooted(const std::string& open, const std::string& body = "") {
+    std::string text = "<?xml version=\"1.0\"?>\n" + open + "\n";
+    for (const std::string& part : kParts)
+        if (body.find(part.substr(0, part.find_first_of(" >"))) == std::string::npos)
+            text += part + (part.rfind("<animations", 0) == 0 ? "</animations>\n" : "");
+    return text + body + "\n</" + open.substr(open.find('<') + 1, open.find(' ') - open.find('<') - 1) + ">\n";
+}
+std::string anims(const std::string& animations) { return kParts[2] + animations + "</animations>"; }
+std::string custom(const std::string& settings) { return "<custom>" + settings + "</custom>"; }
+std::string repeated(const std::string& text, int times) { return times > 0 ? text + repeated(text, times - 1) : ""; }
+std::string image0(const std::string& text) { return "<images>@<image id='0'" + text + "<image id='1'>bg.png</image></images>"; }
+ints rgb(const QEL::intColor& c) { return {c.r, c.g, c.b}; }
+
+const std::string kParseError = "E XMLSerializer: [XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.\n";
+const std::string kRefused = kParseError + "E cAssetSerializer: Could not determine what weapon to load! (the last tested weapon)\n";
+const std::string kCollision = "E cAssetSerializer: Frame and animation sounds are colliding!!\n Ignoring frame sound for  ANIMATION: ";
+const std::string kBrackets = std::string(1001, '<') + std::string(1001, '>');
+const std::string kNoRoot = "Invalid rules file. Missing <kablixWeapon> element", kNoName = "Name not specified in <kablixWeapon> element.";
+const std::string kNoAllow = "allowInterrupt not specified in <kablixWeapon> element.";
+// The check's line and the loader's for a picture or sound that is not there.
+std::string notFound(const std::string& kind, const std::string& file) {
+    return "E weaponTest: " + kind + " NOT FOUND: " + file + "\nE cAssetMgr: " + kind + " NOT FOUND: " + file + "\n";
+}
+std::string collides(int frame, int slot) {
+    return "error: frame " + std::to_string(frame) + " carries the animation's sound (slot " + std::to_string(slot) +
+           "), so the game reports the sounds as colliding and ignores this frame's sound";
+}
+std::string noMatch(const std::string& tagAndValue, const std::string& values) {
+    return "warning: <" + tagAndValue + "' matches none of the values the game reads (" + values + "), so it changes nothing";
+}
+Row customFailure(const char* what, const std::string& text, const std::string& line) {
+    return {what, text, {"error: The custom XML <" + line}, "E cAssetSerializer: ERROR: The custom XML <" + line + "\n", -2};
+}
+
+const Row kRows[] = {
+    {"root spelt with a capital", rooted("@<KablixWeapon name='w' allowInterrupt='true'>"), {"error: " + kNoRoot},
+     "E weaponTest: " + kNoRoot + "\nE cAssetSerializer: " + kNoRoot + "\n", -2},
+    {"no name", rooted("@<kablixWeapon allowInterrupt='true'>"), {"error: " + kNoName},
+     "W weaponTest: " + kNoName + "\nW cAssetSerializer: " + kNoName + "\n", 0},
+    {"no allowInterrupt", rooted("@<kablixWeapon name='w'>"), {"error: " + kNoAllow},
+     "W weaponTest: " + kNoAllow + "\nW cAssetSerializer: " + kNoAllow + "\n", 0, [](M& m) { EXPECT_FALSE(m.asset->allowInterrupt); }},
+    {"no element", "@<?xml version='1.0'?>\n<!-- nothing -->\n", {"error: the file holds no element"}, "", -2},
+    {"unparsable", "<?xml version='1.0'?>\n" + kRoot + "\n<images>\n<image id='0'\n@</images>",
+     {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
+    {"deeper than the game reads", repeated("<a>", 999) + "@<a><a>" + repeated("</a>", 1001),
+     {"error: elements nest more than 1000 deep: parsing this file would exhaust the stack (the game would crash)"}, kRefused, -2},
+    {"brackets that open no element", rooted("<kablixWeapon name='" + kBrackets + "' allowInterrupt='true'>", "<!--" + kBrackets +
+     "--><custom><![CDATA[" + kBrackets + "]]></custom>"), {}, "", 0},
+    {"no images", "<?xml version='1.0'?>\n@" + kRoot + kParts[1] + "<animations><animation name='shot0' frameCount='1' @bg='1'>"
+     "<frame @img='0'/></animation></animations></kablixWeapon>\n", {"error: <images> element note specified.", "error: bg 1 names "
+     "an image slot that no <image> fills", "error: frame img 0 names an image slot that no <image> fills"},
+     "W weaponTest: <images> element note specified.\n", 0},
+    {"missing image file", image0(">gone.png</image>"), {"error: IMAGE NOT FOUND: gone.png"}, notFound("IMAGE", "gone.png"), -2},
+    {"image text under four characters", image0(">gun</image>"), {"error: IMAGE NOT FOUND: gun.png"}, notFound("IMAGE", "gun.png"), -2},
+    {"slots past the last, other extensions, an unreadable picture", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png"
+     "</image><image @id='15'>gun.png</image><image id='4'>spark.tga</image>@<image id='5'>junk.png</image></images>", {"error: image "
+     "id 15 is not an image slot (0 to 14): the game reports \"TOO MANY IMAGES!\" and skips it", "error: cannot use image file "
+     "../assets/junk.png: it is neither a readable PNG nor a readable TGA picture"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
+     "Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: cAssetMgr could not load image file: ../assets/junk.png\n", 0,
+     [](M& m) { EXPECT_EQ(m.imageSlots[4]->quadCount(), 1u); }},
+    {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {"error: SOUND NOT FOUND: snd.ogg.ogg"},
+     notFound("SOUND", "snd.ogg.ogg"), -2},
+    {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
+     "@<sound id='5'>junk</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY "
+     "ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode"},
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0, [](M& m) { EXPECT_EQ(m.soundSlots[4]->pools.size(), 3u); }},  // snd, -v1, -v2
+    {"only 1 enables a mode: none is enabled", "@<shotTypes switchPosX='7'>@<single>true</single>@<burst>on</burst>@<auto>yes</auto>"
+     "</shotTypes>" + anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
+     "enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire", "warning: <single> 'true' does not enable single fire: "
+     "only '1' does", "warning: <burst> 'on' does not enable burst fire: only '1' does", "warning: <auto> 'yes' does not enable auto "
+     "fire: only '1' does", "warning: frameCount is 3 but the animation has 1 <frame> elements"}, "E cAssetMgr: [cAssetMgr] invalid fire "
+     "mode for: w\nW cAssetMgr: [cAssetMgr] No fire modes available for: w\n", -1, [](M& m) {
+         EXPECT_TRUE(!m.asset->singleEnabled && !m.asset->burstEnabled && m.asset->switchPosX == 7 && m.asset->switchPosY == -100); }},
+    {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
+     {"error: single fire needs a shot animation (shot0 to shot9), and the weapon has none",
+      "error: burst fire needs a burst animation (burst0 to burst9), and the weapon has none"}, "", 0},
+    {"forced starting mode that is not offered", custom("@<forceStartingMode>burst</forceStartingMode>"),
+     {"warning: forceStartingMode 'burst' starts the weapon in a mode <shotTypes> does not enable"}, "", 1},
+    {"emitters: a missing picture, a duplicate id", "<emitters>@<emitter id='1' name='sparkle'/><emitter id='0' name='spark' "
+     "blend='3'/><emitter @id='0' name='spark' blend='1'/></emitters>", {"error: IMAGE NOT FOUND: sparkle.png",
+     "warning: duplicate emitter id 0 (first at line 6): frames get the first"}, "E weaponTest: IMAGE NOT FOUND: sparkle.png\n"
+     "E Image: Could not read file: error (0) ../assets/sparkle.png\nCould not load image: ../assets/sparkle.png\n", 0},
+    {"only the first <ammo> counts", ammoXml(3) + "@<ammo count='9'/><ejectCartridge image='3' scale='12'/>",
+     {"warning: duplicate <ammo> in <kablixWeapon>: only the first one is read"}, "", 0, [](M& m) {
+         EXPECT_TRUE(m.roundsLeft == 2 && m.imageSlots[2]->quadCount() == 3u && m.ejector->image == m.imageSlots[3]); }},
+    {"rounds take the cartridges' slot", ammoXml(3) + "<ejectCartridge image='2' scale='12'/>", {}, "", 0,
+     [](M& m) { EXPECT_TRUE(m.imageSlots[2]->quadCount() == 3u && !m.ejector->image); }},
+    {"no rounds, cartridge image past the slots", ammoXml(0) + "<ejectCartridge @image='15' scale='12'/>", {"error: cartridge image "
+     "15 is not an image slot (0 to 14)"}, "", 0, [](M& m) {
+         EXPECT_TRUE(m.roundsLeft == -1 && !m.asset->ammoImage && !m.ejector->image && m.defaultSlot->quadCount() == 1u); }},
+    {"bullets: no round, off screen, placed; cartridges of scale 1", "<ammo count='2' img='2'>@<bullet id='5'/>@<bullet id='1' "
+     "x='20' y='400' rot='45'/></ammo><ejectCartridge image='3' scale='1'/>", {"warning: bullet id 5 is not a round of the 2 (0 to "
+     "1): the game reports \"Bullet quad not found!\"", "warning: bullet 1 at (20, 400) is off the 568 x 320 screen"},
+     "W cAssetSerializer: Bullet quad not found!\n", 0,
+     [](M& m) { EXPECT_TRUE((m.asset->ammoImage->unlock(), m.asset->ammoImage->getQuad(1)->angle) == 45.0f && !m.ejector->image); }},
+    {"frames: blend, place, light, eject, spawns", "<emitters><emitter id='0' name='spark'/></emitters>" + anims("<animation "
+     "name='shot1' frameCount='5' @bg='20'><frame img='2' blend='2' x='1.5' y='-2' rot='30' netSend='1' lit='true'/>"
+     "<frame img='2' lit='1'><eject num='1' x='3' y='4' rot='5'/>@<eject num='5'/></frame><frame img='0'>@<spawn/>"
+     "<spawn @n='0' e='0' ms='250' sc='40' ang='90' rg='10'/></frame><frame img='0' blend='1'/><frame @img='-4' "
+     "blend='7'/></animation>"), {"error: bg 20 is not an image slot (0 to 14)", "warning: duplicate <eject> in <frame>: only the "
+     "first one is read", "error: spawn names emitter id -1, which no <emitter> declares", "error: spawn count 0 is below 1",
+     "error: frame img -4 is not an image slot (0 to 14)"}, "E cAssetSerializer: [assetSerializer] A frame requested an emitter with "
+     "ID -1 but it was not found!  This will almost certainly cause a crash!\nE cAssetSerializer: [assetSerializer] A spawning "
+     "particle was found with a less than 1 spawn count???\n", 0, [](M& m) {
+         const auto& f = m.asset->findAnimation("shot1")->frames;  // blend 2 over an RGBA picture is 4; 7 is opaque
+         ASSERT_EQ((ints{f[0]->blendMode, f[1]->blendMode, f[2]->blendMode, f[3]->blendMode, f[4]->blendMode}), (ints{4, 2, 1, 3, 1}));
+         EXPECT_TRUE(m.asset->findAnimation("shot1")->background == m.defaultSlot && f[4]->image == m.defaultSlot);
+         EXPECT_TRUE(f[0]->x == 1.5f && f[0]->y == -2 && f[0]->rot == 30 && f[1]->ejectX == 3 && f[1]->ejectRot == 5);
+         const QEL::cSpawnRecord &plain = f[2]->spawns.at(0), &given = f[2]->spawns.at(1);
+         EXPECT_TRUE(f[0]->netSend == 1 && !f[0]->lit && f[1]->lit && f[1]->eject && f[1]->ejectNum == 1 && !plain.emitter);
+         EXPECT_TRUE(plain.count == 1 && plain.ms == 100 && plain.sc == 100.0f && given.sc == 40 && given.ang == 90);
+         EXPECT_TRUE(given.emitter == m.particleLayer->findEmitter("DYN_spark") && !given.count && given.ms == 250 && given.rg == 10); }},
+    {"frames naming what is not there", anims("<animation name='shot1' @frameCount='99999999999' bg='1'><frame @img='5' "
+     "@sound='3'/><frame img='0' @netSend='10001'/><frame img='0' @netSend='7'/></animation>"),
+     {"error: frameCount 2147483647 is too large: the animation's length in milliseconds does not fit the game's 32-bit number",
+      "error: frame img 5 names an image slot that no <image> fills", "error: frame sound 3 names a sound slot that no <sound> fills",
+      "error: netSend 10001 is 10000 or more: a team game would read it as another team's shot",
+      "error: netSend 7 has no effect with that id in ../assets/EFFECTS.xml"}, "", 0},
+    {"animation sound offsets", "<sounds><sound id='2' offset='3'>snd</sound><sound id='4'>snd</sound></sounds>" + anims(
+     "<animation name='five' frameCount='5' sound='2'><frame img='0'/><frame img='0'/><frame img='0'/><frame n='3' "
+     "img='0' @sound='4'/><frame img='0' sound='4'/></animation><animation name='three' frameCount='3' @sound='2'>"
+     "<frame img='0'/><frame img='0'/><frame img='0'/></animation><animation name='unfilled' frameCount='2' @sound='6'>"
+     "<frame n='0' img='0' @sound='4'/><frame img='0' sound='4'/></animation>"), {collides(3, 2), "warning: the offset 3 of "
+     "sound 2 is beyond the animation's last frame (3 frames): the animation plays no sound of its own", "error: animation sound 6 "
+     "names a sound slot that no <sound> fills", collides(0, 6)}, kCollision + "five FRAME: 3\n\n" + kCollision + "unfilled FRAME: "
+     "0\n\n", 0, [](M& m) {
+         ints got;  // each frame's slot, 0 for none
+         for (const char* name : {"five", "three", "unfilled"})
+             for (auto* f : m.asset->findAnimation(name)->frames) got.push_back(f->sound ? f->sound == m.soundSlots[2] ? 2 : 4 : 0);
+         EXPECT_EQ(got, (ints{0, 0, 0, 2, 4, 0, 0, 0, 0, 4})); }},
+    {"custom: fill, landscape, light off", custom("<fillColor r='10' g='20' b='30'/>@<forceStartingMode>auto</forceStartingMode>"
+     "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>"),
+     {noMatch("forceStartingMode> 'auto", "burst, single")}, "", 0, [](M& m) {
+         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{10, 20, 30}) && m.asset->forceStartingMode == -1 && m.asset->light == 0);
+         EXPECT_TRUE(m.asset->landscapeMode && m.ejector->dropSoundEnabled && !QEL::backgroundOff && !QEL::portraitDisplay); }},
+    {"custom: named fill, portrait, controlled light, alpha background", custom("<fillColor>skyBlue</fillColor><forceStartingMode>"
+     "single</forceStartingMode><portraitMode>1</portraitMode><light>controlled</light><drawBackground>blendAlpha</drawBackground>"
+     "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"), {}, "", 0, [](M& m) {
+         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{105, 156, 230}) && m.asset->forceStartingMode == 0 && m.asset->light == 1);
+         EXPECT_TRUE(m.asset->backgroundBlend == 2 && !m.asset->landscapeMode && m.asset->drawBackground && !m.ejector->dropSoundEnabled);
+         EXPECT_TRUE(QEL::backgroundOff && !QEL::portraitDisplay); }},  // the check takes only "true" for portrait
+    {"custom: unknown fill, no background, landscape 0", custom("@<fillColor>red</fillColor><light>bright</light><drawBackground>"
+     "false</drawBackground><landscapeMode>0</landscapeMode>"), {noMatch("fillColor> 'red", "black, skyBlue")}, "", 0, [](M& m) {
+         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{255, 255, 255}) && m.asset->light == 2 && !m.asset->drawBackground);
+         EXPECT_TRUE(!m.asset->landscapeMode && m.ejector->dropSoundEnabled && QEL::backgroundOff && !QEL::portraitDisplay); }},
+    {"custom: charge and catch, gravity, order, overlap", anims("<animation name='firstShot' frameCount='1'><frame img='0'/>"
+     "</animation><animation name='windDown' frameCount='1'><frame img='0'/></animation><animation name='cool' frameCount='1'>"
+     "<frame img='0'/></animation>") + custom("<allowSoundOverlap>true</allowSoundOverlap><drawOrder>particlesBack</drawOrder>"
+     "<firstShotIsCharge>shot0</firstShotIsCharge><windDownInterruptsTo>cool</windDownInterruptsTo><gravity y='0.01'/>"
+     "<ejectGivesMomentum>0</ejectGivesMomentum><ejectGivesRotation>false</ejectGivesRotation>"), {}, "", 0, [](M& m) {
+         QEL::cAsset& a = *m.asset;
+         EXPECT_TRUE(a.allowSoundOverlap && a.drawOrder == 0 && a.firstShotIsCharge && a.windDownInterrupts && !a.ejectGivesRotation);
+         EXPECT_TRUE(a.findAnimation("firstShot")->linked == a.findAnimation("shot0") && m.ejector->gravityY == 0.01f && a.gravityX == 0);
+         EXPECT_TRUE(a.findAnimation("windDown")->linked == a.findAnimation("cool") && !a.ejectGivesMomentum); }},
+    {"custom values that match nothing; the root's overlap wins", rooted("<kablixWeapon name='w' allowInterrupt='true' "
+     "allowSoundOverlap='true'>", custom("@<allowSoundOverlap>false</allowSoundOverlap>@<drawOrder>front</drawOrder><gravity/>")),
+     {noMatch("allowSoundOverlap> 'false", "true"), noMatch("drawOrder> 'front", "particlesBack, particlesOverBG, particlesFront")},
+     "   WARNING: Custom XML value for <drawOrder> is invalid.\n", 0,
+     [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && m.asset->drawOrder == 2 && m.asset->gravityY == 0.0f); }},
+    customFailure("firstShotIsCharge without firstShot", custom("@<firstShotIsCharge>shot0</firstShotIsCharge>"),
+                  "firstShotIsCharge> is invalid, because there is no firstShot animation!"),
+    customFailure("firstShotIsCharge naming no animation", anims("<animation name='firstShot' frameCount='1'><frame img='0'/>"
+                  "</animation>") + custom("@<firstShotIsCharge>charge</firstShotIsCharge>"),
+                  "firstShotIsCharge> is invalid, because there is no animation named 'charge' !"),
+    customFailure("windDownInterruptsTo without windDown", custom("@<windDownInterruptsTo>shot0</windDownInterruptsTo>"),
+                  "windDownInterruptsTo> is invalid, because there is no windDown animation!"),
+    customFailure("windDownInterruptsTo naming nothing", anims("<animation name='windDown' frameCount='1'><frame img='0'/>"
+                  "</animation>") + custom("@<windDownInterruptsTo></windDownInterruptsTo>"),
+                  "windDownInterruptsTo> is invalid, because there is no animation named '' !"),
+    {"misspelt and unknown names", "@<ammo count='1' @imag='2' @colour='red'/>" + custom("@<draworder>x</draworder>"), {"warning: "
+     "<ammo> has no img: the game neither shows nor counts the rounds",
+     "warning: unknown attribute imag: did you mean img?", "warning: unknown attribute colour in <ammo> is never read",
+      "warning: unknown element <draworder>: did you mean drawOrder?"}, "", 0},
+    {"effects file that cannot be parsed", "<overlayHitEffects><effects>\n@</overlayHitEffects>",
+     {"error: the hit effects file cannot be parsed: Error reading end tag."}, kParseError, 0},
+};
+
+class WeaponFormat : public WeaponWorld {};
+
+TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
+    writeSolidPng("spark", 8, 8, 255, 0, 0, true);
+    for (const char* sound : {"snd", "snd-v1", "snd-v2"}) writeOgg(sound);
+    for (const char* junk : {"junk.png", "junk.ogg"}) writeAsset(junk, std::string("\x89PNG\r\n\x1a\nOggS", 12) + std::string(200, 'x'));
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.what);
+        const bool effectsRow = row.text.rfind("<overlayHitEffects", 0) == 0;
+        std::string text = effectsRow || row.text.rfind("<?", 1) != std::string::npos ? row.text : rooted(kRoot, row.text), expected;
+        for (size_t at = 0, i = 0; i < row.findings.size() && (at = text.find('@', at)) != std::string::npos; ++i) {
+            const size_t lineStart = at ? text.erase(at, 1).rfind('\n', at - 1) : (text.erase(0, 1), std::string::npos);
+            const size_t column = at - lineStart;  // from the line's start, or from before the text (npos) on its first line
+            expected += (effectsRow ? "../assets/EFFECTS.xml:" : "../assets/w.xml:") + std::to_string(1 + std::count(text.begin(),
+                        text.begin() + at, '\n')) + ":" + std::to_string(column) + ": " + row.findings[i] + "\n";
+        }
+        writeAsset(effectsRow ? "EFFECTS.xml" : "w.xml", text);
+        if (effectsRow) writeAsset("w.xml", rooted(kRoot));
+        const std::string out = run("'" KABLIX_CHECK "' --assets ../assets w 2>/dev/null");
+        EXPECT_EQ(out.substr(0, out.rfind('\n', out.size() - 2) + 1), expected);  // without the summary
+        if (effectsRow)  // the last row: the standard effects are gone after it
+            EXPECT_EQ(QEL::cOverlayFXMgr(sounds, 568, 320).loadRulesFile("../assets/EFFECTS.xml"), row.mode != 0);
+        else
+            EXPECT_EQ((QEL::testWeapon("w"), mgr().loadAsset()), row.mode);
+        EXPECT_EQ(complaints(takeLog()), row.log);
+        if (row.then) row.then(mgr());
+    }
+}
+
+}  // namespace
+}  // namespace weaponTest

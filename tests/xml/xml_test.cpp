@@ -1,0 +1,69 @@
+// The rules loader's document slot and the weapon check's kept document: filled, replaced, kept or cleared, and no round
+// of loads leaves a block on the heap (operator new and delete count the live blocks). Refused files: tests/check.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "testing/assetsFolder.h"
+#include "weapon/weaponTest.h"
+
+static std::atomic<long> live{0};
+
+void* operator new(std::size_t size) {
+    void* block = std::malloc(size ? size : 1);
+    if (!block) throw std::bad_alloc();
+    ++live;
+    return block;
+}
+void operator delete(void* block) noexcept {
+    if (block) --live;
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
+
+namespace {
+
+const std::string kError = "E: (QEL::XMLSerializer::loadXML) \a";
+const std::string kParseError = kError + "[XMLSerializer] The TiXmlDocument reported an error. Could not parse XML file.\n";
+const std::string kFull = "W: (QEL::XMLSerializer::loadXML) XML document pointer to be overwritten is not null!  Potential memory leak!\n";
+
+struct RootCounter : QEL::XMLSerializer {  // hands every root over
+    bool processRoot(TiXmlElement*) override { return ++calls > 0; }
+    int calls = 0;
+};
+
+class XmlLoad : public QEL::testing::AssetsFolderTest {};
+
+TEST_F(XmlLoad, SlotsAreFilledReplacedOrClearedAndNothingLeaks) {
+    for (auto [name, text] : {std::pair{"bad", "<root><open></root>"}, {"good", "<?xml version=\"1.0\" ?>\n<good/>"},
+                              {"bare", "<?xml version=\"1.0\" ?>\n<!-- no root -->\n"}, {"broken", "<kablixWeapon name=\"broken\""},
+                              {"w", "<kablixWeapon name=\"w\" allowInterrupt=\"true\"><images/></kablixWeapon>"}})
+        writeAsset(name + std::string(".xml"), text);
+
+    auto round = [this] {
+        RootCounter reader;
+        TiXmlDocument* document = nullptr;
+        // name → result, the lines logged, and whether the slot then holds a document.
+        for (auto [name, result, log, filled] : {std::tuple{"good", true, std::string(), true}, {"good", true, kFull, true},
+                                                 {"none", false, kFull + kError + "Could not open XML file: ../assets/none.xml\n", true},
+                                                 {"bad", false, kFull + kParseError, false}, {"bare", false, std::string(), true}}) {
+            EXPECT_EQ(reader.loadXML("../assets/" + std::string(name) + ".xml", &document), result) << name;
+            EXPECT_EQ(takeLog(), log) << name;
+            EXPECT_EQ(document != nullptr, filled) << name;
+        }
+        EXPECT_EQ(reader.calls, 2);  // only for the documents with a root
+        delete document;
+        // The weapon check keeps the last document it parsed: a missing file leaves it, a broken one clears it.
+        const bool tested = QEL::testWeapon("w") && !QEL::testWeapon("absent") && QEL::lastTestedDocument && !QEL::testWeapon("broken");
+        EXPECT_TRUE(tested && !QEL::lastTestedDocument && QEL::testWeapon("w") && QEL::testWeapon("w"));
+        QEL::releaseLastTestedDocument();
+        EXPECT_EQ(takeLog(), "   XML for absent was not found.\n" + kParseError);
+    };
+    const long before = (round(), live.load());  // the first round pays the libraries' one-time set-up
+    round();
+    EXPECT_EQ(live.load(), before);
+}
+
+}  // namespace
