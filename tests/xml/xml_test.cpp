@@ -17,11 +17,12 @@ void* operator new(std::size_t size) {
     ++live;
     return block;
 }
-void operator delete(void* block) noexcept {
+static void release(void* block) {
     if (block) --live;
     std::free(block);
 }
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
+void operator delete(void* block) noexcept { release(block); }
+void operator delete(void* block, std::size_t) noexcept { release(block); }
 
 namespace {
 
