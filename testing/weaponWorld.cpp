@@ -23,30 +23,24 @@ namespace {
 uint32_t testClock() { return clockNow; }
 
 // One short Ogg file, encoded once per test process and copied under every name a test needs.
-std::vector<uint8_t>& oggBytes() {
-    static std::vector<uint8_t> bytes;
-    return bytes;
-}
-
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::vector<uint8_t> oggBytes;
 
 }  // namespace
 
 void WeaponWorld::SetUpTestSuite() {
     GLTest::SetUpTestSuite();
-    if (!oggBytes().empty()) return;
+    if (!oggBytes.empty()) return;
     QEL::soundTest::ScratchDir scratch;
     const std::string wav = scratch.file("tone.wav");
     QEL::soundTest::writeFile(wav, QEL::soundTest::wav16(QEL::soundTest::sine(4410, 44100, 440.0, 8000), 1, 44100));
-    if (QEL::soundTest::encodeOgg(wav, scratch.file("tone.ogg"))) oggBytes() = readFile(scratch.file("tone.ogg"));
+    if (!QEL::soundTest::encodeOgg(wav, scratch.file("tone.ogg"))) return;
+    std::ifstream in(scratch.file("tone.ogg"), std::ios::binary);
+    oggBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WeaponWorld::SetUp() {
     GLTest::SetUp();
-    ASSERT_FALSE(oggBytes().empty()) << "oggenc could not make the test sound";
+    ASSERT_FALSE(oggBytes.empty()) << "oggenc could not make the test sound";
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = test ? test->name() : "bench";
     std::replace(name.begin(), name.end(), '/', '_');  // parameterised tests are named "Test/0"
@@ -66,6 +60,7 @@ void WeaponWorld::SetUp() {
     writeAsset("EFFECTS.xml",
                "<overlayHitEffects><emitters/><effects>"
                "<effect id=\"1\" name=\"thirty\"><spurt spurtID=\"5\" dMin=\"30\" dMax=\"30\" duration=\"100\"/></effect>"
+               "<effect id=\"2\" name=\"fatal\"><spurt dMin=\"1000\" dMax=\"1000\"/></effect>"
                "</effects></overlayHitEffects>\n");
     // The pictures the standard weapon pieces name.
     writeSolidPng("gun", 64, 64, 0, 255, 0);
@@ -73,9 +68,15 @@ void WeaponWorld::SetUp() {
     writeSolidPng("round", 8, 8, 255, 255, 255, true);
     writeSolidPng("shell", 8, 8, 200, 200, 0, true);
 
+    restartManager();
+    previousCout = std::cout.rdbuf(captured.rdbuf());
+}
+
+void WeaponWorld::restartManager() {
+    manager.reset();
+    delete sounds;
     sounds = new QEL::cSoundManager();
     sounds->setSpeaker(QEL::soundTest::offlineSpeaker().release());
-    previousCout = std::cout.rdbuf(captured.rdbuf());
 }
 
 void WeaponWorld::TearDown() {
@@ -91,13 +92,10 @@ void WeaponWorld::TearDown() {
 
 void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
                                 bool alpha) {
-    const unsigned channels = alpha ? 4 : 3;
-    std::vector<uint8_t> raw(static_cast<size_t>(w) * h * channels);
-    for (size_t i = 0; i < raw.size(); i += channels) {
-        raw[i] = r;
-        raw[i + 1] = g;
-        raw[i + 2] = b;
-        if (alpha) raw[i + 3] = 255;
+    std::vector<uint8_t> raw;
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        raw.insert(raw.end(), {r, g, b});
+        if (alpha) raw.push_back(255);
     }
     // Written in exactly the colour type asked for: the encoder would otherwise shrink a plain
     // picture to a palette.
@@ -111,7 +109,7 @@ void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h,
 }
 
 void WeaponWorld::writeOgg(const std::string& name) {
-    QEL::soundTest::writeFile((root / "assets" / (name + ".ogg")).string(), oggBytes());
+    QEL::soundTest::writeFile((root / "assets" / (name + ".ogg")).string(), oggBytes);
 }
 
 void WeaponWorld::writeAsset(const std::string& fileName, const std::string& text) {
@@ -150,19 +148,9 @@ std::string WeaponWorld::takeLog() {
     return text;
 }
 
-bool WeaponWorld::frameAt(uint32_t ms) {
+bool WeaponWorld::frameAt(uint32_t ms, bool drawPicture) {
     clockNow = ms;
-    return mgr().update(ms, lastNetShot);
-}
-
-int WeaponWorld::frameIndex() {
-    QEL::cAnimFrame* frame = mgr().currentFrame;
-    if (!frame || !frame->animation) return -1;
-    const auto& frames = frame->animation->frames;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        if (frames[i] == frame) return static_cast<int>(i);
-    }
-    return -1;
+    return mgr().update(ms, lastNetShot, drawPicture);
 }
 
 void WeaponWorld::mixAudio(int32_t frames) {
@@ -180,8 +168,10 @@ std::string eventLines(const std::string& log) {
 }
 
 std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes) {
-    return "<?xml version=\"1.0\"?>\n<kablixWeapon name=\"" + name + "\" allowInterrupt=\"false\"" +
-           (rootAttributes.empty() ? "" : " " + rootAttributes) + ">\n" + body + "\n</kablixWeapon>\n";
+    const bool ownInterrupt = rootAttributes.find("allowInterrupt") != std::string::npos;
+    return "<?xml version=\"1.0\"?>\n<kablixWeapon name=\"" + name + "\"" +
+           (ownInterrupt ? "" : " allowInterrupt=\"false\"") + (rootAttributes.empty() ? "" : " " + rootAttributes) +
+           ">\n" + body + "\n</kablixWeapon>\n";
 }
 
 std::string animationXml(const std::string& name, int frameCount, int frames) {

@@ -172,23 +172,19 @@ TEST_F(OverlayEffectsTest, AWeaponChangeLoadsAnotherWeaponAndLeavesTheOneInHand)
         <shotTypes><single>1</single></shotTypes></kablixWeapon>)");
     ASSERT_TRUE(testWeapon("rifle"));
     cAssetMgr manager(&sounds);  // reads ../assets/EFFECTS.xml itself
-    cOverlayFXMgr& hits = *manager.hitEffects;
 
-    EXPECT_EQ(play(hits, 6), -1);  // the weapon in hand: nothing at all
-    EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(play(hits, 7), 9); }),
+    // The weapon in hand: nothing at all; a missing weapon: the effect plays on.
+    EXPECT_EQ(stdoutOf([&] { manager.receiveHit(6); }), "   E: incomingHit data1: 6 data2: -1\n");
+    EXPECT_EQ(stdoutOf([&] { manager.receiveHit(7); }),
               "   XML for nosuch was not found.\n"
-              "W: (QEL::cEffectSpurt::play) Impact effect could not load weapon: nosuch\n");
-    effectsTest::setNow(2500);
-    hits.update(2500);
-    EXPECT_FALSE(hits.findEffect(6)->spurts[0]->running());
-    EXPECT_EQ(hits.findEffect(6)->spurts[0]->spawned[0], 0);
-    EXPECT_EQ(hits.findEffect(7)->spurts[0]->spawned[0], 2);  // a missing weapon: the effect plays on
+              "W: (QEL::cEffectSpurt::play) Impact effect could not load weapon: nosuch\n"
+              "   E: incomingHit data1: 7 data2: 9\n");
     EXPECT_EQ(lastTestedWeaponName, "rifle");
 
-    stdoutOf([&] { EXPECT_EQ(play(hits, 8), -1); });  // the play ends with the weapon change
+    stdoutOf([&] { manager.receiveHit(8); });  // the play ends with the weapon change
     EXPECT_EQ(lastTestedWeaponName, "pistol");
-    ASSERT_NE(manager.asset, nullptr);
-    EXPECT_EQ(manager.asset->name, "Pistol");
+    ASSERT_NE(manager.weapon(), nullptr);
+    EXPECT_EQ(manager.weapon()->name, "Pistol");
 }
 
 }  // namespace

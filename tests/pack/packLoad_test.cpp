@@ -61,18 +61,18 @@ TEST_F(PackLoad, EveryWeaponLoadsFiresInEachModeReloadsAndRunsDryWithoutAComplai
         run(500);
         std::set<int32_t> modes;
         for (int i = 0; i < 3; ++i) {
-            modes.insert(mgr().fireMode);
+            modes.insert(mgr().currentFireMode());
             pull(60);      // a tap: single shot, or the whole burst
             pull(1200);    // held: automatic fire keeps going
             mgr().toggleAssetMode();
         }
         EXPECT_FALSE(modes.count(-1));
-        EXPECT_TRUE(mgr().requestReload() || mgr().magazineSize == 0);
+        EXPECT_TRUE(mgr().requestReload() || mgr().magazineCapacity() == 0);
         run(2500);
-        if (mgr().magazineSize > 0) { EXPECT_EQ(mgr().roundsLeft, mgr().magazineSize - 1); }
+        if (mgr().magazineCapacity() > 0) { EXPECT_EQ(mgr().roundsLoaded(), mgr().magazineCapacity()); }
         // Run the magazine dry, then press once more on the empty weapon.
         for (int i = 0; i < 40 && !mgr().isEmpty(); ++i) pull(300);
-        if (mgr().magazineSize > 0) { EXPECT_TRUE(mgr().isEmpty()); }
+        if (mgr().magazineCapacity() > 0) { EXPECT_TRUE(mgr().isEmpty()); }
         pull(60);
         EXPECT_TRUE(mgr().requestReload());
         run(2500);
@@ -80,7 +80,7 @@ TEST_F(PackLoad, EveryWeaponLoadsFiresInEachModeReloadsAndRunsDryWithoutAComplai
         EXPECT_EQ(problems(log), "");
         for (int32_t mode : modes) EXPECT_NE(log.find("   E: shot data1: " + std::to_string(mode)), std::string::npos) << "no shot in mode " << mode;
         EXPECT_NE(log.find("   E: reload data1: "), std::string::npos);
-        if (mgr().magazineSize > 0) { EXPECT_NE(log.find("   E: emptyShot data1: "), std::string::npos); }
+        if (mgr().magazineCapacity() > 0) { EXPECT_NE(log.find("   E: emptyShot data1: "), std::string::npos); }
     }
 }
 
@@ -95,12 +95,12 @@ TEST_F(PackLoad, EveryHitEffectPlaysAndTheDisarmingOneHandsOverTheSidearm) {
         EXPECT_EQ(problems(log), "") << "hit " << id;
         EXPECT_NE(log.find("   E: incomingHit data1: " + std::to_string(id)), std::string::npos) << log;
     }
-    for (int i = 0; i < 40 && mgr().asset && mgr().asset->name != "Sidearm"; ++i) {
+    for (int i = 0; i < 40 && mgr().weapon() && mgr().weapon()->name != "Sidearm"; ++i) {
         mgr().receiveHit(6);
         run(100);
     }
-    ASSERT_TRUE(mgr().asset);
-    EXPECT_EQ(mgr().asset->name, "Sidearm");
+    ASSERT_TRUE(mgr().weapon());
+    EXPECT_EQ(mgr().weapon()->name, "Sidearm");
     EXPECT_EQ(problems(takeLog()), "");
 }
 

@@ -1,13 +1,11 @@
 // The format guide's reference tables are printed from the format tables the readers read: every
 // block of docs/weapon-format.md between "<!-- printed from the format tables: NAME -->" and
-// "<!-- end of printed table -->" must read exactly as printed here. When a table changes, the
-// failure shows the new text to paste.
+// "<!-- end of printed table -->" must read exactly as printed here; a failure shows the new text.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <string>
 
 #include "effects/overlayEffects.h"
 #include "weapon/weaponFormat.h"
@@ -18,9 +16,11 @@ using namespace QEL;
 
 std::string code(const std::string& text) { return "`" + text + "`"; }
 
-std::string readAs(const attributeRule& rule) {
-    if (rule.slot) return std::string(rule.slot->noun) + " 0 to " + std::to_string(rule.slot->count - 1);
-    switch (rule.type) {
+std::string list(const std::string& sofar, const std::string& next) { return sofar.empty() ? next : sofar + ", " + next; }
+
+std::string readAs(const attributeRule& a) {
+    if (a.slot) return std::string(a.slot->noun) + " 0 to " + std::to_string(a.slot->count - 1);
+    switch (a.type) {
         case valueType::integer: return "whole number";
         case valueType::number: return "number";
         case valueType::nonZero: return "on unless 0";
@@ -29,22 +29,19 @@ std::string readAs(const attributeRule& rule) {
     }
 }
 
-std::string missing(const attributeRule& rule) {
-    if (rule.type == valueType::nonZero || rule.type == valueType::isTrue) return "off";
-    return *rule.fallback ? code(rule.fallback) : "empty";
-}
-
 // Every element with its attributes; the <custom> settings have a table of their own.
 std::string reference(const xmlSchema& format) {
     std::ostringstream out;
     out << "| element or attribute | read as | missing | meaning |\n|---|---|---|---|\n";
-    for (const elementRule& element : format.rules) {
-        if (element.parent && std::string(element.parent) == "custom") continue;
-        out << "| " << code("<" + std::string(element.name) + ">");
-        if (element.parent) out << " in " << code("<" + std::string(element.parent) + ">") << (element.repeats ? ", each" : "");
-        out << " | | | " << element.meaning << " |\n";
-        for (const attributeRule& a : element.attributes) {
-            out << "| " << code(a.name) << " | " << readAs(a) << " | " << missing(a) << " | " << a.meaning << " |\n";
+    for (const elementRule& e : format.rules) {
+        if (e.parent && std::string(e.parent) == "custom") continue;
+        out << "| " << code("<" + std::string(e.name) + ">");
+        if (e.parent) out << " in " << code("<" + std::string(e.parent) + ">") << (e.repeats ? ", each" : "");
+        out << " | | | " << e.meaning << " |\n";
+        for (const attributeRule& a : e.attributes) {
+            const bool flag = a.type == valueType::nonZero || a.type == valueType::isTrue;
+            out << "| " << code(a.name) << " | " << readAs(a) << " | "
+                << (flag ? "off" : *a.fallback ? code(a.fallback) : "empty") << " | " << a.meaning << " |\n";
         }
     }
     return out.str();
@@ -54,13 +51,11 @@ std::string customSettings() {
     std::ostringstream out;
     out << "| setting | values | effect |\n|---|---|---|\n";
     for (const elementRule* setting : weaponFormat().children(weaponRule("custom"))) {
-        std::string values;
-        for (const textRule& t : setting->texts) values += (values.empty() ? "" : ", ") + (t.text ? code(t.text) : "other");
-        std::string attributes;
-        for (const attributeRule& a : setting->attributes) attributes += (attributes.empty() ? "" : ", ") + code(a.name);
+        std::string values, attributes;
+        for (const textRule& t : setting->texts) values = list(values, t.text ? code(t.text) : "other");
+        for (const attributeRule& a : setting->attributes) attributes = list(attributes, code(a.name));
         if (!attributes.empty()) values += (values.empty() ? "" : ", or no text with ") + std::string("attributes ") + attributes;
-        out << "| " << code(setting->name) << " | " << (values.empty() ? "text" : values) << " | " << setting->meaning
-            << " |\n";
+        out << "| " << code(setting->name) << " | " << (values.empty() ? "text" : values) << " | " << setting->meaning << " |\n";
     }
     return out.str();
 }
@@ -70,16 +65,14 @@ std::string animationRoles() {
     out << "| name | role |\n|---|---|\n";
     for (const animationRoleName& role : animationRoleNames()) {
         const std::string name = role.name;
-        out << "| " << (role.numbered ? code(name + "0") + " … " + code(name + "9") : code(name)) << " | " << role.meaning
-            << " |\n";
+        out << "| " << (role.numbered ? code(name + "0") + " … " + code(name + "9") : code(name)) << " | " << role.meaning << " |\n";
     }
     return out.str();
 }
 
 TEST(FormatGuide, ReferenceTablesReadAsTheFormatTablesPrintThem) {
-    std::ifstream file(KABLIX_SOURCE_DIR "/docs/weapon-format.md");
     std::stringstream text;
-    text << file.rdbuf();
+    text << std::ifstream(KABLIX_SOURCE_DIR "/docs/weapon-format.md").rdbuf();
     const std::string guide = text.str();
     const std::map<std::string, std::string> printed = {{"custom", customSettings()},
                                                         {"animation roles", animationRoles()},
@@ -90,9 +83,8 @@ TEST(FormatGuide, ReferenceTablesReadAsTheFormatTablesPrintThem) {
         const size_t from = guide.find(begin);
         ASSERT_NE(from, std::string::npos) << "docs/weapon-format.md has no table " << name;
         const size_t start = from + begin.size();
-        const size_t end = guide.find("<!-- end of printed table -->", start);
-        EXPECT_EQ(guide.substr(start, end - start), table) << "docs/weapon-format.md, table " << name << ", should read:\n"
-                                                          << table;
+        EXPECT_EQ(guide.substr(start, guide.find("<!-- end of printed table -->", start) - start), table)
+            << "docs/weapon-format.md, table " << name << ", should read:\n" << table;
     }
 }
 
