@@ -1,7 +1,7 @@
-// What the weapon tests share (with the pack tests and the weapon benchmark): a temporary working
-// folder with a sibling assets folder holding real files the tests write (PNG pictures, Ogg sounds,
-// weapon files, the effects file), a clock the tests set, a sound manager on an offline speaker, a
-// real GL context, and the log captured from standard output.
+// What the weapon, pack and benchmark programs share: a temporary working folder with a sibling
+// assets folder holding real files written here (PNG pictures, Ogg sounds, weapon files, the
+// effects file), a clock the tests set, a sound manager on an offline speaker, a real GL context,
+// and the log captured from standard output.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,6 @@
 
 #include "testing/glTestContext.h"
 #include "weapon/cAssetMgr.h"
-
-namespace QEL {
-class cSoundManager;
-}
 
 namespace weaponTest {
 
@@ -48,7 +44,7 @@ protected:
     // Mixes `frames` of audio so that short sounds end.
     void mixAudio(int32_t frames);
 
-    QEL::cSoundManager* sounds = nullptr;
+    QEL::cSoundManager* sounds = nullptr;  // owned
     fs::path root;
     int32_t lastNetShot = -1;
 
@@ -59,18 +55,14 @@ private:
     std::ostringstream captured;
 };
 
-// Pieces of weapon files.
+// A weapon file: allowInterrupt="false" unless the root attributes say otherwise.
 std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes = "");
-// An animation of `frameCount` frames at 30 per second with `frames` frames of image 0 over background 1.
-std::string animationXml(const std::string& name, int frameCount, int frames);
-// gun.png (green, RGB) in slot 0, bg.png (blue, RGB) in slot 1, round.png (white, RGBA) in slot 2,
-// shell.png (yellow, RGBA) in slot 3.
+// gun.png (green, RGB) in slot 0, bg.png (blue, RGB) in slot 1, round.png (white) in slot 2,
+// shell.png (yellow) in slot 3.
 std::string standardImages();
 // The fire modes offered, with the switch at (500, 10).
 std::string shotTypes(bool single, bool burst, bool automatic);
-// A magazine of `count` rounds of image 2 in a row at y = 300.
+// A magazine of `count` rounds of image 2 in a row at y = 300, 10 pixels apart from x = 10.
 std::string ammoXml(int count);
-// Only the event lines of a log ("   E: ..."), in order.
-std::string eventLines(const std::string& log);
 
 }  // namespace weaponTest
