@@ -19,11 +19,8 @@ namespace weaponTest {
 uint32_t clockNow = 0;
 
 namespace {
-
 uint32_t testClock() { return clockNow; }
-
 std::vector<uint8_t> oggBytes;  // one short sound, encoded once, copied under every name needed
-
 }  // namespace
 
 void WeaponWorld::SetUpTestSuite() {
@@ -51,16 +48,19 @@ void WeaponWorld::SetUp() {
     fs::current_path(root / "play");
     clockNow = 0;
     QEL::setAppTimeSourceForTesting(&testClock);
-    // What every manager loads at construction, and the standard pictures.
+    // What every manager loads at construction, the standard pictures, a red spark and sounds t0 to t2.
     for (const char* name : {"emptySound", "ShellsHittingFloor1", "death01", "death02", "death03"}) writeOgg(name);
     writeSolidPng("_switchModeButton", 192, 64, 255, 255, 0, true);
-    writeAsset("EFFECTS.xml", "<overlayHitEffects><emitters/><effects><effect id=\"1\" name=\"thirty\"><spurt spurtID=\"5\" "
-               "dMin=\"30\" dMax=\"30\" duration=\"100\"/></effect><effect id=\"2\" name=\"fatal\"><spurt dMin=\"1000\" "
-               "dMax=\"1000\"/></effect></effects></overlayHitEffects>\n");
+    writeSolidPng("_helmetBodyArmor", 128, 64, 255, 255, 255, true);
+    std::ofstream(root / "assets" / "EFFECTS.xml") << "<overlayHitEffects><emitters/><effects><effect id=\"1\" name=\"thirty\">"
+        "<spurt spurtID=\"5\" dMin=\"30\" dMax=\"30\" duration=\"100\"/></effect><effect id=\"2\" name=\"fatal\"><spurt "
+        "dMin=\"1000\" dMax=\"1000\"/></effect></effects></overlayHitEffects>\n";
     writeSolidPng("gun", 64, 64, 0, 255, 0);
     writeSolidPng("bg", 1024, 512, 0, 0, 255);
     writeSolidPng("round", 8, 8, 255, 255, 255, true);
     writeSolidPng("shell", 8, 8, 200, 200, 0, true);
+    writeSolidPng("spark", 8, 8, 255, 0, 0, true);
+    for (const char* name : {"t0", "t1", "t2"}) writeOgg(name);
     restartManager();
     previousCout = std::cout.rdbuf(captured.rdbuf());
 }
@@ -83,8 +83,7 @@ void WeaponWorld::TearDown() {
 }
 
 // Written in exactly the colour type asked for: the encoder would otherwise make a palette picture.
-void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
-                                bool alpha) {
+void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b, bool alpha) {
     std::vector<uint8_t> raw, png;
     for (size_t i = 0; i < size_t(w) * h; ++i) {
         raw.insert(raw.end(), {r, g, b});
@@ -102,17 +101,13 @@ void WeaponWorld::writeOgg(const std::string& name) {
     QEL::soundTest::writeFile((root / "assets" / (name + ".ogg")).string(), oggBytes);
 }
 
-void WeaponWorld::writeAsset(const std::string& fileName, const std::string& text) {
-    std::ofstream(root / "assets" / fileName, std::ios::binary | std::ios::trunc) << text;
-}
-
 QEL::cAssetMgr& WeaponWorld::mgr() {
     if (!manager) manager = std::make_unique<QEL::cAssetMgr>(sounds);
     return *manager;
 }
 
 int32_t WeaponWorld::loadWeapon(const std::string& name, const std::string& xml) {
-    writeAsset(name + ".xml", xml);
+    std::ofstream(root / "assets" / (name + ".xml"), std::ios::trunc) << xml;
     mgr();
     QEL::testWeapon(name);
     return mgr().loadAsset();

@@ -1,21 +1,25 @@
 // The weapon in hand on real files, a set clock, an offline speaker and a real GL context: what
-// plays, what is drawn and heard, the event lines, and what reaches the score database.
+// plays, what is drawn and heard, the event lines, and what reaches the score database; and the
+// format guide against the format tables.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <utility>
 #include <map>
 
+#include "effects/overlayEffects.h"
 #include "effects/teamDamage.h"
 #include "sound/cSoundManager.h"
 #include "testing/weaponWorld.h"
+#include "weapon/weaponFormat.h"
 #include "weapon/weaponTest.h"
 
 namespace weaponTest {
 namespace {
 
-using QEL::testing::colorNear;
-using QEL::testing::readPixel;
+using QEL::testing::colorNear, QEL::testing::readPixel;
 
 std::string fr(const std::string& attributes, const std::string& inside = "") {
     return "<frame img=\"0\" " + attributes + ">" + inside + "</frame>";
@@ -35,9 +39,8 @@ std::string anims(const std::string& name, const std::string& frameCount, const 
 }
 // Slot n holds t<n>, whose pool plays t<n>_0 and t<n>_1.
 const std::string kSounds = "<sounds><sound id=\"0\">t0</sound><sound id=\"1\">t1</sound><sound id=\"2\">t2</sound></sounds>";
-const std::string kEject = "<ejectCartridge image=\"3\" scale=\"12\"/>";
-const std::string kSpark = "<emitters><emitter id=\"1\" name=\"spark\"/></emitters>";
-const std::string kSingle = shotTypes(true, false, false);
+const std::string kEject = "<ejectCartridge image=\"3\" scale=\"12\"/>", kSingle = shotTypes(true, false, false),
+                  kSpark = "<emitters><emitter id=\"1\" name=\"spark\"/></emitters>";
 
 // The event lines of a log as "name:data1:data2" words; `rounds` gets what their shots fired.
 std::string events(const std::string& log, long long& rounds, std::string out = "") {
@@ -52,14 +55,11 @@ std::string events(const std::string& log, long long& rounds, std::string out = 
     return out;
 }
 
+// A script's run: turns drawn only when due (or all), the weapon file, the log so far, each turn's picture checksum.
+struct ScriptRun { bool paced = false; std::string weapon = "", log = ""; std::vector<size_t> pictures = {}; };
+
 class Weapon : public WeaponWorld {
 protected:
-    void SetUp() override {
-        WeaponWorld::SetUp();
-        for (const char* name : {"t0", "t1", "t2"}) writeOgg(name);
-        writeSolidPng("spark", 8, 8, 255, 0, 0, true);
-        writeSolidPng("_helmetBodyArmor", 128, 64, 255, 255, 255, true);
-    }
     bool heard(const std::string& pool) {
         QEL::cSound *first = sounds->findSound(pool + "_0"), *second = sounds->findSound(pool + "_1");
         return (first && first->channel.load()) || (second && second->channel.load());
@@ -69,10 +69,9 @@ protected:
         return shown;
     }
     bool pixelIs(const std::string& xyRgb) {  // "x,y,rrggbb"
-        int x = 0, y = 0;
-        unsigned rgb = 0;
-        std::sscanf(xyRgb.c_str(), "%d,%d,%x", &x, &y, &rgb);
-        return colorNear(readPixel(x, y), rgb >> 16, (rgb >> 8) & 255, rgb & 255);
+        unsigned x = 0, y = 0, rgb = 0;
+        return std::sscanf(xyRgb.c_str(), "%u,%u,%x", &x, &y, &rgb) == 3 &&
+               colorNear(readPixel(x, y), rgb >> 16, (rgb >> 8) & 255, rgb & 255);
     }
     // Single shots, bursts or held auto fire, 10 ms turns, until the magazine is empty.
     void fireDry() {
@@ -85,11 +84,11 @@ protected:
     }
     // A turn as the main loop runs it: drawn, or (`paced`) only when the picture is due.
     void turn(uint32_t now) {
-        const bool due = !paced || mgr().pictureDue(now);
+        const bool due = !current.paced || mgr().pictureDue(now);
         frameAt(now, due);
         if (due) mgr().pictureShown();
         const std::vector<uint8_t> picture = QEL::testing::readPixels(0, 0, 568, 320);
-        pictures.push_back(std::hash<std::string>()(std::string(picture.begin(), picture.end())));
+        current.pictures.push_back(std::hash<std::string>()(std::string(picture.begin(), picture.end())));
     }
     // A script of steps, a letter and a number each: p press, u release, t tap, R reload, f a turn, at
     // that clock reading; E fire dry; m the mode switch; %n the fire mode; =name what plays ("=rest");
@@ -105,30 +104,26 @@ protected:
             const int n = std::string("=@").find(word[0]) != std::string::npos || arg.empty() ? 0 : std::stoi(arg);
             long long rounds = 0;
             const std::map<char, std::function<void()>> steps = {
-                {'p', [&] { setClock(n), mgr().injectInputDown(); }}, {'u', [&] { setClock(n), mgr().injectInputUp(); }},
-                {'t', [&] { setClock(n), mgr().tapInput(); }}, {'R', [&] { setClock(n), mgr().requestReload(); }},
-                {'f', [&] { turn(n); }}, {'E', [&] { fireDry(); }},
-                {'m', [&] { mgr().toggleAssetMode(); }}, {'%', [&] { EXPECT_EQ(mgr().currentFireMode(), n); }},
+                {'p', [&] { setClock(n); mgr().injectInputDown(); }}, {'u', [&] { setClock(n); mgr().injectInputUp(); }},
+                {'t', [&] { setClock(n); mgr().tapInput(); }}, {'R', [&] { setClock(n); mgr().requestReload(); }},
+                {'f', [&] { turn(n); }}, {'E', [&] { fireDry(); }}, {'m', [&] { mgr().toggleAssetMode(); }},
+                {'%', [&] { EXPECT_EQ(mgr().currentFireMode(), n); }}, {'#', [&] { EXPECT_EQ(mgr().roundsLoaded(), n); }},
                 {'=', [&] { EXPECT_EQ(mgr().playingAnimation(), arg == "rest" ? "" : arg); }},
-                {'#', [&] { EXPECT_EQ(mgr().roundsLoaded(), n); }}, {'o', [&] { EXPECT_EQ(roundsShown(), n); }},
-                {'@', [&] { EXPECT_TRUE(pixelIs(arg)) << arg; }},
-                {'^', [&] { EXPECT_EQ(lastNetShot, n); }}, {'~', [&] { mixAudio(8000); }},
+                {'o', [&] { EXPECT_EQ(roundsShown(), n); }}, {'@', [&] { EXPECT_TRUE(pixelIs(arg)) << arg; }},
+                {'^', [&] { EXPECT_EQ(lastNetShot, n); }}, {'~', [&] { mixAudio(8000); }}, {'L', [&] { mgr().toggleDebugLight(); }},
                 {'s', [&] { EXPECT_TRUE(heard("t" + arg)); }}, {'S', [&] { EXPECT_FALSE(heard("t" + arg)); }},
-                {'L', [&] { mgr().toggleDebugLight(); }}, {'l', [&] { EXPECT_EQ(pixelIs("15,15,ff0000"), n == 1); }},
-                {'T', [&] { mgr().setTeamMode(n); }}, {'D', [&] { mgr().injectDodgeInput(n == 1); }},
-                {'H', [&] { mgr().receiveHit(n); }}, {'X', [&] { mgr().setDamageEnabled(n == 1); }},
-                {'$', [&] { EXPECT_EQ(mgr().damageDisplay().health, float(n)); }},
-                {'!', [&] { EXPECT_TRUE(mgr().playerDead()); }},
-                {'e', [&] { EXPECT_EQ(std::count(log.begin(), log.end(), '\a'), n); }},  // an error line's bell
-                {'r', [&] { events(log, rounds); EXPECT_EQ(rounds, n); }}, {'W', [&] { loadWeapon("w", weapon); }}};
+                {'l', [&] { EXPECT_EQ(pixelIs("15,15,ff0000"), n == 1); }}, {'T', [&] { mgr().setTeamMode(n); }},
+                {'D', [&] { mgr().injectDodgeInput(n == 1); }}, {'H', [&] { mgr().receiveHit(n); }},
+                {'X', [&] { mgr().setDamageEnabled(n == 1); }}, {'!', [&] { EXPECT_TRUE(mgr().playerDead()); }},
+                {'$', [&] { EXPECT_EQ(mgr().damageDisplay().health, float(n)); }}, {'W', [&] { loadWeapon("w", current.weapon); }},
+                {'e', [&] { EXPECT_EQ(std::count(current.log.begin(), current.log.end(), '\a'), n); }},  // error lines ring
+                {'r', [&] { events(current.log, rounds); EXPECT_EQ(rounds, n); }}};
             ASSERT_EQ(steps.count(word[0]), 1u);
             steps.at(word[0])();
-            log += takeLog();
+            current.log += takeLog();
         }
     }
-    std::string weapon, log;        // the weapon file taken up, the log of the script so far
-    bool paced = false;
-    std::vector<size_t> pictures;  // a checksum of the picture after each turn
+    ScriptRun current;
 };
 
 // A row: a weapon (after the standard images), a script, the event lines it gives ("*": any).
@@ -142,24 +137,25 @@ class Scenarios : public Weapon, public ::testing::WithParamInterface<Scenario> 
 // the shot lines fire are the shot counts stored in scores.db.
 TEST_P(Scenarios, PlayAsScriptedAndPacedAlike) {
     const Scenario& row = GetParam();
-    std::vector<size_t> turns[2];
-    std::string logs[2];
-    for (bool pacing : {false, true}) {
-        paced = pacing, log.clear(), pictures.clear(), clockNow = 0, lastNetShot = -1, std::srand(7);
+    ScriptRun runs[2];
+    for (bool paced : {false, true}) {
+        current = ScriptRun{paced};
+        clockNow = 0;
+        std::srand(7);
         fs::remove(root / "assets" / "scores.db");
-        long long rounds = 0;
-        ASSERT_NE(loadWeapon("w", weapon = weaponXml("w", standardImages() + row.body, row.rootAttributes)), -2);
+        ASSERT_NE(loadWeapon("w", current.weapon = weaponXml("w", standardImages() + row.body, row.rootAttributes)), -2);
         takeLog();
         run(row.script);
-        const std::string lines = events(logs[paced] = log, rounds);
-        turns[paced] = pictures;
+        long long rounds = 0;
+        const std::string lines = events(current.log, rounds);
         if (row.events != "*") { EXPECT_EQ(lines, row.events); }
         ASSERT_TRUE(mgr().storeEventsToDB());
         EXPECT_EQ(storedValue("SELECT singleShot + burstShot + autoShot FROM score WHERE name='w'"), rounds);
         restartManager();
+        runs[paced] = current;
     }
-    EXPECT_EQ(turns[1], turns[0]);
-    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_EQ(runs[1].pictures, runs[0].pictures);
+    EXPECT_EQ(runs[1].log, runs[0].log);
 }
 
 // Every round that leaves the magazine is one counted shot, whatever the mode, the eject frames and the
@@ -250,13 +246,11 @@ INSTANTIATE_TEST_SUITE_P(Weapon, Scenarios, ::testing::ValuesIn(magazinesFiredDr
              kLayers + "ff0000 @200,100,000000", "*"}})),
     [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
 
-using Loading = Weapon;
-
 // A whole weapon: a picture under another extension, sound variants up to the first gap, slots sharing
 // a file's pools, an animation sound placed by its slot's offset over a frame's own, spawns without an
 // emitter or with a negative area, magazine, cartridges, <custom>. Slots naming the shared sounds' files
 // go with the weapon; the shared pools outlive them (a freed one played fails under AddressSanitizer).
-TEST_F(Loading, AWholeWeaponIsReadPlaysAndGoesWithItsSounds) {
+TEST_F(Weapon, AWholeWeaponIsReadPlaysAndGoesWithItsSounds) {
     for (const char* name : {"bang", "bang-v1", "bang-v3", "emptyClick", "shellHitFloor", "dodgeOn", "dodgeOff"}) writeOgg(name);
     loadWeapon("w", weaponXml("w", standardImages() + kSingle + anims({"shot1"})));
     run("T2 D1 D0");  // the shield's sounds exist from here on
@@ -285,15 +279,12 @@ TEST_F(Loading, AWholeWeaponIsReadPlaysAndGoesWithItsSounds) {
     run("m D1 D0 p3000 f3000 f3500 f4000 f4500 f5000 ~");  // the shared click, shield and shells play on
 }
 
-TEST_F(Loading, FailuresLeaveNoWeaponAndStoreNothing) {
-    mgr();
+TEST_F(Weapon, FailuresLeaveNoWeaponAndStoreNothing) {
     QEL::releaseLastTestedDocument();
     EXPECT_EQ(mgr().loadAsset(), -2);
     const std::string good = kSingle + anims({"shot1"});
     for (const auto& [xml, line] : std::vector<std::pair<std::string, std::string>>{
              {"", "Could not determine what weapon to load!"},
-             {"<KablixWeapon name=\"w\">" + good + "</KablixWeapon>", "Missing <kablixWeapon> element\n"},
-             {weaponXml("w", "<images><image id=\"0\">missing.png</image></images>" + good), "IMAGE NOT FOUND: missing.png\n"},
              {weaponXml("w", "<images><image id=\"0\">ab</image></images>" + good), "IMAGE NOT FOUND: ab.png\n"},
              {weaponXml("w", good + "<sounds><sound id=\"0\">quiet</sound></sounds>"), "SOUND NOT FOUND: quiet.ogg\n"},
              {weaponXml("w", good + "<custom><firstShotIsCharge>x</firstShotIsCharge></custom>"), "no firstShot animation!\n"}}) {
@@ -302,6 +293,38 @@ TEST_F(Loading, FailuresLeaveNoWeaponAndStoreNothing) {
         EXPECT_EQ(mgr().weapon(), nullptr) << line;
     }
     EXPECT_LE(storedValue("SELECT count(*) FROM score"), 0);
+}
+
+// The format guide's reference tables (the blocks of docs/weapon-format.md between "<!-- printed from
+// the format tables: ... -->" and "<!-- end of printed table -->") have a row for each element, attribute,
+// <custom> setting and animation role of the format tables, naming it with its meaning, and no other rows.
+TEST(FormatGuide, ReferenceTablesListTheFormatTables) {
+    std::vector<std::pair<std::string, std::string>> items;  // the name as the guide writes it, the meaning
+    for (const QEL::xmlSchema* format : {&QEL::weaponFormat(), &QEL::hitEffectsFormat()}) {
+        for (const QEL::elementRule& element : format->rules) {
+            const bool setting = element.parent && std::string(element.parent) == "custom";  // attributes in its row
+            items.emplace_back(setting ? "`" + std::string(element.name) + "`" : "`<" + std::string(element.name) + ">`",
+                               element.meaning);
+            for (const QEL::attributeRule& a : element.attributes)
+                if (!setting) items.emplace_back("`" + std::string(a.name) + "`", a.meaning);
+        }
+    }
+    for (const QEL::animationRoleName& role : QEL::animationRoleNames())
+        items.emplace_back("`" + std::string(role.name) + (role.numbered ? "0`" : "`"), role.meaning);
+    std::ifstream guide(KABLIX_SOURCE_DIR "/docs/weapon-format.md");
+    std::vector<std::string> rows;
+    bool inTable = false, header = false;
+    for (std::string line; std::getline(guide, line);) {
+        if (line.rfind("<!-- printed from the format tables:", 0) == 0) inTable = header = true;
+        if (line == "<!-- end of printed table -->") inTable = false;
+        if (inTable && line.rfind("| ", 0) == 0 && !std::exchange(header, false)) rows.push_back(line);
+    }
+    EXPECT_EQ(rows.size(), items.size());
+    for (const auto& [name, meaning] : items) {
+        bool found = false;
+        for (const std::string& row : rows) found |= row.rfind("| " + name, 0) == 0 && row.find(meaning) != std::string::npos;
+        EXPECT_TRUE(found) << "docs/weapon-format.md has no row for " << name << ": " << meaning;
+    }
 }
 
 }  // namespace
