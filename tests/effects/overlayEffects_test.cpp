@@ -174,7 +174,7 @@ TEST_F(OverlayEffectsTest, AWeaponChangeLoadsAnotherWeaponAndLeavesTheOneInHand)
     cAssetMgr manager(&sounds);  // reads ../assets/EFFECTS.xml itself
 
     // The weapon in hand: nothing at all; a missing weapon: the effect plays on.
-    EXPECT_EQ(stdoutOf([&] { manager.receiveHit(6); }), "   E: incomingHit data1: 6 data2: -1\n");
+    EXPECT_EQ(stdoutOf([&] { manager.receiveHit(6); }), "   E: incomingHit data1: 6 data2: 0\n");
     EXPECT_EQ(stdoutOf([&] { manager.receiveHit(7); }),
               "   XML for nosuch was not found.\n"
               "W: (QEL::cEffectSpurt::play) Impact effect could not load weapon: nosuch\n"

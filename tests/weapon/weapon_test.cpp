@@ -216,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(Weapon, Scenarios, ::testing::ValuesIn(magazinesFiredDr
              "switchedMode:1:-1 switchedMode:0:-1 shot:0:1 switchedMode:1:-1"},
     // The shield holds fire; hits count with damage off too; the dead dig instead of firing and take no more hits.
     Scenario{"hitsShieldAndDeath", kSingle + anims({"shot1", "reload"}),
-             "T2 D1 p0 =rest f5 D0 X0 H1 f20 $200 X1 H9 $200 H1 f40 f60 p70 =shot1 f80 H2 ! =rest f100 p110 =rest H1 f120 f300",
+             "T2 D1 p0 =rest f5 D0 X0 H1 f20 $200 X1 H9 $200 H1 f40 f60 p70 =shot1 f80 H2 ! m =rest f100 p110 =rest H1 f120 f300",
              "incomingHit:1:30 incomingHit:9:0 incomingHit:1:30 shot:0:1 incomingHit:2:1000 playerDeath:-1:-1"},
     // Eject frames skipped between two turns still count their rounds (and throw their cartridges).
     Scenario{"skippedEjectFramesCaughtUp", kSingle + ammoXml(10) + kEject + kSpark + anims("shot1", "4",
@@ -239,6 +239,12 @@ INSTANTIATE_TEST_SUITE_P(Weapon, Scenarios, ::testing::ValuesIn(magazinesFiredDr
     Scenario{"networkValueAndLight", kSingle + anims("shot1", "3", fr("netSend=\"7\"") + fr("netSend=\"0\" lit=\"1\"") +
              fr("netSend=\"-3\"")), "L p0 f0 f34 ^7 f40 l1 f51 l0 f67 ^-1 f80 ^-1", "shot:0:1"},
     Scenario{"longestAnimation", kSingle + anims("shot1", "2147483647", fr("")), "p0 f100000 =shot1", "shot:0:1"},
+    Scenario{"framelessWindDown", kSingle + "<animations>" + anim("windDown", "3", "") + anim("shot1", "3", fr("")) + "</animations>",
+             "f0 f10 e0", ""},  // a warning each turn at rest, nothing drawn
+    // Magazine and cartridges of an image index past the slots: the rounds still counted.
+    Scenario{"slotIndexPastTheSlots", kSingle + "<ammo count=\"2\" img=\"15\"/><ejectCartridge image=\"15\" scale=\"12\"/>" +
+             "<animations><animation name=\"shot1\" frameCount=\"3\" bg=\"20\">" + ej("x=\"400\" y=\"250\"") +
+             "</animation></animations>", "f0 p10 f10 f120 #1 p130 f130 f240 #0", "shot:0:1 shot:0:1"},
     Scenario{"particlesBehindTheBackground", layers("<drawOrder>particlesBack</drawOrder>"), kLayers + "0000ff @200,100,0000ff", "*"},
     Scenario{"particlesOverTheBackground", layers("<drawOrder>particlesOverBG</drawOrder>"), kLayers + "ff0000 @200,100,0000ff", "*"},
     Scenario{"particlesInFront", layers(""), kLayers + "ff0000 @200,100,0000ff", "*"},
