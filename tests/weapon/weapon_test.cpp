@@ -216,10 +216,10 @@ INSTANTIATE_TEST_SUITE_P(Weapon, Scenarios, ::testing::ValuesIn(magazinesFiredDr
     Scenario{"hitsShieldAndDeath", kSingle + anims({"shot1", "reload"}),
              "T2 D1 p0 =rest f5 D0 X0 H1 f20 $200 X1 H9 $200 H1 f40 f60 p70 =shot1 f80 H2 ! m =rest f100 p110 =rest H1 f120 f300",
              "incomingHit:1:30 incomingHit:9:0 incomingHit:1:30 shot:0:1 incomingHit:2:1000 playerDeath:-1:-1"},
-    // Eject frames skipped between two turns still count their rounds (and throw their cartridges).
-    Scenario{"skippedEjectFramesCaughtUp", kSingle + ammoXml(10) + kEject + kSpark + anims("shot1", "4",
+    // Eject frames skipped between two turns still count their rounds; the rounds took the cartridges' picture slot.
+    Scenario{"skippedEjectFramesCaughtUp", kSingle + "<ejectCartridge image=\"2\" scale=\"12\"/>" + ammoXml(10) + kSpark + anims("shot1", "4",
              fr("", "<spawn e=\"1\" x=\"100\" y=\"100\" sc=\"30\" ms=\"200\" sp=\"0.05\"/>") + ej("") + ej("") + fr("")),
-             "p0 #10 f0 f100 #8 f120 f140 f160 f300 f400", "shot:0:1 shot:0:1"},
+             "p0 #10 f0 f100 #8 f120 f140 o8 f160 f300 f400 o8", "shot:0:1 shot:0:1"},
     // A run-out animation's last frame shown again is a repeat; at ten frames a second, the never
     // shown last frame fires once as the animation runs out.
     Scenario{"runOutRepeatsItsLastFrame", shotTypes(false, true, false) + kSounds + ammoXml(10) + kEject +
