@@ -97,9 +97,9 @@ bool cApp::runFrame(bool drawPicture) {
     updateWeapon(draw);
     if (!draw) return false;
     // With nothing drawn by the weapon the picture is the empty screen.
-    if (!assetMgr || !assetMgr->drewScreen) clearScreen();
+    if (!assetMgr || !assetMgr->drewPicture()) clearScreen();
     text->draw();
-    if (assetMgr) assetMgr->dirty = false;
+    if (assetMgr) assetMgr->pictureShown();
     glFinish();
     return true;
 }
@@ -119,12 +119,8 @@ void cApp::servePeer() {
 // it waits for the first peer to connect; a shot fired with networking off is for nobody.
 void cApp::updateWeapon(bool drawPicture) {
     if (!assetMgr) return;
-    assetMgr->drewScreen = false;
-    if (!assetMgr->asset) return;
     int32_t shot = -1;
-    assetMgr->drawing = drawPicture;
-    assetMgr->update(frameTimeMs, shot);
-    assetMgr->drawing = true;
+    assetMgr->update(frameTimeMs, shot, drawPicture);
     if (shot > 0 && peer) pendingShot = shot;
 }
 
@@ -156,15 +152,15 @@ void cApp::applyShake() {
 
 void cApp::onMouseDown(int32_t x, int32_t y) {
     ScaledOutput::toPicture(shownWidth, shownHeight, x, y);
-    const cAsset* asset = assetMgr->asset;
+    const cAsset* asset = assetMgr->weapon();
     const int32_t switchX = asset ? asset->switchPosX : -100;
     const int32_t switchY = asset ? asset->switchPosY : -100;
     if (switchX < x && x < switchX + 64 && switchY < y && y < switchY + 64) {
         assetMgr->toggleAssetMode();
         return;
     }
-    const int32_t damageMode = assetMgr->damage->mode();
-    if (assetMgr->damageEnabled && damageMode >= 2 && damageMode <= 4) {
+    const int32_t damageMode = assetMgr->damageDisplay().mode();
+    if (assetMgr->damageIsEnabled() && damageMode >= 2 && damageMode <= 4) {
         // With no weapon in hand the strip follows the default, landscape orientation.
         // Only the strip raises the shield; a press anywhere else still fires, or nobody could shoot
         // in a team game.

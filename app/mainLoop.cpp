@@ -242,17 +242,17 @@ void mainLoop::requestReload() { app.assetMgr->requestReload(); }
 
 void mainLoop::toggleFireMode() { app.assetMgr->toggleAssetMode(); }
 
-void mainLoop::toggleDebugLight() { app.assetMgr->debugLight->toggle(); }
+void mainLoop::toggleDebugLight() { app.assetMgr->toggleDebugLight(); }
 
 void mainLoop::switchMultiplayerMode(int mode) { app.setMultiplayerMode(mode); }
 
 void mainLoop::setShotStats(bool enabled) {
-    app.assetMgr->shotStatsEnabled = enabled;
+    app.assetMgr->setShotStats(enabled);
     logStatus(enabled ? "Ammo ON." : "Ammo OFF.");
 }
 
 void mainLoop::setDamage(bool enabled) {
-    app.assetMgr->damageEnabled = enabled;
+    app.assetMgr->setDamageEnabled(enabled);
     logStatus(enabled ? "Damage ON." : "Damage OFF.");
 }
 

@@ -24,7 +24,7 @@ void cApp::setMultiplayerMode(int32_t mode) {
     }
     multiplayerMode = mode;
     pendingShot = -1;  // a shot waiting for a peer was meant for the game just left
-    if (assetMgr && assetMgr->damage) assetMgr->damage->set(mode);
+    if (assetMgr) assetMgr->setTeamMode(mode);
     text->setNetworkBadge(mode, peerCount);
     logStatus("Changing multiplayer mode:", mode);
 }

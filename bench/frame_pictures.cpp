@@ -100,15 +100,15 @@ public:
 
 private:
     void teamGame() {
-        mgr.damage->set(2);
-        mgr.debugLight->toggle();
+        mgr.setTeamMode(2);
+        mgr.toggleDebugLight();
         phase("team", 10);
         // Hits until the blood shows, then a shot, then until the player dies.
-        for (int i = 0; i < 40 && mgr.damage->health() >= 40.0f; ++i) hit("hit");
+        for (int i = 0; i < 40 && mgr.damageDisplay().health() >= 40.0f; ++i) hit("hit");
         press();
         phase("hurt-fire", 30);
         release();
-        for (int i = 0; i < 60 && !mgr.damage->dead(); ++i) hit("dying");
+        for (int i = 0; i < 60 && !mgr.damageDisplay().dead(); ++i) hit("dying");
         phase("dead", 30);
         for (int i = 0; i < 16; ++i) {
             press();
@@ -117,8 +117,8 @@ private:
             phase("dig", 2);
         }
         phase("revive", 120);
-        mgr.debugLight->toggle();
-        mgr.damage->set(1);
+        mgr.toggleDebugLight();
+        mgr.setTeamMode(1);
         phase("solo", 4);
     }
 

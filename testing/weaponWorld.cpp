@@ -19,34 +19,24 @@ namespace weaponTest {
 uint32_t clockNow = 0;
 
 namespace {
-
 uint32_t testClock() { return clockNow; }
-
-// One short Ogg file, encoded once per test process and copied under every name a test needs.
-std::vector<uint8_t>& oggBytes() {
-    static std::vector<uint8_t> bytes;
-    return bytes;
-}
-
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
+std::vector<uint8_t> oggBytes;  // one short sound, encoded once, copied under every name needed
 }  // namespace
 
 void WeaponWorld::SetUpTestSuite() {
     GLTest::SetUpTestSuite();
-    if (!oggBytes().empty()) return;
+    if (!oggBytes.empty()) return;
     QEL::soundTest::ScratchDir scratch;
     const std::string wav = scratch.file("tone.wav");
     QEL::soundTest::writeFile(wav, QEL::soundTest::wav16(QEL::soundTest::sine(4410, 44100, 440.0, 8000), 1, 44100));
-    if (QEL::soundTest::encodeOgg(wav, scratch.file("tone.ogg"))) oggBytes() = readFile(scratch.file("tone.ogg"));
+    if (!QEL::soundTest::encodeOgg(wav, scratch.file("tone.ogg"))) return;
+    std::ifstream in(scratch.file("tone.ogg"), std::ios::binary);
+    oggBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WeaponWorld::SetUp() {
     GLTest::SetUp();
-    ASSERT_FALSE(oggBytes().empty()) << "oggenc could not make the test sound";
+    ASSERT_FALSE(oggBytes.empty()) << "oggenc could not make the test sound";
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = test ? test->name() : "bench";
     std::replace(name.begin(), name.end(), '/', '_');  // parameterised tests are named "Test/0"
@@ -56,32 +46,35 @@ void WeaponWorld::SetUp() {
     fs::create_directories(root / "assets");
     previousDir = fs::current_path();
     fs::current_path(root / "play");
-
     clockNow = 0;
     QEL::setAppTimeSourceForTesting(&testClock);
-
-    // What every manager loads at construction.
+    // What every manager loads at construction, the standard pictures, a red spark and sounds t0 to t2.
     for (const char* name : {"emptySound", "ShellsHittingFloor1", "death01", "death02", "death03"}) writeOgg(name);
     writeSolidPng("_switchModeButton", 192, 64, 255, 255, 0, true);
-    writeAsset("EFFECTS.xml",
-               "<overlayHitEffects><emitters/><effects>"
-               "<effect id=\"1\" name=\"thirty\"><spurt spurtID=\"5\" dMin=\"30\" dMax=\"30\" duration=\"100\"/></effect>"
-               "</effects></overlayHitEffects>\n");
-    // The pictures the standard weapon pieces name.
+    writeSolidPng("_helmetBodyArmor", 128, 64, 255, 255, 255, true);
+    writeAsset("EFFECTS.xml", "<overlayHitEffects><emitters/><effects><effect id=\"1\" name=\"thirty\">"
+        "<spurt spurtID=\"5\" dMin=\"30\" dMax=\"30\" duration=\"100\"/></effect><effect id=\"2\" name=\"fatal\"><spurt "
+        "dMin=\"1000\" dMax=\"1000\"/></effect></effects></overlayHitEffects>\n");
     writeSolidPng("gun", 64, 64, 0, 255, 0);
     writeSolidPng("bg", 1024, 512, 0, 0, 255);
     writeSolidPng("round", 8, 8, 255, 255, 255, true);
     writeSolidPng("shell", 8, 8, 200, 200, 0, true);
+    writeSolidPng("spark", 8, 8, 255, 0, 0, true);
+    for (const char* name : {"t0", "t1", "t2"}) writeOgg(name);
+    restartManager();
+    previousCout = std::cout.rdbuf(captured.rdbuf());
+}
 
+void WeaponWorld::restartManager() {
+    manager.reset();
+    delete sounds;
     sounds = new QEL::cSoundManager();
     sounds->setSpeaker(QEL::soundTest::offlineSpeaker().release());
-    previousCout = std::cout.rdbuf(captured.rdbuf());
 }
 
 void WeaponWorld::TearDown() {
     manager.reset();
     delete sounds;
-    sounds = nullptr;
     QEL::releaseLastTestedDocument();
     std::cout.rdbuf(previousCout);
     QEL::setAppTimeSourceForTesting(nullptr);
@@ -89,34 +82,27 @@ void WeaponWorld::TearDown() {
     fs::remove_all(root);
 }
 
-void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
-                                bool alpha) {
-    const unsigned channels = alpha ? 4 : 3;
-    std::vector<uint8_t> raw(static_cast<size_t>(w) * h * channels);
-    for (size_t i = 0; i < raw.size(); i += channels) {
-        raw[i] = r;
-        raw[i + 1] = g;
-        raw[i + 2] = b;
-        if (alpha) raw[i + 3] = 255;
+// Written in exactly the colour type asked for: the encoder would otherwise make a palette picture.
+void WeaponWorld::writeAsset(const std::string& fileName, const std::string& text) {
+    std::ofstream(root / "assets" / fileName, std::ios::binary) << text;
+}
+
+void WeaponWorld::writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b, bool alpha) {
+    std::vector<uint8_t> raw, png;
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        raw.insert(raw.end(), {r, g, b});
+        if (alpha) raw.push_back(255);
     }
-    // Written in exactly the colour type asked for: the encoder would otherwise shrink a plain
-    // picture to a palette.
     lodepng::State state;
     state.encoder.auto_convert = 0;
     state.info_raw.colortype = state.info_png.color.colortype = alpha ? LCT_RGBA : LCT_RGB;
     state.info_raw.bitdepth = state.info_png.color.bitdepth = 8;
-    std::vector<uint8_t> png;
     ASSERT_EQ(lodepng::encode(png, raw.data(), w, h, state), 0u);
     QEL::soundTest::writeFile((root / "assets" / (name + ".png")).string(), png);
 }
 
 void WeaponWorld::writeOgg(const std::string& name) {
-    QEL::soundTest::writeFile((root / "assets" / (name + ".ogg")).string(), oggBytes());
-}
-
-void WeaponWorld::writeAsset(const std::string& fileName, const std::string& text) {
-    std::ofstream out(root / "assets" / fileName, std::ios::binary | std::ios::trunc);
-    out << text;
+    QEL::soundTest::writeFile((root / "assets" / (name + ".ogg")).string(), oggBytes);
 }
 
 QEL::cAssetMgr& WeaponWorld::mgr() {
@@ -125,10 +111,10 @@ QEL::cAssetMgr& WeaponWorld::mgr() {
 }
 
 int32_t WeaponWorld::loadWeapon(const std::string& name, const std::string& xml) {
-    writeAsset(name + ".xml", xml);
-    QEL::cAssetMgr& m = mgr();
+    std::ofstream(root / "assets" / (name + ".xml"), std::ios::trunc) << xml;
+    mgr();
     QEL::testWeapon(name);
-    return m.loadAsset();
+    return mgr().loadAsset();
 }
 
 long long WeaponWorld::storedValue(const std::string& select) {
@@ -136,8 +122,7 @@ long long WeaponWorld::storedValue(const std::string& select) {
     sqlite3_stmt* statement = nullptr;
     long long value = -1;
     if (sqlite3_open_v2((root / "assets" / "scores.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, select.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
+        sqlite3_prepare_v2(db, select.c_str(), -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
         value = sqlite3_column_int64(statement, 0);
     sqlite3_finalize(statement);
     sqlite3_close(db);
@@ -145,24 +130,14 @@ long long WeaponWorld::storedValue(const std::string& select) {
 }
 
 std::string WeaponWorld::takeLog() {
-    std::string text = captured.str();
+    const std::string text = captured.str();
     captured.str("");
     return text;
 }
 
-bool WeaponWorld::frameAt(uint32_t ms) {
+bool WeaponWorld::frameAt(uint32_t ms, bool drawPicture) {
     clockNow = ms;
-    return mgr().update(ms, lastNetShot);
-}
-
-int WeaponWorld::frameIndex() {
-    QEL::cAnimFrame* frame = mgr().currentFrame;
-    if (!frame || !frame->animation) return -1;
-    const auto& frames = frame->animation->frames;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        if (frames[i] == frame) return static_cast<int>(i);
-    }
-    return -1;
+    return mgr().update(ms, lastNetShot, drawPicture);
 }
 
 void WeaponWorld::mixAudio(int32_t frames) {
@@ -170,29 +145,15 @@ void WeaponWorld::mixAudio(int32_t frames) {
     sounds->getSpeaker()->mix(buffer.data(), static_cast<int32_t>(buffer.size()));
 }
 
-std::string eventLines(const std::string& log) {
-    std::istringstream lines(log);
-    std::string line, events;
-    while (std::getline(lines, line)) {
-        if (line.rfind("   E: ", 0) == 0) events += line + "\n";
-    }
-    return events;
-}
-
 std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes) {
-    return "<?xml version=\"1.0\"?>\n<kablixWeapon name=\"" + name + "\" allowInterrupt=\"false\"" +
-           (rootAttributes.empty() ? "" : " " + rootAttributes) + ">\n" + body + "\n</kablixWeapon>\n";
-}
-
-std::string animationXml(const std::string& name, int frameCount, int frames) {
-    std::string xml = "<animation name=\"" + name + "\" frameCount=\"" + std::to_string(frameCount) + "\" bg=\"1\">";
-    for (int i = 0; i < frames; ++i) xml += "<frame img=\"0\" n=\"" + std::to_string(i) + "\"/>";
-    return xml + "</animation>\n";
+    const bool ownInterrupt = rootAttributes.find("allowInterrupt") != std::string::npos;
+    return "<?xml version=\"1.0\"?>\n<kablixWeapon name=\"" + name + "\"" + (ownInterrupt ? "" : " allowInterrupt=\"false\"") +
+           " " + rootAttributes + ">\n" + body + "\n</kablixWeapon>\n";
 }
 
 std::string standardImages() {
-    return "<images><image id=\"0\">gun.png</image><image id=\"1\">bg.png</image>"
-           "<image id=\"2\">round.png</image><image id=\"3\">shell.png</image></images>\n";
+    return "<images><image id=\"0\">gun.png</image><image id=\"1\">bg.png</image><image id=\"2\">round.png</image>"
+           "<image id=\"3\">shell.png</image></images>\n";
 }
 
 std::string shotTypes(bool single, bool burst, bool automatic) {
@@ -203,9 +164,8 @@ std::string shotTypes(bool single, bool burst, bool automatic) {
 
 std::string ammoXml(int count) {
     std::string xml = "<ammo count=\"" + std::to_string(count) + "\" img=\"2\">";
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         xml += "<bullet id=\"" + std::to_string(i) + "\" x=\"" + std::to_string(10 + 10 * i) + "\" y=\"300\"/>";
-    }
     return xml + "</ammo>\n";
 }
 

@@ -1,7 +1,6 @@
-// What the weapon tests share: a temporary working folder with a sibling assets folder holding
-// real files the tests write (PNG pictures, Ogg sounds, weapon files, the effects file), a clock
-// the tests set, a sound manager on an offline speaker, a real GL context, and the log captured
-// from standard output.
+// What the weapon, pack and benchmark programs share: a temporary working folder beside an assets
+// folder of real files written here, a clock the tests set, a sound manager on an offline speaker, a
+// real GL context, and the log captured from standard output.
 #pragma once
 
 #include <cstdint>
@@ -11,21 +10,13 @@
 #include <string>
 
 #include "testing/glTestContext.h"
-#include "weapon/cAsset.h"
 #include "weapon/cAssetMgr.h"
-
-namespace QEL {
-class cSoundManager;
-class cSoundPool;
-class cSound;
-}
 
 namespace weaponTest {
 
 namespace fs = std::filesystem;
 
-// The program clock as the tests set it.
-extern uint32_t clockNow;
+extern uint32_t clockNow;  // the program clock as the tests set it
 
 class WeaponWorld : public QEL::testing::GLTest {
 protected:
@@ -33,29 +24,21 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Files in the assets folder.
-    void writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b,
-                       bool alpha = false);
+    void writeSolidPng(const std::string& name, unsigned w, unsigned h, uint8_t r, uint8_t g, uint8_t b, bool alpha = false);
     void writeOgg(const std::string& name);
-    void writeAsset(const std::string& fileName, const std::string& text);
-
-    // The manager is built on first use, after the test has written what it needs.
-    QEL::cAssetMgr& mgr();
+    void writeAsset(const std::string& fileName, const std::string& text);  // into ../assets
+    QEL::cAssetMgr& mgr();  // built on first use, after the test has written what it needs
+    void restartManager();  // a new sound manager; the next mgr() is a new manager
     // Writes ../assets/<name>.xml, checks it and loads it; the fire mode or -2.
     int32_t loadWeapon(const std::string& name, const std::string& xml);
-
     std::string takeLog();
     // The first column of the first row `select` gives from ../assets/scores.db; -1 when none.
     long long storedValue(const std::string& select);
     void setClock(uint32_t ms) { clockNow = ms; }
-    // Sets the clock and runs one frame; true when a frame was drawn.
-    bool frameAt(uint32_t ms);
-    // Index of the frame shown last in its animation, -1 when none.
-    int frameIndex();
-    // Mixes `frames` of audio so that short sounds end.
-    void mixAudio(int32_t frames);
+    bool frameAt(uint32_t ms, bool drawPicture = true);  // sets the clock and runs one turn
+    void mixAudio(int32_t frames);                         // so that short sounds end
 
-    QEL::cSoundManager* sounds = nullptr;
+    QEL::cSoundManager* sounds = nullptr;  // owned
     fs::path root;
     int32_t lastNetShot = -1;
 
@@ -66,20 +49,13 @@ private:
     std::ostringstream captured;
 };
 
-// Pieces of weapon files.
+// Pieces of weapon files: the file (allowInterrupt="false" unless the root attributes say otherwise);
+// gun.png (green, RGB) in slot 0, bg.png (blue, RGB) in 1, round.png (white) in 2, shell.png (yellow)
+// in 3; the fire modes with the switch at (500, 10); a magazine of image 2 in a row at y = 300, 10
+// pixels apart from x = 10.
 std::string weaponXml(const std::string& name, const std::string& body, const std::string& rootAttributes = "");
-// An animation of `frameCount` frames at 30 per second with `frames` <frame> elements showing
-// image 0 over background 1.
-std::string animationXml(const std::string& name, int frameCount, int frames);
-// The standard test pictures: gun.png (green, RGB) in slot 0, bg.png (blue, RGB) in slot 1,
-// round.png (white, RGBA) in slot 2, shell.png (RGBA) in slot 3.
 std::string standardImages();
-// The fire modes offered, with the switch at (500, 10).
 std::string shotTypes(bool single, bool burst, bool automatic);
-// A magazine of `count` rounds of image 2 in a row at y = 300.
 std::string ammoXml(int count);
-
-// Only the event lines of a log ("   E: ..."), in order.
-std::string eventLines(const std::string& log);
 
 }  // namespace weaponTest

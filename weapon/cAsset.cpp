@@ -110,7 +110,7 @@ cAnimation* cAsset::getAnimation(FireMode mode) {
 
 cAnimation* cAsset::getIdleAnimation() {
     if (!hasIdle) return nullptr;
-    if (assetMgr) assetMgr->recordEvent(eventIdled, assetMgr->fireMode, -1);
+    if (assetMgr) assetMgr->recordEvent(eventIdled, assetMgr->currentFireMode(), -1);
     return randomElement(idleAnimations);
 }
 

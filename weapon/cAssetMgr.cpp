@@ -23,18 +23,18 @@ namespace QEL {
 
 cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     : scores(std::make_unique<scoreDatabase>(assetPath("scores", "db"))), soundManager(soundManager) {
-    serializer = new cAssetSerializer();
-    ejector = new cCartridgeEjector(
+    serializer = std::make_unique<cAssetSerializer>();
+    ejector = std::make_unique<cCartridgeEjector>(
         soundManager->createSoundPool(3, "shellHitFloor", assetPath("ShellsHittingFloor1", "ogg")));
-    damage = new teamDamage(soundManager);
-    debugLight = new QEL::debugLight();
-    defaultSlot = new QuadSet(kScreenWidth, kScreenHeight);
+    damage = std::make_unique<teamDamage>(soundManager);
+    debugLight = std::make_unique<QEL::debugLight>();
+    defaultSlot = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
     defaultSlot->unlock();
-    modeIndicator = new QuadSet(kScreenWidth, kScreenHeight);
+    modeIndicator = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
     modeIndicator->unlock();
 
-    particleLayer = new cOverlayFXMgr(soundManager, kScreenWidth, kScreenHeight);
-    hitEffects = new cOverlayFXMgr(soundManager, kScreenWidth, kScreenHeight);
+    particleLayer = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
+    hitEffects = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
     hitEffects->changeWeapon = [this](const std::string& weaponName) { return changeWeaponOnHit(weaponName); };
     TiXmlDocument* effectsDocument = nullptr;
     hitEffects->loadXML(assetPath("EFFECTS", "xml"), &effectsDocument);
@@ -49,11 +49,11 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     }
     defaultSlot->rebuild();
 
-    for (QuadSet*& slot : imageSlots) {
-        slot = new QuadSet(kScreenWidth, kScreenHeight);
+    for (std::unique_ptr<QuadSet>& slot : imageSlots) {
+        slot = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
         slot->unlock();
     }
-    for (cSoundSlot*& slot : soundSlots) slot = new cSoundSlot(soundManager);
+    for (std::unique_ptr<cSoundSlot>& slot : soundSlots) slot = std::make_unique<cSoundSlot>(soundManager);
 
     // Shots may be cut short only when the weapon allows it; idles and the wind-down always.
     interruptCounted.push_back("firstShot");
@@ -68,23 +68,19 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     soundManager->createSound("death3", assetPath("death03", "ogg"));
 }
 
+// The reader, the cartridges and the particle layers go before the weapon is put down (which
+// stores its events); the rest goes with the members.
 cAssetMgr::~cAssetMgr() {
-    delete serializer;
-    serializer = nullptr;
-    delete ejector;
-    ejector = nullptr;
-    delete particleLayer;
-    particleLayer = nullptr;
-    delete hitEffects;
-    hitEffects = nullptr;
+    serializer.reset();
+    ejector.reset();
+    particleLayer.reset();
+    hitEffects.reset();
     unloadAsset();
-    delete damage;
-    delete debugLight;
-    delete defaultSlot;
-    for (QuadSet* slot : imageSlots) delete slot;
-    delete modeIndicator;
-    for (cSoundSlot* slot : soundSlots) delete slot;
 }
+
+void cAssetMgr::toggleDebugLight() { debugLight->toggle(); }
+
+void cAssetMgr::setTeamMode(int32_t mode) { damage->set(mode); }
 
 // A hit that knocks the weapon away: the weapon whose checked document is kept is normally the
 // one in hand and stays; any other is checked and taken up.
@@ -96,8 +92,8 @@ bool cAssetMgr::changeWeaponOnHit(const std::string& weaponName) {
 }
 
 QuadSet* cAssetMgr::imageSlot(int32_t index) {
-    if (index < 0 || index >= kImageSlotCount) return defaultSlot;
-    return imageSlots[index];
+    if (index < 0 || index >= kImageSlotCount) return defaultSlot.get();
+    return imageSlots[index].get();
 }
 
 int32_t cAssetMgr::loadAsset() {
@@ -105,11 +101,10 @@ int32_t cAssetMgr::loadAsset() {
     // for it as the old weapon is put down.
     damage->setPortrait(portraitDisplay);
     unloadAsset();
-    asset = new cAsset(this);
-    if (!serializer->loadXML(asset)) {
+    asset = std::make_unique<cAsset>(this);
+    if (!serializer->loadXML(asset.get())) {
         // The weapon was never taken up: nothing of it goes to the score database.
-        delete asset;
-        asset = nullptr;
+        asset.reset();
         unloadAsset();
         return -2;
     }
@@ -133,8 +128,7 @@ void cAssetMgr::unloadAsset() {
     pendingNetShot = -1;
     debugLight->reset();
     damage->set(damage->mode());
-    delete asset;
-    asset = nullptr;
+    asset.reset();
     magazineSize = 0;
     roundsLeft = -1;
     clearSlots();
@@ -144,7 +138,7 @@ void cAssetMgr::unloadAsset() {
 void cAssetMgr::clearSlots() {
     // The cartridges' quads live in an image slot: they go with it.
     if (ejector) ejector->reset();
-    for (QuadSet* slot : imageSlots) {
+    for (const std::unique_ptr<QuadSet>& slot : imageSlots) {
         slot->unlock();
         slot->clearQuads();
         slot->rebuild();
@@ -166,7 +160,7 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
         return false;
     }
     if (slot < 0 || slot >= kImageSlotCount) return false;
-    QuadSet* set = imageSlots[slot];
+    QuadSet* set = imageSlots[slot].get();
     set->unlock();
     set->clearQuads();
 
@@ -198,7 +192,7 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
         return false;
     }
     if (slot < 0 || slot >= kSoundSlotCount) return false;
-    cSoundSlot* target = soundSlots[slot];
+    cSoundSlot* target = soundSlots[slot].get();
     emptySoundSlot(slot);
     soundOffsets[slot] = offset;
     target->pools.push_back(poolForSlot(instances, fileName));
@@ -214,7 +208,7 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
 // Two slots naming the same file share one pool: a second pool could not name its sounds, which
 // the first one's already carry.
 cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
-    for (cSoundSlot* slot : soundSlots) {
+    for (const std::unique_ptr<cSoundSlot>& slot : soundSlots) {
         for (cSoundPool* pool : slot->pools) {
             if (pool && pool->name == name) return pool;
         }
@@ -225,11 +219,11 @@ cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
 // A pool goes with the last slot holding it, so that memory comes back when weapons change; the
 // shared sounds' pools (empty click, shells, shield) are never in a slot.
 void cAssetMgr::emptySoundSlot(int32_t index) {
-    cSoundSlot* emptied = soundSlots[index];
+    cSoundSlot* emptied = soundSlots[index].get();
     for (cSoundPool* pool : emptied->pools) {
         bool shared = false;
-        for (const cSoundSlot* other : soundSlots) {
-            if (other != emptied && std::find(other->pools.begin(), other->pools.end(), pool) != other->pools.end())
+        for (const std::unique_ptr<cSoundSlot>& other : soundSlots) {
+            if (other.get() != emptied && std::find(other->pools.begin(), other->pools.end(), pool) != other->pools.end())
                 shared = true;
         }
         if (!shared) soundManager->destroyGroup(pool);
@@ -252,7 +246,7 @@ QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
         if (asset) asset->ammoImage = nullptr;
         return nullptr;
     }
-    QuadSet* set = imageSlots[imageIndex];
+    QuadSet* set = imageSlots[imageIndex].get();
     if (asset) asset->ammoImage = set;
     // The rounds replace the slot's quads: cartridges drawn from the same slot would lose theirs.
     if (ejector && ejector->image == set) ejector->reset();

@@ -84,10 +84,53 @@ public:
     bool injectDodgeInput(bool pressed);
     // A peer's shot with overlay effect `effectId` hit this player.
     void receiveHit(int32_t effectId);
-    // Advances by the clock reading `now` and draws; `netShotOut` receives the pending shot number
-    // (-1 when none). True when a frame was drawn.
-    bool update(uint32_t now, int32_t& netShotOut);
+    // One turn on the clock reading `now`: every side effect of the frames due, and the picture
+    // drawn when `drawPicture` is set (otherwise the picture on screen stays). `netShotOut`
+    // receives the shot number a frame asked to send since the last turn (-1 when none).
+    // False without a weapon.
+    bool update(uint32_t now, int32_t& netShotOut, bool drawPicture = true);
 
+    // --- What the main loop asks and switches (cAssetMgrDrawing.cpp) ---
+    // Whether update(now) can show anything but the picture drawn last: a change made since the
+    // last pictureShown, an animation frame due, a layer in motion.
+    bool pictureDue(uint32_t now) const;
+    // Milliseconds from `now` until the playing animation shows another frame or runs out; -1 at rest.
+    int32_t msToNextFrame(uint32_t now) const;
+    // Whether the last update drew the screen (with no weapon it did not).
+    bool drewPicture() const { return drewScreen; }
+    // The picture drawn is on screen: changes are counted from here.
+    void pictureShown() { dirty = false; }
+    void toggleDebugLight();
+    // Shot events recorded or not; hits taking health or not.
+    void setShotStats(bool enabled) { shotStatsEnabled = enabled; }
+    void setDamageEnabled(bool enabled) { damageEnabled = enabled; }
+    bool damageIsEnabled() const { return damageEnabled; }
+    // The team game's mode for the damage display (0 and 1: no team game).
+    void setTeamMode(int32_t mode);
+
+    // --- Read-only views ---
+    const cAsset* weapon() const { return asset.get(); }
+    const teamDamage& damageDisplay() const { return *damage; }
+    FireMode currentFireMode() const { return fireMode; }
+    // Rounds in the magazine (0 when empty or not counted) and its size (0: not counted).
+    int32_t roundsLoaded() const { return roundsLeft + 1; }
+    int32_t magazineCapacity() const { return magazineSize; }
+    // The name of the playing animation; empty at rest.
+    std::string playingAnimation() const { return currentAnimation ? currentAnimation->name : std::string(); }
+    bool isEmpty() const { return magazineSize != 0 && roundsLeft < 0; }
+    bool playerDead() const;
+    bool dodging() const;
+    // What the weapon file reader filled in, for the format checks.
+    const cSoundSlot* soundSlot(int32_t index) const { return soundSlots[index].get(); }
+    const cCartridgeEjector& cartridgeEjector() const { return *ejector; }
+    const cOverlayFXMgr& particles() const { return *particleLayer; }
+    const cAssetSerializer& reader() const { return *serializer; }
+
+private:
+    // The weapon file reader fills the slots, the magazine and the cartridges.
+    friend class cAssetSerializer;
+
+    // Firing (cAssetMgrFiring.cpp).
     // Starts `animation` (null: at rest) on the program clock; its first frame is shown anew.
     void setAnimation(cAnimation* animation);
     // Whether input may cut the playing animation short; cutting a shot short records an
@@ -95,28 +138,27 @@ public:
     bool canInterrupt();
     // Counts `rounds` fired: the light, the shot event of a shot, burst or last shot, the magazine.
     void recordShot(int32_t rounds);
+    void recordShotFor(cAnimation* next, int32_t rounds);
     // What follows the animation that ran out (null: rest); counts the round it starts with.
     cAnimation* nextAnimation();
     // "emptyState" when empty, else a random idle, else null.
     cAnimation* restAnimation();
     void reloadFinished();
-    bool isEmpty() const { return magazineSize != 0 && roundsLeft < 0; }
-    bool playerDead() const;
-    bool dodging() const;
+    void startIntroAtRest();
+    // update's work with a weapon in hand.
+    bool advance(uint32_t now, int32_t& netShotOut);
+    bool updateAtRest();
+    void fireRunOutTail(cAnimation* ranOut);
+    cAnimFrame* frameDue(cAnimation* animation, uint32_t now) const;
+    void stopAllSounds();
 
-    // --- Drawing (cAssetMgrDrawing.cpp) ---
+    // Drawing (cAssetMgrDrawing.cpp).
     // Draws the whole screen with `frame` as the weapon picture; a frame that is not a repeat
     // fires its side effects. While `drawing` is off only the side effects happen.
     void drawFrame(cAnimFrame* frame, bool repeat);
     // Draws every layer but the weapon picture and its background: what a weapon with nothing to
     // show at rest still has on screen.
     void drawWithoutWeapon();
-    // Whether update(now) can show anything but the picture drawn last: a change made since
-    // (`dirty`), an animation frame due, a layer in motion. While it is false the main loop runs
-    // update with `drawing` off and keeps the picture on screen.
-    bool pictureDue(uint32_t now) const;
-    // Milliseconds from `now` until the playing animation shows another frame or runs out; -1 at rest.
-    int32_t msToNextFrame(uint32_t now) const;
     // Fires the side effects of the frames strictly between `shown` and `next` of one animation.
     void catchUpFrames(cAnimFrame* shown, cAnimFrame* next);
     void fireFrameEffects(cAnimFrame* frame);
@@ -125,63 +167,56 @@ public:
     void playFrameSound(cSoundSlot* slot);
     // Counts the frame's rounds and throws its cartridges.
     void ejectCartridges(const cAnimFrame* frame);
-
-    // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
-    bool eventGuard = false;
-    std::vector<ScoreEvent> events;
-    std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
-    bool dirty = true;  // something shown changed since the last picture; the main loop clears it
-    bool drawing = true;      // off: update advances and fires every side effect but draws nothing
-    bool drewScreen = false;  // set by drawFrame when it drew; cleared by whoever asks
-    bool inputHeld = false;
-    cAnimFrame* currentFrame = nullptr;
-    FireMode fireMode = kNoFireMode;
-    cAsset* asset = nullptr;  // owned
-    cAnimation* currentAnimation = nullptr;
-    uint32_t animationStart = 0;
-    cAssetSerializer* serializer = nullptr;  // owned
-    cCartridgeEjector* ejector = nullptr;    // owned
-    teamDamage* damage = nullptr;            // owned
-    class debugLight* debugLight = nullptr;  // owned
-    int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
-    int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
-    QuadSet* defaultSlot = nullptr;                  // owned
-    QuadSet* imageSlots[kImageSlotCount] = {};       // owned
-    QuadSet* modeIndicator = nullptr;                // owned
-    int32_t soundOffsets[kSoundSlotCount] = {};
-    cSoundPool* emptyClick = nullptr;                // owned by the sound manager
-    cSoundSlot* soundSlots[kSoundSlotCount] = {};    // owned
-    cSoundManager* soundManager;                     // not owned
-    std::vector<int32_t> playingFrameSounds;         // ids of sounds started by frames
-    std::vector<std::string> interruptCounted;
-    std::vector<std::string> interruptFree;
-    int32_t pendingNetShot = -1;
-    cOverlayFXMgr* hitEffects = nullptr;     // owned
-    cOverlayFXMgr* particleLayer = nullptr;  // owned
-    bool damageEnabled = true;
-    bool shotStatsEnabled = true;
-
-private:
-    void buildModeIndicator();
-    cSoundPool* poolForSlot(int32_t instances, const std::string& name);
-    void emptySoundSlot(int32_t index);
-    bool changeWeaponOnHit(const std::string& weaponName);
-    void clearSlots();
-    void startIntroAtRest();
-    bool updateAtRest();
-    void recordShotFor(cAnimation* next, int32_t rounds);
-    void fireRunOutTail(cAnimation* ranOut);
-    cAnimFrame* frameDue(cAnimation* animation, uint32_t now) const;
-    void stopAllSounds();
     void stopFrameSound(int32_t id);
     void pruneFrameSounds();
     void drawWeaponImage(cAnimFrame* frame);
     void drawBackgroundOf(cAnimation* animation);
     void drawOverlays();
-
-    bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
     void clearUnlessCovered(const cAnimation* animation);
     bool animationFrameDue(uint32_t now) const;
+
+    // Loading (cAssetMgr.cpp).
+    void buildModeIndicator();
+    cSoundPool* poolForSlot(int32_t instances, const std::string& name);
+    void emptySoundSlot(int32_t index);
+    bool changeWeaponOnHit(const std::string& weaponName);
+    void clearSlots();
+
+    // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
+    bool eventGuard = false;
+    std::vector<ScoreEvent> events;
+    std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
+    bool dirty = true;        // something shown changed since the last picture
+    bool drawing = true;      // off: update advances and fires every side effect but draws nothing
+    bool drewScreen = false;  // set by drawFrame when it drew; cleared at each update
+    bool inputHeld = false;
+    cAnimFrame* currentFrame = nullptr;
+    FireMode fireMode = kNoFireMode;
+    std::unique_ptr<cAsset> asset;
+    cAnimation* currentAnimation = nullptr;
+    uint32_t animationStart = 0;
+    std::unique_ptr<cAssetSerializer> serializer;
+    std::unique_ptr<cCartridgeEjector> ejector;
+    std::unique_ptr<teamDamage> damage;
+    std::unique_ptr<QEL::debugLight> debugLight;
+    int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
+    int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
+    std::unique_ptr<QuadSet> defaultSlot;
+    std::unique_ptr<QuadSet> imageSlots[kImageSlotCount];
+    std::unique_ptr<QuadSet> modeIndicator;
+    int32_t soundOffsets[kSoundSlotCount] = {};
+    cSoundPool* emptyClick = nullptr;  // owned by the sound manager
+    std::unique_ptr<cSoundSlot> soundSlots[kSoundSlotCount];
+    cSoundManager* soundManager;              // not owned
+    std::vector<int32_t> playingFrameSounds;  // ids of sounds started by frames
+    std::vector<std::string> interruptCounted;
+    std::vector<std::string> interruptFree;
+    int32_t pendingNetShot = -1;
+    std::unique_ptr<cOverlayFXMgr> hitEffects;
+    std::unique_ptr<cOverlayFXMgr> particleLayer;
+    bool damageEnabled = true;
+    bool shotStatsEnabled = true;
+    bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
 };
 
 }  // namespace QEL

@@ -132,7 +132,9 @@ bool cAssetMgr::animationFrameDue(uint32_t now) const {
     if (asset->hasIdle) return true;
     const cAnimation* still = asset->findAnimation("windDown");
     if (!still) still = asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
-    return still && !still->frames.empty() && still->frames.back() != currentFrame;
+    // Nothing to show: due once, to take the last frame shown off the screen.
+    if (!still) return currentFrame != nullptr;
+    return !still->frames.empty() && still->frames.back() != currentFrame;
 }
 
 // A frame lasts 34 ms at most: the search is short and asks the very rule update uses.

@@ -314,7 +314,17 @@ void cAssetMgr::fireRunOutTail(cAnimation* ranOut) {
     for (size_t i = from; i < frames.size(); ++i) fireFrameEffects(frames[i]);
 }
 
-bool cAssetMgr::update(uint32_t now, int32_t& netShotOut) {
+bool cAssetMgr::update(uint32_t now, int32_t& netShotOut, bool drawPicture) {
+    drewScreen = false;
+    netShotOut = -1;
+    if (!asset) return false;
+    drawing = drawPicture;
+    const bool shown = advance(now, netShotOut);
+    drawing = true;
+    return shown;
+}
+
+bool cAssetMgr::advance(uint32_t now, int32_t& netShotOut) {
     netShotOut = pendingNetShot;
     pendingNetShot = -1;
     debugLight->update(now);
@@ -379,6 +389,7 @@ bool cAssetMgr::updateAtRest() {
             restProblemReported = true;
         }
         drawWithoutWeapon();
+        currentFrame = nullptr;  // no weapon picture on screen now
         return true;
     }
     drawFrame(lastFrame(still), true);

@@ -87,7 +87,7 @@ bool cAssetSerializer::processImages(TiXmlElement* images) {
 }
 
 void cAssetSerializer::processEmitters(TiXmlElement* emitterList) {
-    cOverlayFXMgr* layer = manager()->particleLayer;
+    cOverlayFXMgr* layer = manager()->particleLayer.get();
     const elementRule& rule = weaponRule("emitter");
     forEachChild(emitterList, rule, [&](TiXmlElement* element) {
         const ruledElement declared(element, rule);
@@ -231,7 +231,7 @@ cAnimFrame* cAssetSerializer::processFrame(TiXmlElement* element, cAnimation* an
     if (blend == 2) frame->blendMode = kBlendMultiply;
 
     if (soundSlot >= 0 && frameNumber == soundOffset) {
-        cSoundSlot* slot = mgr->soundSlots[soundSlot];
+        cSoundSlot* slot = mgr->soundSlots[soundSlot].get();
         frame->sound = slot->hasVariants() ? slot : nullptr;
         if (frameSound != -1) {
             logError("QEL::cAssetSerializer::processAnimation",
@@ -239,7 +239,7 @@ cAnimFrame* cAssetSerializer::processFrame(TiXmlElement* element, cAnimation* an
                      animation->name, " FRAME: ", read.integer("n"), "\n");
         }
     } else if (frameSound >= 0 && frameSound < kSoundSlotCount && mgr->soundSlots[frameSound]->hasVariants()) {
-        frame->sound = mgr->soundSlots[frameSound];
+        frame->sound = mgr->soundSlots[frameSound].get();
     }
 
     const elementRule& ejectRule = weaponRule("eject");

@@ -95,7 +95,7 @@ const Row kRows[] = {
     {"no name", rooted("@<kablixWeapon allowInterrupt='true'>"), {"error: " + kNoName},
      "W weaponTest: " + kNoName + "\nW cAssetSerializer: " + kNoName + "\n", 0},
     {"no allowInterrupt", rooted("@<kablixWeapon name='w'>"), {"error: " + kNoAllow},
-     "W weaponTest: " + kNoAllow + "\nW cAssetSerializer: " + kNoAllow + "\n", 0, [](M& m) { EXPECT_FALSE(m.asset->allowInterrupt); }},
+     "W weaponTest: " + kNoAllow + "\nW cAssetSerializer: " + kNoAllow + "\n", 0, [](M& m) { EXPECT_FALSE(m.weapon()->allowInterrupt); }},
     {"no element", "@<?xml version='1.0'?>\n<!-- nothing -->\n", {"error: the file holds no element"}, "", -2},
     {"unparsable", "<?xml version='1.0'?>\n" + kRoot + "\n<images>\n<image id='0'\n@</images>",
      {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
@@ -114,20 +114,20 @@ const Row kRows[] = {
      "id 15 is not an image slot (0 to 14): the game reports \"TOO MANY IMAGES!\" and skips it", "error: cannot use image file "
      "../assets/junk.png: it is neither a readable PNG nor a readable TGA picture"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
      "Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: cAssetMgr could not load image file: ../assets/junk.png\n", 0,
-     [](M& m) { EXPECT_EQ(m.imageSlots[4]->quadCount(), 1u); }},
+     [](M& m) { EXPECT_EQ(m.imageSlot(4)->quadCount(), 1u); }},
     {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {"error: SOUND NOT FOUND: snd.ogg.ogg"},
      notFound("SOUND", "snd.ogg.ogg"), -2},
     {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
      "@<sound id='5'>junk</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY "
      "ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode"},
-     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0, [](M& m) { EXPECT_EQ(m.soundSlots[4]->pools.size(), 3u); }},  // snd, -v1, -v2
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0, [](M& m) { EXPECT_EQ(m.soundSlot(4)->pools.size(), 3u); }},  // snd, -v1, -v2
     {"only 1 enables a mode: none is enabled", "@<shotTypes switchPosX='7'>@<single>true</single>@<burst>on</burst>@<auto>yes</auto>"
      "</shotTypes>" + anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
      "enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire", "warning: <single> 'true' does not enable single fire: "
      "only '1' does", "warning: <burst> 'on' does not enable burst fire: only '1' does", "warning: <auto> 'yes' does not enable auto "
      "fire: only '1' does", "warning: frameCount is 3 but the animation has 1 <frame> elements"}, "E cAssetMgr: [cAssetMgr] invalid fire "
      "mode for: w\nW cAssetMgr: [cAssetMgr] No fire modes available for: w\n", -1, [](M& m) {
-         EXPECT_TRUE(!m.asset->singleEnabled && !m.asset->burstEnabled && m.asset->switchPosX == 7 && m.asset->switchPosY == -100); }},
+         EXPECT_TRUE(!m.weapon()->singleEnabled && !m.weapon()->burstEnabled && m.weapon()->switchPosX == 7 && m.weapon()->switchPosY == -100); }},
     {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
      {"error: single fire needs a shot animation (shot0 to shot9), and the weapon has none",
       "error: burst fire needs a burst animation (burst0 to burst9), and the weapon has none"}, "", 0},
@@ -139,17 +139,17 @@ const Row kRows[] = {
      "E Image: Could not read file: error (0) ../assets/sparkle.png\nCould not load image: ../assets/sparkle.png\n", 0},
     {"only the first <ammo> counts", ammoXml(3) + "@<ammo count='9'/><ejectCartridge image='3' scale='12'/>",
      {"warning: duplicate <ammo> in <kablixWeapon>: only the first one is read"}, "", 0, [](M& m) {
-         EXPECT_TRUE(m.roundsLeft == 2 && m.imageSlots[2]->quadCount() == 3u && m.ejector->image == m.imageSlots[3]); }},
+         EXPECT_TRUE(m.roundsLoaded() == 3 && m.imageSlot(2)->quadCount() == 3u && m.cartridgeEjector().image == m.imageSlot(3)); }},
     {"rounds take the cartridges' slot", ammoXml(3) + "<ejectCartridge image='2' scale='12'/>", {}, "", 0,
-     [](M& m) { EXPECT_TRUE(m.imageSlots[2]->quadCount() == 3u && !m.ejector->image); }},
+     [](M& m) { EXPECT_TRUE(m.imageSlot(2)->quadCount() == 3u && !m.cartridgeEjector().image); }},
     {"no rounds, cartridge image past the slots", ammoXml(0) + "<ejectCartridge @image='15' scale='12'/>", {"error: cartridge image "
      "15 is not an image slot (0 to 14)"}, "", 0, [](M& m) {
-         EXPECT_TRUE(m.roundsLeft == -1 && !m.asset->ammoImage && !m.ejector->image && m.defaultSlot->quadCount() == 1u); }},
+         EXPECT_TRUE(m.roundsLoaded() == 0 && !m.weapon()->ammoImage && !m.cartridgeEjector().image && m.imageSlot(-1)->quadCount() == 1u); }},
     {"bullets: no round, off screen, placed; cartridges of scale 1", "<ammo count='2' img='2'>@<bullet id='5'/>@<bullet id='1' "
      "x='20' y='400' rot='45'/></ammo><ejectCartridge image='3' scale='1'/>", {"warning: bullet id 5 is not a round of the 2 (0 to "
      "1): the game reports \"Bullet quad not found!\"", "warning: bullet 1 at (20, 400) is off the 568 x 320 screen"},
      "W cAssetSerializer: Bullet quad not found!\n", 0,
-     [](M& m) { EXPECT_TRUE((m.asset->ammoImage->unlock(), m.asset->ammoImage->getQuad(1)->angle) == 45.0f && !m.ejector->image); }},
+     [](M& m) { EXPECT_TRUE((m.weapon()->ammoImage->unlock(), m.weapon()->ammoImage->getQuad(1)->angle) == 45.0f && !m.cartridgeEjector().image); }},
     {"frames: blend, place, light, eject, spawns", "<emitters><emitter id='0' name='spark'/></emitters>" + anims("<animation "
      "name='shot1' frameCount='5' @bg='20'><frame img='2' blend='2' x='1.5' y='-2' rot='30' netSend='1' lit='true'/>"
      "<frame img='2' lit='1'><eject num='1' x='3' y='4' rot='5'/>@<eject num='5'/></frame><frame img='0'>@<spawn/>"
@@ -159,14 +159,14 @@ const Row kRows[] = {
      "error: frame img -4 is not an image slot (0 to 14)"}, "E cAssetSerializer: [assetSerializer] A frame requested an emitter with "
      "ID -1 but it was not found!  This will almost certainly cause a crash!\nE cAssetSerializer: [assetSerializer] A spawning "
      "particle was found with a less than 1 spawn count???\n", 0, [](M& m) {
-         const auto& f = m.asset->findAnimation("shot1")->frames;  // blend 2 over an RGBA picture is 4; 7 is opaque
+         const auto& f = m.weapon()->findAnimation("shot1")->frames;  // blend 2 over an RGBA picture is 4; 7 is opaque
          ASSERT_EQ((ints{f[0]->blendMode, f[1]->blendMode, f[2]->blendMode, f[3]->blendMode, f[4]->blendMode}), (ints{4, 2, 1, 3, 1}));
-         EXPECT_TRUE(m.asset->findAnimation("shot1")->background == m.defaultSlot && f[4]->image == m.defaultSlot);
+         EXPECT_TRUE(m.weapon()->findAnimation("shot1")->background == m.imageSlot(-1) && f[4]->image == m.imageSlot(-1));
          EXPECT_TRUE(f[0]->x == 1.5f && f[0]->y == -2 && f[0]->rot == 30 && f[1]->ejectX == 3 && f[1]->ejectRot == 5);
          const QEL::cSpawnRecord &plain = f[2]->spawns.at(0), &given = f[2]->spawns.at(1);
          EXPECT_TRUE(f[0]->netSend == 1 && !f[0]->lit && f[1]->lit && f[1]->eject && f[1]->ejectNum == 1 && !plain.emitter);
          EXPECT_TRUE(plain.count == 1 && plain.ms == 100 && plain.sc == 100.0f && given.sc == 40 && given.ang == 90);
-         EXPECT_TRUE(given.emitter == m.particleLayer->findEmitter("DYN_spark") && !given.count && given.ms == 250 && given.rg == 10); }},
+         EXPECT_TRUE(given.emitter == m.particles().findEmitter("DYN_spark") && !given.count && given.ms == 250 && given.rg == 10); }},
     {"frames naming what is not there", anims("<animation name='shot1' @frameCount='99999999999' bg='1'><frame @img='5' "
      "@sound='3'/><frame img='0' @netSend='10001'/><frame img='0' @netSend='7'/></animation>"),
      {"error: frameCount 2147483647 is too large: the animation's length in milliseconds does not fit the game's 32-bit number",
@@ -183,37 +183,37 @@ const Row kRows[] = {
      "0\n\n", 0, [](M& m) {
          ints got;  // each frame's slot, 0 for none
          for (const char* name : {"five", "three", "unfilled"})
-             for (auto* f : m.asset->findAnimation(name)->frames) got.push_back(f->sound ? f->sound == m.soundSlots[2] ? 2 : 4 : 0);
+             for (auto* f : m.weapon()->findAnimation(name)->frames) got.push_back(f->sound ? f->sound == m.soundSlot(2) ? 2 : 4 : 0);
          EXPECT_EQ(got, (ints{0, 0, 0, 2, 4, 0, 0, 0, 0, 4})); }},
     {"custom: fill, landscape, light off", custom("<fillColor r='10' g='20' b='30'/>@<forceStartingMode>auto</forceStartingMode>"
      "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>"),
      {noMatch("forceStartingMode> 'auto", "burst, single")}, "", 0, [](M& m) {
-         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{10, 20, 30}) && m.asset->forceStartingMode == -1 && m.asset->light == 0);
-         EXPECT_TRUE(m.asset->landscapeMode && m.ejector->dropSoundEnabled && !QEL::backgroundOff && !QEL::portraitDisplay); }},
+         EXPECT_TRUE(rgb(m.reader().fillColor) == (ints{10, 20, 30}) && m.weapon()->forceStartingMode == -1 && m.weapon()->light == 0);
+         EXPECT_TRUE(m.weapon()->landscapeMode && m.cartridgeEjector().dropSoundEnabled && !QEL::backgroundOff && !QEL::portraitDisplay); }},
     {"custom: named fill, portrait, controlled light, alpha background", custom("<fillColor>skyBlue</fillColor><forceStartingMode>"
      "single</forceStartingMode><portraitMode>1</portraitMode><light>controlled</light><drawBackground>blendAlpha</drawBackground>"
      "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"), {}, "", 0, [](M& m) {
-         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{105, 156, 230}) && m.asset->forceStartingMode == 0 && m.asset->light == 1);
-         EXPECT_TRUE(m.asset->backgroundBlend == 2 && !m.asset->landscapeMode && m.asset->drawBackground && !m.ejector->dropSoundEnabled);
+         EXPECT_TRUE(rgb(m.reader().fillColor) == (ints{105, 156, 230}) && m.weapon()->forceStartingMode == 0 && m.weapon()->light == 1);
+         EXPECT_TRUE(m.weapon()->backgroundBlend == 2 && !m.weapon()->landscapeMode && m.weapon()->drawBackground && !m.cartridgeEjector().dropSoundEnabled);
          EXPECT_TRUE(QEL::backgroundOff && !QEL::portraitDisplay); }},  // the check takes only "true" for portrait
     {"custom: unknown fill, no background, landscape 0", custom("@<fillColor>red</fillColor><light>bright</light><drawBackground>"
      "false</drawBackground><landscapeMode>0</landscapeMode>"), {noMatch("fillColor> 'red", "black, skyBlue")}, "", 0, [](M& m) {
-         EXPECT_TRUE(rgb(m.serializer->fillColor) == (ints{255, 255, 255}) && m.asset->light == 2 && !m.asset->drawBackground);
-         EXPECT_TRUE(!m.asset->landscapeMode && m.ejector->dropSoundEnabled && QEL::backgroundOff && !QEL::portraitDisplay); }},
+         EXPECT_TRUE(rgb(m.reader().fillColor) == (ints{255, 255, 255}) && m.weapon()->light == 2 && !m.weapon()->drawBackground);
+         EXPECT_TRUE(!m.weapon()->landscapeMode && m.cartridgeEjector().dropSoundEnabled && QEL::backgroundOff && !QEL::portraitDisplay); }},
     {"custom: charge and catch, gravity, order, overlap", anims("<animation name='firstShot' frameCount='1'><frame img='0'/>"
      "</animation><animation name='windDown' frameCount='1'><frame img='0'/></animation><animation name='cool' frameCount='1'>"
      "<frame img='0'/></animation>") + custom("<allowSoundOverlap>true</allowSoundOverlap><drawOrder>particlesBack</drawOrder>"
      "<firstShotIsCharge>shot0</firstShotIsCharge><windDownInterruptsTo>cool</windDownInterruptsTo><gravity y='0.01'/>"
      "<ejectGivesMomentum>0</ejectGivesMomentum><ejectGivesRotation>false</ejectGivesRotation>"), {}, "", 0, [](M& m) {
-         QEL::cAsset& a = *m.asset;
+         const QEL::cAsset& a = *m.weapon();
          EXPECT_TRUE(a.allowSoundOverlap && a.drawOrder == 0 && a.firstShotIsCharge && a.windDownInterrupts && !a.ejectGivesRotation);
-         EXPECT_TRUE(a.findAnimation("firstShot")->linked == a.findAnimation("shot0") && m.ejector->gravityY == 0.01f && a.gravityX == 0);
+         EXPECT_TRUE(a.findAnimation("firstShot")->linked == a.findAnimation("shot0") && m.cartridgeEjector().gravityY == 0.01f && a.gravityX == 0);
          EXPECT_TRUE(a.findAnimation("windDown")->linked == a.findAnimation("cool") && !a.ejectGivesMomentum); }},
     {"custom values that match nothing; the root's overlap wins", rooted("<kablixWeapon name='w' allowInterrupt='true' "
      "allowSoundOverlap='true'>", custom("@<allowSoundOverlap>false</allowSoundOverlap>@<drawOrder>front</drawOrder><gravity/>")),
      {noMatch("allowSoundOverlap> 'false", "true"), noMatch("drawOrder> 'front", "particlesBack, particlesOverBG, particlesFront")},
      "   WARNING: Custom XML value for <drawOrder> is invalid.\n", 0,
-     [](M& m) { EXPECT_TRUE(m.asset->allowSoundOverlap && m.asset->drawOrder == 2 && m.asset->gravityY == 0.0f); }},
+     [](M& m) { EXPECT_TRUE(m.weapon()->allowSoundOverlap && m.weapon()->drawOrder == 2 && m.weapon()->gravityY == 0.0f); }},
     customFailure("firstShotIsCharge without firstShot", custom("@<firstShotIsCharge>shot0</firstShotIsCharge>"),
                   "firstShotIsCharge> is invalid, because there is no firstShot animation!"),
     customFailure("firstShotIsCharge naming no animation", anims("<animation name='firstShot' frameCount='1'><frame img='0'/>"

@@ -176,14 +176,18 @@ TEST_F(Effects, HitEffectsDealDamageInTheirRangeAndSpreadTheirParticlesOverTheir
 }
 
 TEST_F(Effects, AWeaponChangeTakesUpAnotherWeaponAndLeavesTheOneInHand) {
-    for (const char* name : {"rifle", "pistol"})
-        writeText(name + std::string(".xml"), "<kablixWeapon name=\"" + std::string(name) + "\" allowInterrupt=\"false\"><images/></kablixWeapon>");
+    writeText("rifle.xml", "<kablixWeapon name=\"rifle\" allowInterrupt=\"false\"><images/></kablixWeapon>");
+    writeText("pistol.xml", "<kablixWeapon name=\"pistol\" allowInterrupt=\"false\"><images/>"
+                            "<shotTypes><single>1</single></shotTypes></kablixWeapon>");
     ASSERT_TRUE(testWeapon("rifle"));
     cAssetMgr manager(&sounds);  // reads ../assets/EFFECTS.xml itself
-    EXPECT_EQ(play(*manager.hitEffects, 6), -1);  // the weapon in hand: nothing at all
-    EXPECT_NE(stdoutOf([&] { EXPECT_EQ(play(*manager.hitEffects, 7), 9); }).find("nosuch"), std::string::npos);
-    stdoutOf([&] { EXPECT_EQ(play(*manager.hitEffects, 8), -1); });  // the play ends with the change
-    EXPECT_EQ(manager.asset->name, "pistol");
+    // The weapon in hand: nothing at all; a missing weapon: the effect plays on.
+    EXPECT_EQ(stdoutOf([&] { manager.receiveHit(6); }), "   E: incomingHit data1: 6 data2: 0\n");
+    EXPECT_NE(stdoutOf([&] { manager.receiveHit(7); }).find("could not load weapon: nosuch\n   E: incomingHit data1: 7 data2: 9"),
+              std::string::npos);
+    stdoutOf([&] { manager.receiveHit(8); });  // the play ends with the change
+    ASSERT_NE(manager.weapon(), nullptr);
+    EXPECT_EQ(manager.weapon()->name, "pistol");
 }
 
 TEST_F(Effects, NothingIsAllocatedPerFrameOnceSetUp) {
