@@ -79,9 +79,6 @@ public:
     QelPeer* networkPeer() const { return peer.get(); }
     int32_t connectedPeers() const { return peerCount; }
 
-    // Owned for the run; public until the main loop asks for what it needs through operations.
-    std::unique_ptr<cAssetMgr> assetMgr;
-
 private:
     void setUpSoundOutput();
     void setUpOpenGL(float red, float green, float blue, float alpha);
@@ -93,6 +90,7 @@ private:
     int32_t viewportX = 0;
     int32_t viewportY = 0;
     uint32_t frameTimeMs = 0;                 // appTimeMs() at the start of the current frame
+    std::unique_ptr<cAssetMgr> assetMgr;      // the weapon in hand, for the whole run
     cSoundManager* soundManager = nullptr;    // shared with the process-wide pointer
     std::unique_ptr<QelPeer> peer;            // null while networking is off
     int32_t pendingShot = -1;                 // shot number to send to peers; -1 when none

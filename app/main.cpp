@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
         loop.run();
     }
 
-    app->assetMgr->storeEventsToDB();
+    app->assetManager()->storeEventsToDB();
     QEL::destroyApp(app);
     QEL::releaseLastTestedDocument();
     delete catalogue;

@@ -77,7 +77,7 @@ void mainLoop::paceTurn(Clock::time_point turnStart, bool drawn) {
     if (drawn) {
         lastPicture = turnStart;
     } else {
-        const int32_t ms = app.assetMgr ? app.assetMgr->msToNextFrame(appTimeMs()) : -1;
+        const int32_t ms = app.assetManager() ? app.assetManager()->msToNextFrame(appTimeMs()) : -1;
         if (ms >= 0) due = std::min(due, Clock::now() + std::chrono::milliseconds(ms));
         due = std::max(due, lastPicture + kRefresh);
     }
@@ -148,8 +148,8 @@ void mainLoop::onKeyUp(SDLKey key) {
 }
 
 void mainLoop::onMouseUp() {
-    app.assetMgr->injectInputUp();
-    app.assetMgr->injectDodgeInput(false);
+    app.assetManager()->injectInputUp();
+    app.assetManager()->injectDodgeInput(false);
 }
 
 void mainLoop::handleCommonKey(SDLKey key) {
@@ -238,25 +238,25 @@ void mainLoop::writeStatusMessage() {
 
 void mainLoop::requestScreenshot() { screenshotRequested = true; }
 
-void mainLoop::requestReload() { app.assetMgr->requestReload(); }
+void mainLoop::requestReload() { app.assetManager()->requestReload(); }
 
-void mainLoop::toggleFireMode() { app.assetMgr->toggleAssetMode(); }
+void mainLoop::toggleFireMode() { app.assetManager()->toggleAssetMode(); }
 
-void mainLoop::toggleDebugLight() { app.assetMgr->toggleDebugLight(); }
+void mainLoop::toggleDebugLight() { app.assetManager()->toggleDebugLight(); }
 
 void mainLoop::switchMultiplayerMode(int mode) { app.setMultiplayerMode(mode); }
 
 void mainLoop::setShotStats(bool enabled) {
-    app.assetMgr->setShotStats(enabled);
+    app.assetManager()->setShotStats(enabled);
     logStatus(enabled ? "Ammo ON." : "Ammo OFF.");
 }
 
 void mainLoop::setDamage(bool enabled) {
-    app.assetMgr->setDamageEnabled(enabled);
+    app.assetManager()->setDamageEnabled(enabled);
     logStatus(enabled ? "Damage ON." : "Damage OFF.");
 }
 
-void mainLoop::setDodge(bool pressed) { app.assetMgr->injectDodgeInput(pressed); }
+void mainLoop::setDodge(bool pressed) { app.assetManager()->injectDodgeInput(pressed); }
 
 // The weapon in use keeps working unless the new one passes the check.
 void mainLoop::switchWeapon(const std::string& name) {

@@ -71,7 +71,7 @@ bool openGameWindow() {
 
 class Tour {
 public:
-    Tour(cApp& app, std::string dumpDir) : app(app), mgr(*app.assetMgr), dumpDir(std::move(dumpDir)) {}
+    Tour(cApp& app, std::string dumpDir) : app(app), mgr(*app.assetManager()), dumpDir(std::move(dumpDir)) {}
 
     void run(const std::string& name) {
         weapon = name;
@@ -181,7 +181,7 @@ void timeWeapons(cApp& app, int frames) {
         app.onMouseDown(kFireX, kFireY);
         clockNow += 700;
         timeFrames(app, weapon, "firing", frames);
-        app.assetMgr->injectInputUp();
+        app.assetManager()->injectInputUp();
     }
 }
 
