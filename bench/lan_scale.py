@@ -42,7 +42,31 @@ def main():
     parser.add_argument("--probes", type=int, default=40)
     parser.add_argument("--shots", type=int, default=100)
     parser.add_argument("--build", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build"))
+    parser.add_argument("--arp-limit", type=int, default=0,
+                        help="raise the kernel's neighbour table limit (shared by every namespace) to this for the run")
     args = parser.parse_args()
+    # Every namespace's ARP entries count against one kernel-wide table: N copies that all talk to
+    # each other need about N * N entries, and past gc_thresh3 new neighbours (broadcasts included)
+    # cannot be made, so copies stop hearing each other. The limit is put back afterwards.
+    limits = "/proc/sys/net/ipv4/neigh/default/gc_thresh%d"
+    kept = [open(limits % i).read().strip() for i in (1, 2, 3)]
+    needed = (args.probes + 1) ** 2
+    if int(kept[2]) < needed and not args.arp_limit:
+        print("note: %d copies need about %d neighbour entries; the kernel keeps %s (--arp-limit %d raises it)"
+              % (args.probes + 1, needed, kept[2], needed * 2))
+    try:
+        if args.arp_limit:
+            for i, value in ((1, args.arp_limit // 4), (2, args.arp_limit // 2), (3, args.arp_limit)):
+                with open(limits % i, "w") as f:
+                    f.write(str(value))
+        run(args)
+    finally:
+        for i, value in zip((1, 2, 3), kept):
+            with open(limits % i, "w") as f:
+                f.write(value)
+
+
+def run(args):
     os.environ["KABLIX_BINARY"] = os.path.abspath(os.path.join(args.build, "kablix"))
     probe_binary = os.path.abspath(os.path.join(args.build, "tests", "net", "net_probe"))
 
