@@ -403,6 +403,10 @@ bool weaponWalk::checkAnimation(TiXmlElement* element) {
     if (frameCount > INT32_MAX / 1000 || frameCount < INT32_MIN / 1000) {
         error(countAt, "frameCount " + std::to_string(frameCount) + " is too large: the animation's length in "
                        "milliseconds does not fit the game's 32-bit number");
+    } else if (frameCount <= 0) {
+        // The game runs an animation for frameCount x 1000 / 30 ms, whatever frames it holds.
+        error(countAt, "frameCount is " + std::to_string(frameCount) + (element->Attribute("frameCount") ? "" : " (missing)") +
+                           ": the animation lasts no time and is never seen (a reload with it refills at once)");
     } else if (frameCount != frames) {
         warning(countAt, "frameCount is " + std::to_string(frameCount) + " but the animation has " +
                              std::to_string(frames) + " <frame> elements");

@@ -131,6 +131,10 @@ const Row kRows[] = {
     {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
      {"error: single fire needs a shot animation (shot0 to shot9), and the weapon has none",
       "error: burst fire needs a burst animation (burst0 to burst9), and the weapon has none"}, "", 0},
+    {"animations of no length", anims("@<animation name='reload0'><frame img='0'/></animation><animation name='idle0' "
+     "@frameCount='0'/>"), {"error: frameCount is 0 (missing): the animation lasts no time and is never seen (a reload with it "
+     "refills at once)", "error: frameCount is 0: the animation lasts no time and is never seen (a reload with it refills at "
+     "once)"}, "", 0},
     {"forced starting mode that is not offered", custom("@<forceStartingMode>burst</forceStartingMode>"),
      {"warning: forceStartingMode 'burst' starts the weapon in a mode <shotTypes> does not enable"}, "", 1},
     {"emitters: a missing picture, a duplicate id", "<emitters>@<emitter id='1' name='sparkle'/><emitter id='0' name='spark' "
