@@ -88,6 +88,7 @@ private:
     bool checkFrame(TiXmlElement* frame);
     bool checkSpawn(TiXmlElement* spawn);
     bool checkCustom(TiXmlElement* custom);
+    void warnUnplayedAnimations();
     void checkSettingText(TiXmlElement* setting, const elementRule& rule);
     void checkLinkedAnimation(TiXmlElement* setting);
     void checkForcedMode(TiXmlElement* custom);
@@ -205,6 +206,25 @@ void weaponWalk::run(TiXmlElement* weapon) {
         return std::string(rule->name) != "shotTypes" && std::string(rule->name) != "custom";
     });
     for (const elementRule* rule : order) visit(root->FirstChildElement(rule->name), *rule);
+    warnUnplayedAnimations();
+}
+
+// The game plays an animation by its role's name, or when one of the two <custom> links names it;
+// any other name (shotA, Reload) is never seen.
+void weaponWalk::warnUnplayedAnimations() {
+    std::set<std::string> linked;
+    if (TiXmlElement* custom = root->FirstChildElement("custom")) {
+        for (const char* link : {"firstShotIsCharge", "windDownInterruptsTo"})
+            if (TiXmlElement* setting = custom->FirstChildElement(link)) linked.insert(getElementText(setting));
+    }
+    std::string played;
+    for (const animationRoleName& role : animationRoleNames())
+        played += (played.empty() ? "" : ", ") + std::string(role.name) + (role.numbered ? "0-9" : "");
+    for (const auto& [name, element] : animationNames) {
+        if (roleOf(name) != animationRole::none || linked.count(name)) continue;
+        warning(attributeAt(element, "name"), "animation " + quoted(name) + " is never played: the game plays " + played +
+                                                  " and the animations firstShotIsCharge and windDownInterruptsTo name");
+    }
 }
 
 void weaponWalk::visit(TiXmlElement* element, const elementRule& rule) {

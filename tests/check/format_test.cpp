@@ -131,10 +131,13 @@ const Row kRows[] = {
     {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
      {"error: single fire needs a shot animation (shot0 to shot9), and the weapon has none",
       "error: burst fire needs a burst animation (burst0 to burst9), and the weapon has none"}, "", 0},
-    {"animations of no length", anims("@<animation name='reload0'><frame img='0'/></animation><animation name='idle0' "
+    {"animations of no length", anims("@<animation name='reload'><frame img='0'/></animation><animation name='idle0' "
      "@frameCount='0'/>"), {"error: frameCount is 0 (missing): the animation lasts no time and is never seen (a reload with it "
      "refills at once)", "error: frameCount is 0: the animation lasts no time and is never seen (a reload with it refills at "
      "once)"}, "", 0},
+    {"an animation the game never plays", anims("<animation @name='shotA' frameCount='1'><frame img='0'/></animation>"),
+     {"warning: animation 'shotA' is never played: the game plays intro, firstShot, shot0-9, burst0-9, lastShot, windDown, "
+      "reload, emptyState, idle0-9 and the animations firstShotIsCharge and windDownInterruptsTo name"}, "", 0},
     {"forced starting mode that is not offered", custom("@<forceStartingMode>burst</forceStartingMode>"),
      {"warning: forceStartingMode 'burst' starts the weapon in a mode <shotTypes> does not enable"}, "", 1},
     {"emitters: a missing picture, a duplicate id", "<emitters>@<emitter id='1' name='sparkle'/><emitter id='0' name='spark' "
@@ -178,15 +181,15 @@ const Row kRows[] = {
       "error: netSend 10001 is 10000 or more: a team game would read it as another team's shot",
       "error: netSend 7 has no effect with that id in ../assets/EFFECTS.xml"}, "", 0},
     {"animation sound offsets", "<sounds><sound id='2' offset='3'>snd</sound><sound id='4'>snd</sound></sounds>" + anims(
-     "<animation name='five' frameCount='5' sound='2'><frame img='0'/><frame img='0'/><frame img='0'/><frame n='3' "
-     "img='0' @sound='4'/><frame img='0' sound='4'/></animation><animation name='three' frameCount='3' @sound='2'>"
-     "<frame img='0'/><frame img='0'/><frame img='0'/></animation><animation name='unfilled' frameCount='2' @sound='6'>"
+     "<animation name='idle5' frameCount='5' sound='2'><frame img='0'/><frame img='0'/><frame img='0'/><frame n='3' "
+     "img='0' @sound='4'/><frame img='0' sound='4'/></animation><animation name='idle3' frameCount='3' @sound='2'>"
+     "<frame img='0'/><frame img='0'/><frame img='0'/></animation><animation name='idle6' frameCount='2' @sound='6'>"
      "<frame n='0' img='0' @sound='4'/><frame img='0' sound='4'/></animation>"), {collides(3, 2), "warning: the offset 3 of "
      "sound 2 is beyond the animation's last frame (3 frames): the animation plays no sound of its own", "error: animation sound 6 "
-     "names a sound slot that no <sound> fills", collides(0, 6)}, kCollision + "five FRAME: 3\n\n" + kCollision + "unfilled FRAME: "
+     "names a sound slot that no <sound> fills", collides(0, 6)}, kCollision + "idle5 FRAME: 3\n\n" + kCollision + "idle6 FRAME: "
      "0\n\n", 0, [](M& m) {
          ints got;  // each frame's slot, 0 for none
-         for (const char* name : {"five", "three", "unfilled"})
+         for (const char* name : {"idle5", "idle3", "idle6"})
              for (auto* f : m.weapon()->findAnimation(name)->frames) got.push_back(f->sound ? f->sound == m.soundSlot(2) ? 2 : 4 : 0);
          EXPECT_EQ(got, (ints{0, 0, 0, 2, 4, 0, 0, 0, 0, 4})); }},
     {"custom: fill, landscape, light off", custom("<fillColor r='10' g='20' b='30'/>@<forceStartingMode>auto</forceStartingMode>"
