@@ -69,7 +69,7 @@ void hssSoundChannel::setVolume(int32_t value) {
 
 int64_t hssSoundChannel::getPosition() {
     if (driver) driver->lock();  // the mixing thread moves the position
-    int64_t frame = sound && sound->getKind() == hssSoundStream ? streamBase + (position >> 8) : position >> 8;
+    int64_t frame = sound && sound->getKind() == hssSoundStream ? streamBase + (position >> kPositionFraction) : position >> kPositionFraction;
     if (driver) driver->unlock();
     return frame;
 }
@@ -102,7 +102,7 @@ bool hssSoundChannel::prepare(hssSound* playedSound, int32_t master) {
         samples = blockBuffer;
     } else {
         samples = static_cast<const uint8_t*>(playedSound->getData());
-        end = playedSound->getLength() << 8;
+        end = playedSound->getLength() << kPositionFraction;
     }
     position = 0;
     streamBase = 0;
@@ -124,8 +124,8 @@ bool hssSoundChannel::prepare(hssSound* playedSound, int32_t master) {
 
 bool hssSoundChannel::seekLocked(int64_t frame) {
     if (sound->getKind() != hssSoundStream) {
-        position = frame << 8;
-        end = sound->getLength() << 8;
+        position = frame << kPositionFraction;
+        end = sound->getLength() << kPositionFraction;
         return true;
     }
     return refill(frame);
@@ -133,7 +133,7 @@ bool hssSoundChannel::seekLocked(int64_t frame) {
 
 bool hssSoundChannel::refill(int64_t seekFrame) {
     if (sound->getKind() != hssSoundStream) {
-        int64_t length = sound->getLength() << 8;
+        int64_t length = sound->getLength() << kPositionFraction;
         if (position >= length) return false;
         end = length;
         return true;
@@ -145,7 +145,7 @@ bool hssSoundChannel::refill(int64_t seekFrame) {
         position = 0;
     } else {
         position -= end;
-        streamBase += end >> 8;
+        streamBase += end >> kPositionFraction;
     }
     end = 0;
     const int32_t frameBytes = stereo ? 4 : 2;
@@ -164,7 +164,7 @@ bool hssSoundChannel::refill(int64_t seekFrame) {
         got += more;
     }
     if (got < frameBytes) return false;
-    end = static_cast<int64_t>(got / frameBytes) << 8;
+    end = static_cast<int64_t>(got / frameBytes) << kPositionFraction;
     return true;
 }
 

@@ -12,6 +12,10 @@
 
 namespace QEL {
 
+// Fraction bits of a channel's position and step. Sixteen keep every source rate's pitch within
+// 0.01% (eight made a 48 kHz sound play 0.23% slow at 44.1 kHz, an 8 kHz one 0.95%).
+constexpr int kPositionFraction = 16;
+
 class hssChannel;
 class hssDriver;
 class hssSound;
@@ -102,8 +106,8 @@ private:
     bool eightBit = false;
     bool stereo = false;
     const uint8_t* samples = nullptr;  // the sound's data, or the block buffer of a stream
-    int64_t position = 0;              // 24.8 frames within `samples`
-    int64_t end = 0;                   // 24.8
+    int64_t position = 0;              // frames within `samples`, kPositionFraction bits of fraction
+    int64_t end = 0;                   // the same
     int64_t step = 0;                  // 24.8 source frames per output frame
     int64_t streamBase = 0;            // frames of the stream before the current block
     uint8_t* blockBuffer = nullptr;    // owned, kStreamBlockBytes

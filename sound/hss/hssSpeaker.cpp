@@ -144,12 +144,13 @@ Gains gainsFor(int32_t volume, int32_t pan, bool stereoSource, bool stereoOutput
     return stereoSource ? Gains{left, left, right, right} : Gains{left, 0, right, 0};
 }
 
-// Nearest-sample resampling of `frames` frames from `samples` at 24.8 `position`, `step` apart.
+// Nearest-sample resampling of `frames` frames from `samples` at `position`, `step` apart (both
+// with kPositionFraction bits of fraction).
 template <bool eightBit, bool stereoSource>
 int64_t accumulate(const uint8_t* samples, int64_t position, int64_t step, Gains g, int32_t* out,
                    int32_t frames) {
     for (int32_t f = 0; f < frames; ++f, position += step) {
-        int64_t frame = position >> 8;
+        int64_t frame = position >> kPositionFraction;
         int32_t left, right;
         if (eightBit) {
             const uint8_t* p = samples + (stereoSource ? frame * 2 : frame);
@@ -177,7 +178,7 @@ bool hssSpeaker::reachData(hssSoundChannel& channel) {
         if (channel.sound->getKind() == hssSoundStream) {
             if (!channel.refill(0)) return false;
         } else {
-            channel.position -= channel.sound->getLength() << 8;
+            channel.position -= channel.sound->getLength() << kPositionFraction;
         }
     }
     return true;
@@ -187,7 +188,7 @@ bool hssSpeaker::reachData(hssSoundChannel& channel) {
 // volume, 128 times the output scale). Volume, pan and speed are read once per chunk.
 void hssSpeaker::mixChannel(hssSoundChannel& channel, int32_t* out, int32_t frames) {
     if (channel.stepDirty.load(std::memory_order_relaxed) && channel.stepDirty.exchange(false))
-        channel.step = static_cast<int64_t>(channel.rateStep) * 65536 / (static_cast<int64_t>(rate) * 256);
+        channel.step = (static_cast<int64_t>(channel.rateStep) << kPositionFraction) / rate;
     const Gains gains = gainsFor(channel.effectiveVolume.load(std::memory_order_relaxed),
                                  channel.pan.load(std::memory_order_relaxed), channel.stereo, stereo);
     int32_t done = 0;

@@ -55,6 +55,14 @@ TEST(Mixer, TheStepFollowsTheSourceRateAndTheSpeed) {
         EXPECT_EQ(channel->getPosition(), 100 * speed / 256);
         channel->stop();
     }
+    // Every source rate keeps its pitch: a second of output plays a second of the source.
+    for (int32_t rate : {8000, 48000}) {
+        MemorySound second = ramp(rate + 100, 0, rate);
+        hssChannel* channel = speaker->getChannel(start(*speaker, second.sound, 64, 128, 128));
+        render(*speaker, 44100);
+        EXPECT_NEAR(channel->getPosition(), rate, 1 + rate / 10000) << rate;  // within 0.01% and a frame
+        channel->stop();
+    }
 }
 
 TEST(Mixer, VolumePanClampingAndSourceFormats) {
