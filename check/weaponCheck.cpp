@@ -291,9 +291,15 @@ void weaponWalk::remember(std::map<Key, TiXmlElement*>& seen, const Key& key, co
 
 bool weaponWalk::checkImage(TiXmlElement* image) {
     const std::string problem = gameCheckAlone(image);
-    if (!problem.empty()) error(image, problem);
+    const std::string text = getElementText(image);
+    // The game drops an image text's last four characters as its extension, whatever they are.
+    const bool noExtension = text.size() >= 4 && text[text.size() - 4] != '.';
+    if (!problem.empty()) {
+        error(image, problem + (noExtension ? " (the last four characters are taken for an extension: write " + text +
+                                                  ".png)" : ""));
+    }
     if (fillsSlot(image) < 0 || !problem.empty()) return true;
-    const std::string base = imageBase(getElementText(image));
+    const std::string base = imageBase(text);
     const packChecker::imageFile& picture = pack.decodeImage(base);
     if (!picture.problem.empty()) {
         error(image, "cannot use image file " + pack.shownPath(base, "png") + ": " + picture.problem);

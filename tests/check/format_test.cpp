@@ -108,6 +108,8 @@ const Row kRows[] = {
      "an image slot that no <image> fills", "error: frame img 0 names an image slot that no <image> fills"},
      "W weaponTest: <images> element note specified.\n", 0},
     {"missing image file", image0(">gone.png</image>"), {"error: IMAGE NOT FOUND: gone.png"}, notFound("IMAGE", "gone.png"), -2},
+    {"image text without its extension", image0(">gunpicture</image>"), {"error: IMAGE NOT FOUND: gunpic.png (the last four "
+     "characters are taken for an extension: write gunpicture.png)"}, notFound("IMAGE", "gunpic.png"), -2},
     {"image text under four characters", image0(">gun</image>"), {"error: IMAGE NOT FOUND: gun.png"}, notFound("IMAGE", "gun.png"), -2},
     {"slots past the last, other extensions, an unreadable picture", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png"
      "</image><image @id='15'>gun.png</image><image id='4'>spark.tga</image>@<image id='5'>junk.png</image></images>", {"error: image "
