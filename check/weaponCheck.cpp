@@ -183,9 +183,11 @@ bool weaponWalk::checkRoot(TiXmlElement* weapon) {
     for (const TiXmlAttribute* a = weapon->FirstAttribute(); a; a = a->Next()) stub.SetAttribute(a->Name(), a->Value());
     if (weapon->FirstChildElement("images")) stub.InsertEndChild(TiXmlElement("images"));
     const std::string problem = gameCheck(stub);
+    const std::string name = weapon->Value();
     if (!problem.empty()) {
-        error(weapon, problem);
-        if (std::string(weapon->Value()) != format.root().name) return false;
+        const std::string near = name == format.root().name ? "" : nearestName(name, {format.root().name});
+        error(weapon, problem + (near.empty() ? "" : " (did you mean <" + near + ">? element names are case-sensitive)"));
+        if (name != format.root().name) return false;
     }
     for (const attributeRule& flag : format.root().attributes) {
         const std::string value = getAttributeString(weapon, flag.name, "");

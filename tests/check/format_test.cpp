@@ -90,7 +90,8 @@ Row customFailure(const char* what, const std::string& text, const std::string& 
 }
 
 const Row kRows[] = {
-    {"root spelt with a capital", rooted("@<KablixWeapon name='w' allowInterrupt='true'>"), {"error: " + kNoRoot},
+    {"root spelt with a capital", rooted("@<KablixWeapon name='w' allowInterrupt='true'>"), {"error: " + kNoRoot +
+     " (did you mean <kablixWeapon>? element names are case-sensitive)"},
      "E weaponTest: " + kNoRoot + "\nE cAssetSerializer: " + kNoRoot + "\n", -2},
     {"no name", rooted("@<kablixWeapon allowInterrupt='true'>"), {"error: " + kNoName},
      "W weaponTest: " + kNoName + "\nW cAssetSerializer: " + kNoName + "\n", 0},
