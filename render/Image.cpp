@@ -19,12 +19,6 @@ namespace {
 
 const char* const kPngFn = "QEL::Image::LoadPNG_forcePowerOfTwo";
 
-int32_t powerOfTwoAtLeast2(uint32_t n) {
-    int32_t p = 2;
-    while (static_cast<uint32_t>(p) < n) p *= 2;
-    return p;
-}
-
 void logDecoderError(const std::string& path, unsigned code) {
     logError(kPngFn, "Could not load PNG: ", path, " decoder ERROR: ", code);
     if (code != 29) return;
@@ -50,6 +44,12 @@ int32_t acceptedBitsPerPixel(const LodePNGColorMode& color) {
 }
 
 }  // namespace
+
+int32_t powerOfTwoAtLeast2(uint32_t n) {
+    int32_t p = 2;
+    while (static_cast<uint32_t>(p) < n) p *= 2;
+    return p;
+}
 
 FileBytes readWholeFile(const std::string& path) {
     FileBytes file;

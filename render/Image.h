@@ -23,6 +23,9 @@ enum ImageLoadResult : uint32_t {
 // File types for Load(path, fileType).
 enum ImageFileType : int32_t { kImageFileTGA = 1, kImageFilePNG = 2 };
 
+// The texture size a picture side is padded to: the smallest power of two, at least 2, not below n.
+int32_t powerOfTwoAtLeast2(uint32_t n);
+
 class Image {
 public:
     Image();

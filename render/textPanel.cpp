@@ -16,12 +16,6 @@ constexpr const char* kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSansMo
 constexpr int32_t kPadding = 4;        // pixels between the box's edge and its text
 constexpr uint8_t kBoxOpacity = 190;   // the box darkens what is behind it without hiding it
 
-int32_t powerOfTwoAtLeast(int32_t n) {
-    int32_t size = 2;
-    while (size < n) size *= 2;
-    return size;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -71,6 +65,7 @@ void TextPanel::setText(const std::string& text) {
     shown = text;
     quads.unlock();
     quads.clearQuads();
+    placedX = placedY = -1;  // a new quad is placed at the next draw
     if (!shown.empty() && font && !render()) quads.clearQuads();
     quads.rebuild();
 }
@@ -97,7 +92,7 @@ bool TextPanel::render() {
         SDL_FreeSurface(line);
     }
     // The texture is padded to powers of two and stored bottom row first.
-    const int32_t texW = powerOfTwoAtLeast(boxWidth), texH = powerOfTwoAtLeast(boxHeight);
+    const int32_t texW = powerOfTwoAtLeast2(uint32_t(boxWidth)), texH = powerOfTwoAtLeast2(uint32_t(boxHeight));
     std::vector<uint8_t> texture(size_t(texW) * texH * 4, 0);
     for (int32_t y = 0; y < boxHeight; ++y)
         std::copy_n(&box[size_t(y) * boxWidth * 4], boxWidth * 4, &texture[size_t(boxHeight - 1 - y) * texW * 4]);
@@ -112,11 +107,14 @@ bool TextPanel::render() {
 
 void TextPanel::draw(int32_t x, int32_t y) {
     if (!visible()) return;
-    quads.unlock();
-    Quad* quad = quads.getQuad(0);
-    quad->position = FloatCoords{-1.0f + 2.0f * x / kScreenWidth, 1.0f - 2.0f * y / kScreenHeight,
-                                 float(boxWidth) / kScreenWidth, float(boxHeight) / kScreenHeight};
-    quads.rebuild();
+    if (x != placedX || y != placedY) {  // the quad is rebuilt only when the panel moves
+        placedX = x;
+        placedY = y;
+        quads.unlock();
+        quads.getQuad(0)->position = FloatCoords{pixelToDeviceX(float(x)), pixelToDeviceY(float(y)),
+                                                 widthFraction(float(boxWidth)), heightFraction(float(boxHeight))};
+        quads.rebuild();
+    }
     const int32_t mirror = screenMirrorMode;
     screenMirrorMode = 0;
     quads.draw(kBlendAlpha);

@@ -54,6 +54,8 @@ private:
     QuadSet quads;
     int32_t boxWidth = 0;
     int32_t boxHeight = 0;
+    int32_t placedX = -1;  // where the quad was last placed; -1 before it is
+    int32_t placedY = -1;
 };
 
 }  // namespace QEL
