@@ -1,6 +1,7 @@
 #include "app/cApp.h"
 
 #include "app/screenText.h"
+#include "app/weaponNotice.h"
 #include "render/scaledOutput.h"
 
 #include "base/appTime.h"
@@ -93,6 +94,7 @@ void cApp::setViewport(int32_t width, int32_t height) {
 bool cApp::runFrame(bool drawPicture) {
     frameTimeMs = appTimeMs();
     servePeer();
+    text->expire(frameTimeMs);
     const bool draw = drawPicture || text->changed() || (assetMgr && assetMgr->pictureDue(frameTimeMs));
     updateWeapon(draw);
     if (!draw) return false;
@@ -122,6 +124,27 @@ void cApp::updateWeapon(bool drawPicture) {
     int32_t shot = -1;
     assetMgr->update(frameTimeMs, shot, drawPicture);
     if (shot > 0 && peer) pendingShot = shot;
+}
+
+namespace {
+constexpr uint32_t kNoticeMs = 8000;  // long enough to read three findings
+}  // namespace
+
+cApp::WeaponLoad cApp::takeWeapon(const std::string& name) {
+    WeaponLoad result = WeaponLoad::loaded;
+    if (!testWeapon(name)) {
+        result = WeaponLoad::refused;
+    } else if (loadCurrentWeapon() == -2) {
+        result = WeaponLoad::failed;
+    }
+    if (result == WeaponLoad::loaded) {
+        text->setNotice(std::string());
+    } else if (assetMgr->weapon()) {
+        text->setNotice(weaponNotice(name), appTimeMs() + kNoticeMs);
+    } else {
+        text->setNotice(weaponNotice(name));  // with nothing in hand the notice is all there is
+    }
+    return result;
 }
 
 int32_t cApp::loadCurrentWeapon() {

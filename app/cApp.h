@@ -29,6 +29,13 @@ public:
     // true when it was drawn, and so is to be shown.
     bool runFrame(bool drawPicture = true);
 
+    // What taking up a weapon came to.
+    enum class WeaponLoad { loaded, refused, failed };
+    // Checks and loads the weapon with base name `name`. A weapon that is refused (the weapon in
+    // hand stays) or fails to load is explained by a notice over the picture for a few seconds, or
+    // for as long as no weapon is in hand; a weapon that loads clears the notice.
+    WeaponLoad takeWeapon(const std::string& name);
+
     // Loads the weapon whose document the last weapon check kept. Returns the fire mode
     // chosen, or -2 when the weapon could not be loaded.
     int32_t loadCurrentWeapon();

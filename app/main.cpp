@@ -92,12 +92,9 @@ bool traceRequested(const char* variable) {
     return value && *value && std::string(value) != "0";
 }
 
-// A missing or failing first weapon does not stop start-up: the loop starts with whatever the
-// asset manager holds.
-void loadFirstWeapon(QEL::cApp& app, const std::string& name) {
-    QEL::testWeapon(name);
-    app.loadCurrentWeapon();
-}
+// A missing or failing first weapon does not stop start-up: the loop starts with the notice
+// saying why, and whatever the asset manager holds.
+void loadFirstWeapon(QEL::cApp& app, const std::string& name) { app.takeWeapon(name); }
 
 
 // Options that only print are answered before SDL starts, so they need no display.

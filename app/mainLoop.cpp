@@ -260,13 +260,10 @@ void mainLoop::setDodge(bool pressed) { app.assetManager()->injectDodgeInput(pre
 
 // The weapon in use keeps working unless the new one passes the check.
 void mainLoop::switchWeapon(const std::string& name) {
-    if (!testWeapon(name)) {
-        logStatus("WEAPON LOADING CANCELLED!");
-        return;
-    }
-    if (app.loadCurrentWeapon() == -2) {
-        logStatus("THE ASSET FAILED TO LOAD!");
-        return;
+    switch (app.takeWeapon(name)) {
+    case cApp::WeaponLoad::refused: logStatus("WEAPON LOADING CANCELLED!"); return;
+    case cApp::WeaponLoad::failed: logStatus("THE ASSET FAILED TO LOAD!"); return;
+    case cApp::WeaponLoad::loaded: break;
     }
     logStatus("FPS: ", backgroundOff);
     logStatus("Portrait: ", portraitDisplay);

@@ -11,7 +11,7 @@ constexpr int32_t kMargin = 4;  // pixels between the badge and the window's edg
 
 }  // namespace
 
-screenText::screenText() : font(TextFont::open(kPointSize)), help(font.get()), badge(font.get()) {}
+screenText::screenText() : font(TextFont::open(kPointSize)), help(font.get()), badge(font.get()), notice(font.get()) {}
 
 void screenText::setHelp(const std::string& text) {
     dirty = dirty || text != help.text();
@@ -28,7 +28,24 @@ void screenText::setNetworkBadge(int32_t mode, int32_t peers) {
     badge.setText(text);
 }
 
+void screenText::setNotice(const std::string& text) {
+    dirty = dirty || text != notice.text();
+    notice.setText(text);
+    noticeTimed = false;
+}
+
+void screenText::setNotice(const std::string& text, uint32_t untilMs) {
+    setNotice(text);
+    noticeTimed = true;
+    noticeUntil = untilMs;
+}
+
+void screenText::expire(uint32_t nowMs) {
+    if (noticeTimed && int32_t(nowMs - noticeUntil) >= 0) setNotice(std::string());
+}
+
 void screenText::draw() {
+    notice.draw(kMargin, kScreenHeight - notice.height() - kMargin);
     badge.draw(kScreenWidth - badge.width() - kMargin, kMargin);
     help.draw((kScreenWidth - help.width()) / 2, (kScreenHeight - help.height()) / 2);
     dirty = false;

@@ -1,5 +1,6 @@
-// What the game writes over the picture: the help page (F12) in the middle and, while networking
-// is on, a badge in the top right corner with the game mode and the number of connected copies.
+// What the game writes over the picture: the help page (F12) in the middle, while networking is
+// on a badge in the top right corner with the game mode and the number of connected copies, and
+// along the bottom a notice when a weapon was not loaded.
 // Owned by cApp, which draws it over every picture; without the font it shows nothing.
 #pragma once
 
@@ -20,6 +21,12 @@ public:
     bool helpShown() const { return !help.text().empty(); }
     // The badge for multiplayer mode `mode` (1: networking off, no badge) and `peers` copies.
     void setNetworkBadge(int32_t mode, int32_t peers);
+    // A notice shown until it is replaced, or until `untilMs` on the program clock; an empty
+    // text hides it.
+    void setNotice(const std::string& text);
+    void setNotice(const std::string& text, uint32_t untilMs);
+    // Hides a notice whose time is up.
+    void expire(uint32_t nowMs);
 
     // Whether the text changed since the last picture, which then has to be drawn anew.
     bool changed() const { return dirty; }
@@ -29,6 +36,9 @@ private:
     std::unique_ptr<TextFont> font;
     TextPanel help;
     TextPanel badge;
+    TextPanel notice;
+    bool noticeTimed = false;
+    uint32_t noticeUntil = 0;
     bool dirty = false;
 };
 

@@ -26,7 +26,7 @@ size_t findingList::errorsIn(const std::string& file) const {
     }));
 }
 
-void findingList::print(std::ostream& out) const {
+std::vector<const finding*> findingList::inPrintOrder() const {
     std::vector<const finding*> order;
     for (const finding& f : findings) order.push_back(&f);
     auto fileRank = [this](const std::string& file) {
@@ -37,10 +37,16 @@ void findingList::print(std::ostream& out) const {
         if (a->line != b->line) return a->line < b->line;
         return a->column < b->column;
     });
-    for (const finding* f : order) {
-        out << f->file << ':' << f->line << ':' << f->column << ": "
-            << (f->kind == findingKind::error ? "error" : "warning") << ": " << f->message << '\n';
-    }
+    return order;
+}
+
+std::string findingList::lineOf(const finding& f) {
+    return f.file + ':' + std::to_string(f.line) + ':' + std::to_string(f.column) + ": " +
+           (f.kind == findingKind::error ? "error" : "warning") + ": " + f.message;
+}
+
+void findingList::print(std::ostream& out) const {
+    for (const finding* f : inPrintOrder()) out << lineOf(*f) << '\n';
 }
 
 }  // namespace QEL

@@ -34,7 +34,11 @@ public:
     size_t errorsIn(const std::string& file) const;
     const std::vector<finding>& all() const { return findings; }
 
-    // Every finding, one line each, sorted as described above.
+    // Every finding, sorted as described above; the pointers live as long as the list is unchanged.
+    std::vector<const finding*> inPrintOrder() const;
+    // One finding as printed: "file:line:column: error|warning: message".
+    static std::string lineOf(const finding& f);
+    // Every finding, one line each, in print order.
     void print(std::ostream& out) const;
 
 private:

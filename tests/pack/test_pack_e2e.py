@@ -1,5 +1,6 @@
 """The demo pack passes kablix-check clean; in the real game each weapon key takes its weapon up with the check's flags, it
-fires in every mode it offers and reloads, every Shift test hit plays, the shots are heard, and no error or warning is written."""
+fires in every mode it offers and reloads, every Shift test hit plays, the shots are heard, and no error or warning is written.
+A weapon the game refuses is explained on screen, over the weapon in hand or over an empty window."""
 
 import os
 import subprocess
@@ -55,6 +56,34 @@ class PackGameTest(unittest.TestCase):
             self.assertEqual([e for e in range(1, 7) if "   E: incomingHit data1: %d " % e not in out], [])
             self.assertEqual([line for line in out.splitlines() if line.startswith(("E: (", "W: (")) or "WARNING" in line], [])
             self.assertGreater(game.loud_samples(), 20000, "the shots were not heard")
+
+    def test_a_refused_weapon_is_explained_over_the_weapon_in_hand(self):
+        def notice_pixels(screenshot):  # white text along the bottom, where the notice goes
+            _, _, n, rows = screenshot
+            return sum(1 for row in rows[-40:] for x in range(0, 560) if min(row[x * n:x * n + 3]) > 200)
+
+        assets, _ = demo_pack()
+        with open(os.path.join(assets, "sidearm.xml")) as f:
+            broken = f.read().replace(">sidearm_open.png<", ">sidearm_opne.png<")
+        with XServer() as x:
+            game = Game(x, catalogue="0=broken\n1=sidearm\n9=broken\n", assets=assets)
+            self.addCleanup(game.close)
+            with open(os.path.join(game.assetsdir, "broken.xml"), "w") as f:
+                f.write(broken)
+            game.start().wait_for_window()
+            self.assertGreater(notice_pixels(game.screenshot()), 300, "a first weapon refused leaves a black window")
+            game.key("1")
+            game.wait_for_stdout("   Portrait: ")
+            in_hand = notice_pixels(game.screenshot())
+            game.key("9")
+            game.wait_for_stdout("   WEAPON LOADING CANCELLED!")
+            self.assertGreater(notice_pixels(game.screenshot()), in_hand + 300)
+            fired = game.stdout().count("   E: shot data1: ")
+            game.click(284, 200)
+            _wait_until(lambda: game.stdout().count("   E: shot data1: ") > fired, 5, "the weapon in hand to fire")
+            game.key("Escape")
+            self.assertEqual(game.wait(), 0)
+            self.assertNotIn("broken.xml:", game.stdout(), "the checker's findings are for the screen only")
 
 
 if __name__ == "__main__":

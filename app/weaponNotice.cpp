@@ -1,0 +1,53 @@
+#include "app/weaponNotice.h"
+
+#include "check/packChecker.h"
+#include "weapon/weaponTest.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace QEL {
+
+namespace {
+
+constexpr size_t kFindingsShown = 3;
+// Characters of the notice's font that fit across the window, its box's padding left out.
+constexpr size_t kLineWidth = 90;
+
+// Breaks a finding into lines of at most kLineWidth characters, at spaces where it can; the
+// lines after the first are indented so each finding reads as one block.
+std::string wrapped(const std::string& text) {
+    std::string result;
+    std::string rest = text;
+    while (rest.size() > kLineWidth) {
+        size_t cut = rest.rfind(' ', kLineWidth);
+        if (cut == std::string::npos || cut < kLineWidth / 2) cut = kLineWidth;
+        result += rest.substr(0, cut) + "\n";
+        rest = "    " + rest.substr(rest[cut] == ' ' ? cut + 1 : cut);
+    }
+    return result + rest;
+}
+
+}  // namespace
+
+std::string weaponNotice(const std::string& name) {
+    const bool background = backgroundOff;
+    const bool portrait = portraitDisplay;
+    packChecker checker("../assets");
+    checker.checkWeapon(name);
+    backgroundOff = background;
+    portraitDisplay = portrait;
+
+    std::vector<const finding*> shown = checker.findings.inPrintOrder();
+    std::stable_partition(shown.begin(), shown.end(),
+                          [](const finding* f) { return f->kind == findingKind::error; });
+    std::string text = "Weapon \"" + name + "\" was not loaded:";
+    for (size_t i = 0; i < shown.size() && i < kFindingsShown; ++i)
+        text += "\n" + wrapped(findingList::lineOf(*shown[i]));
+    if (shown.size() > kFindingsShown)
+        text += "\n(" + std::to_string(shown.size() - kFindingsShown) + " more: kablix-check " + name + ")";
+    if (shown.empty()) text += "\nthe checker finds nothing wrong with its files; the log says why";
+    return text;
+}
+
+}  // namespace QEL

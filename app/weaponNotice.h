@@ -1,0 +1,15 @@
+// What the window says when a weapon is refused or fails to load: its name and the first three
+// findings kablix-check gives for it (errors before warnings), each as
+// "file:line:column: error|warning: message", wrapped to the window's width.
+#pragma once
+
+#include <string>
+
+namespace QEL {
+
+// Checks the weapon with base name `name` as kablix-check would. The checker's reading of the
+// files is caught, so standard output keeps only the game's own lines, and the display flags the
+// game's weapon check sets are left as they were.
+std::string weaponNotice(const std::string& name);
+
+}  // namespace QEL
