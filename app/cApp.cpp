@@ -138,7 +138,7 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name) {
         result = WeaponLoad::failed;
     }
     if (result == WeaponLoad::loaded) {
-        text->setNotice(std::string());
+        text->setNotice(loadNotice(name, assetMgr->loadProblems()), appTimeMs() + kNoticeMs);
     } else if (assetMgr->weapon()) {
         text->setNotice(weaponNotice(name), appTimeMs() + kNoticeMs);
     } else {

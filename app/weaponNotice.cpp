@@ -28,6 +28,15 @@ std::string wrapped(const std::string& text) {
     return result + rest;
 }
 
+// The heading and the first kFindingsShown lines, and how many more kablix-check would list.
+std::string listed(const std::string& heading, const std::vector<std::string>& lines, const std::string& name) {
+    std::string text = heading;
+    for (size_t i = 0; i < lines.size() && i < kFindingsShown; ++i) text += "\n" + wrapped(lines[i]);
+    if (lines.size() > kFindingsShown)
+        text += "\n(" + std::to_string(lines.size() - kFindingsShown) + " more: kablix-check " + name + ")";
+    return text;
+}
+
 }  // namespace
 
 std::string weaponNotice(const std::string& name) {
@@ -41,13 +50,14 @@ std::string weaponNotice(const std::string& name) {
     std::vector<const finding*> shown = checker.findings.inPrintOrder();
     std::stable_partition(shown.begin(), shown.end(),
                           [](const finding* f) { return f->kind == findingKind::error; });
-    std::string text = "Weapon \"" + name + "\" was not loaded:";
-    for (size_t i = 0; i < shown.size() && i < kFindingsShown; ++i)
-        text += "\n" + wrapped(findingList::lineOf(*shown[i]));
-    if (shown.size() > kFindingsShown)
-        text += "\n(" + std::to_string(shown.size() - kFindingsShown) + " more: kablix-check " + name + ")";
-    if (shown.empty()) text += "\nthe checker finds nothing wrong with its files; the log says why";
-    return text;
+    std::vector<std::string> lines;
+    for (const finding* f : shown) lines.push_back(findingList::lineOf(*f));
+    if (lines.empty()) lines.push_back("the checker finds nothing wrong with its files; the log says why");
+    return listed("Weapon \"" + name + "\" was not loaded:", lines, name);
+}
+
+std::string loadNotice(const std::string& name, const std::vector<std::string>& problems) {
+    return problems.empty() ? std::string() : listed("Weapon \"" + name + "\" loaded without:", problems, name);
 }
 
 }  // namespace QEL

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace QEL {
 
@@ -11,5 +12,9 @@ namespace QEL {
 // files is caught, so standard output keeps only the game's own lines, and the display flags the
 // game's weapon check sets are left as they were.
 std::string weaponNotice(const std::string& name);
+
+// What a weapon that loaded could not use (cAssetMgr::loadProblems), the first three; empty when
+// it used everything.
+std::string loadNotice(const std::string& name, const std::vector<std::string>& problems);
 
 }  // namespace QEL

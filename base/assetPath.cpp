@@ -4,8 +4,10 @@
 
 namespace QEL {
 
+const char* const kAssetFolder = "../assets";
+
 std::string assetPath(const std::string& name, const std::string& extension) {
-    return "../assets/" + name + "." + extension;
+    return std::string(kAssetFolder) + "/" + name + "." + extension;
 }
 
 bool assetFileExists(const std::string& name, const std::string& extension) {

@@ -1,5 +1,7 @@
 #include "check/packChecker.h"
 
+#include <climits>
+#include <cstdlib>
 #include <fstream>
 
 #include "base/assetPath.h"
@@ -7,6 +9,7 @@
 #include "check/gameLog.h"
 #include "effects/overlayEffects.h"
 #include "render/Image.h"
+#include "render/pictureFormat.h"
 #include "render/screen.h"
 #include "sound/hss/hssSound.h"
 
@@ -62,12 +65,23 @@ void parsePositioned(const std::string& text, TiXmlDocument& document) {
     document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
 }
 
-packChecker::packChecker(const std::string& shown) : assetsShown(shown) {}
+packChecker::packChecker(const std::string& shown) : assetsShown(shown) {
+    char resolved[PATH_MAX];
+    // The game's folder, however the checker was told of it.
+    assetsFull = realpath(kAssetFolder, resolved) ? resolved : shown;
+}
 
 packChecker::~packChecker() = default;
 
 std::string packChecker::shownPath(const std::string& baseName, const std::string& extension) const {
     return assetsShown + "/" + baseName + "." + extension;
+}
+
+std::string packChecker::withFullPath(const std::string& problem) const {
+    static const std::string kNotFound = " NOT FOUND: ";
+    const size_t at = problem.find(kNotFound);
+    if (at == std::string::npos) return problem;
+    return problem + " (no file " + assetsFull + "/" + problem.substr(at + kNotFound.size()) + ")";
 }
 
 void packChecker::checkCatalogue(const std::string& path, const std::string& shown, std::vector<std::string>& weapons) {
@@ -109,13 +123,9 @@ const packChecker::imageFile& packChecker::decodeImage(const std::string& baseNa
     uint32_t loaded = image.LoadPNG_forcePowerOfTwo(path);
     if (loaded == kImageUnreadable) loaded = image.LoadTGA(path);
     const int32_t bytesPerPixel = image.getBpp() / 8;
-    if (loaded == kImageUnsupportedPNG) {
-        result.problem = "its PNG colour format is not supported";
-    } else if (loaded != kImageLoaded) {
-        result.problem = "it is neither a readable PNG nor a readable TGA picture";
-    } else if (bytesPerPixel != 3 && bytesPerPixel != 4) {
-        // Only RGB and RGBA pictures become textures (QuadSet::setTexture).
-        result.problem = "a " + std::to_string(image.getBpp()) + "-bit picture cannot become a texture";
+    // Only RGB and RGBA pictures become textures (QuadSet::setTexture).
+    if (loaded != kImageLoaded || (bytesPerPixel != 3 && bytesPerPixel != 4)) {
+        result.problem = pictureRefusal(path);
     } else {
         result.width = image.getWidth();
         result.height = image.getHeight();

@@ -58,9 +58,13 @@ public:
     cOverlayFXMgr* hitEffects();
 
     std::string shownPath(const std::string& baseName, const std::string& extension) const;
+    // The game names a file it did not find as the weapon wrote it ("IMAGE NOT FOUND: gun.png");
+    // the finding adds where it looked, as a full path.
+    std::string withFullPath(const std::string& problem) const;
 
 private:
     std::string assetsShown;
+    std::string assetsFull;  // the assets folder from the root
     std::map<std::string, imageFile> images;
     std::map<std::string, std::string> sounds;
     bool effectsRead = false;

@@ -71,6 +71,8 @@ private:
     bool checkRoot(TiXmlElement* root);
     std::string gameCheck(TiXmlElement& stub);
     std::string gameCheckAlone(TiXmlElement* element);
+    std::string misplaced(const std::string& name, const std::string& where) const;
+    static std::string unknownElement(const std::string& name, const std::string& near, const std::string& where);
     int32_t fillsSlot(TiXmlElement* element);
     bool namesSlot(TiXmlElement* element, const char* attribute, const std::string& what);
     template <typename Key>
@@ -134,7 +136,7 @@ std::string weaponWalk::gameCheck(TiXmlElement& stub) {
     weaponTest check;
     if (check.processRoot(&stub)) return std::string();
     const std::string problem = log.firstProblem();
-    return problem.empty() ? "the weapon check rejects this" : problem;
+    return problem.empty() ? "the weapon check rejects this" : pack.withFullPath(problem);
 }
 
 // The same for `element` alone, under its parent in a root the check lets through.
@@ -147,6 +149,19 @@ std::string weaponWalk::gameCheckAlone(TiXmlElement* element) {
     TiXmlNode* holder = stub.FirstChildElement(parent);
     (holder ? holder : stub.InsertEndChild(TiXmlElement(parent)))->InsertEndChild(*element);
     return gameCheck(stub);
+}
+
+// An element of the format written under the wrong parent: where it belongs; "" for any other name.
+std::string weaponWalk::misplaced(const std::string& name, const std::string& where) const {
+    for (const elementRule& rule : format.rules) {
+        if (rule.parent && name == rule.name)
+            return "<" + name + "> belongs inside <" + rule.parent + ">:" + where + " it is never read";
+    }
+    return std::string();
+}
+
+std::string weaponWalk::unknownElement(const std::string& name, const std::string& near, const std::string& where) {
+    return "unknown element <" + name + ">" + (near.empty() ? where + " is never read" : ": did you mean " + near + "?");
 }
 
 void weaponWalk::checkNames(TiXmlElement* element, const elementRule& rule) {
@@ -165,9 +180,8 @@ void weaponWalk::checkNames(TiXmlElement* element, const elementRule& rule) {
         const std::string name = child->Value();
         const elementRule* known = format.child(rule, name);
         if (!known) {
-            const std::string near = nearestName(name, children);
-            warning(child, "unknown element <" + name + ">" +
-                               (near.empty() ? where + " is never read" : ": did you mean " + near + "?"));
+            const std::string belongs = misplaced(name, where);
+            warning(child, belongs.empty() ? unknownElement(name, nearestName(name, children), where) : belongs);
             continue;
         }
         if (!seen.insert(name).second && !known->repeats) {
@@ -550,6 +564,18 @@ void weaponWalk::checkForcedMode(TiXmlElement* custom) {
 
 }  // namespace
 
+namespace {
+
+// Where the parser stops is often far from the mistake: an element left open is named with the line it opened on.
+std::string unclosedHint(const std::string& text) {
+    std::string name;
+    int line = 1;
+    if (!unclosedElement(text, name, line)) return std::string();
+    return " (<" + name + "> opened on line " + std::to_string(line) + " is not closed)";
+}
+
+}  // namespace
+
 void packChecker::checkWeapon(const std::string& name) {
     ++weaponsChecked;
     const std::string shown = shownPath(name, "xml");
@@ -583,7 +609,8 @@ void packChecker::checkWeapon(const std::string& name) {
     parsePositioned(text, document);
     if (document.Error()) {
         findings.add(shown, document.ErrorRow(), document.ErrorCol(), findingKind::error,
-                     std::string("the XML cannot be parsed: ") + document.ErrorDesc());
+                     std::string("the XML cannot be parsed: ") + document.ErrorDesc() +
+                         (document.ErrorId() == TiXmlBase::TIXML_ERROR_READING_END_TAG ? unclosedHint(text) : ""));
         return;
     }
     if (TiXmlElement* root = document.FirstChildElement()) {
@@ -594,7 +621,8 @@ void packChecker::checkWeapon(const std::string& name) {
     }
     // Whatever the game's check rejects must show up here too, positioned or not.
     if (!passed && findings.errorsIn(shown) == 0) {
-        findings.add(shown, 1, 1, findingKind::error, verdict.empty() ? "the weapon check rejects this file" : verdict);
+        findings.add(shown, 1, 1, findingKind::error,
+                     verdict.empty() ? "the weapon check rejects this file" : withFullPath(verdict));
     }
 }
 

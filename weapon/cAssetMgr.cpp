@@ -13,6 +13,7 @@
 #include "effects/teamDamage.h"
 #include "render/Image.h"
 #include "render/QuadSet.h"
+#include "render/pictureFormat.h"
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
 #include "stats/scoreDatabase.h"
@@ -101,6 +102,7 @@ int32_t cAssetMgr::loadAsset() {
     // for it as the old weapon is put down.
     damage->setPortrait(portraitDisplay);
     unloadAsset();
+    problems.clear();
     asset = std::make_unique<cAsset>(this);
     if (!serializer->loadXML(asset.get())) {
         // The weapon was never taken up: nothing of it goes to the score database.
@@ -174,6 +176,7 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
     if (result == kImageUnreadable) result = image.LoadTGA(path);
     if (result != kImageLoaded || !set->setTexture(image)) {
         logWarning(fn, "cAssetMgr could not load image file: ", path);
+        problems.push_back("cannot use picture " + path + ": " + pictureRefusal(path));
         set->rebuild();
         return true;
     }
@@ -195,12 +198,12 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
     cSoundSlot* target = soundSlots[slot].get();
     emptySoundSlot(slot);
     soundOffsets[slot] = offset;
-    target->pools.push_back(poolForSlot(instances, fileName));
-    // Variants -v1 to -v3; the first missing one ends the search.
-    for (int n = 1; n <= 3; ++n) {
-        const std::string variant = fileName + "-v" + std::to_string(n);
-        if (!assetFileExists(variant, "ogg")) break;
-        target->pools.push_back(poolForSlot(instances, variant));
+    // Variants -v1 to -v3; the first missing one ends the search. A sound that does not decode
+    // leaves no pool behind.
+    for (int n = 0; n <= 3; ++n) {
+        const std::string variant = n == 0 ? fileName : fileName + "-v" + std::to_string(n);
+        if (n > 0 && !assetFileExists(variant, "ogg")) break;
+        if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
     }
     return true;
 }
@@ -213,7 +216,16 @@ cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
             if (pool && pool->name == name) return pool;
         }
     }
-    return soundManager->createSoundPool(instances, name, assetPath(name, "ogg"));
+    const std::string path = assetPath(name, "ogg");
+    cSoundPool* pool = soundManager->createSoundPool(instances, name, path);
+    // A file that is there but does not decode is said once, here, rather than at every play.
+    if (!pool->instances.empty() && soundManager->getFiles().count(path) == 0) {
+        logError("QEL::cAssetMgr::loadSoundIntoSlot", "cannot decode sound file: ", path);
+        problems.push_back("cannot decode sound " + path + ": the game plays Ogg Vorbis, WAV and MS-ADPCM WAV");
+        soundManager->destroyGroup(pool);
+        return nullptr;
+    }
+    return pool;
 }
 
 // A pool goes with the last slot holding it, so that memory comes back when weapons change; the

@@ -69,6 +69,9 @@ public:
     // Logs the event line and keeps the event for the score database (idle events are only logged).
     void recordEvent(int32_t type, int32_t data1, int32_t data2);
     bool storeEventsToDB();
+    // What the last load could not use (a picture refused, a sound that does not decode), one
+    // sentence each naming its file: the weapon loads without it, and the player is told once.
+    const std::vector<std::string>& loadProblems() const { return problems; }
     // Image slot `index`, or the default slot for any index outside 0 to 14.
     QuadSet* imageSlot(int32_t index);
 
@@ -217,6 +220,7 @@ private:
     bool damageEnabled = true;
     bool shotStatsEnabled = true;
     bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
+    std::vector<std::string> problems;  // see loadProblems
 };
 
 }  // namespace QEL

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace QEL {
 
@@ -113,26 +114,58 @@ void placeOf(const std::string& text, size_t index, int& line, int& column) {
     }
 }
 
-}  // namespace
 
-// Counts elements only: what a comment, a CDATA section or an attribute value holds opens nothing.
-bool nestsTooDeep(const std::string& text, int& line, int& column, int limit) {
-    int depth = 0;
+// Calls open(index) at each start tag and close(index) at each end tag, in order, until one of
+// them returns false. Only elements count: what a comment, a CDATA section or an attribute value
+// holds opens nothing, and a self-closing element neither opens nor closes.
+template <class Open, class Close>
+void walkTags(const std::string& text, Open open, Close close) {
     for (size_t i = text.find('<'); i != std::string::npos; i = text.find('<', i)) {
         const size_t end = endOfMarkup(text, i);
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
         const bool selfClosing = end >= 2 && text[end - 1] == '>' && text[end - 2] == '/';
-        if (next == '/') {
-            --depth;
-        } else if (next != '!' && next != '?' && !selfClosing && ++depth > limit) {
-            placeOf(text, i, line, column);
-            return true;
-        }
+        if (next == '/' ? !close(i) : next != '!' && next != '?' && !selfClosing && !open(i)) return;
         i = end;
     }
-    line = 1;
-    column = 1;
-    return false;
+}
+
+// The element name of the tag at `index` ('<' or '</' first).
+std::string tagName(const std::string& text, size_t index) {
+    const size_t start = index + (text.compare(index, 2, "</") == 0 ? 2 : 1);
+    const size_t end = text.find_first_of(" \t\r\n/>", start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+}  // namespace
+
+bool nestsTooDeep(const std::string& text, int& line, int& column, int limit) {
+    int depth = 0;
+    bool tooDeep = false;
+    walkTags(text, [&](size_t i) {
+        if (++depth <= limit) return true;
+        placeOf(text, i, line, column);
+        return !(tooDeep = true);
+    }, [&](size_t) { return --depth, true; });
+    if (!tooDeep) line = column = 1;
+    return tooDeep;
+}
+
+bool unclosedElement(const std::string& text, std::string& name, int& line) {
+    std::vector<size_t> open;  // where each element still open starts, outermost first
+    bool stray = false;        // an end tag that closes no open element
+    walkTags(text, [&](size_t i) { return open.push_back(i), true; }, [&](size_t i) {
+        const std::string closing = tagName(text, i);
+        if (!open.empty() && tagName(text, open.back()) == closing) return open.pop_back(), true;
+        // An end tag for an element further out means the innermost open one was never closed.
+        stray = true;
+        for (size_t outer : open) stray = stray && tagName(text, outer) != closing;
+        return false;
+    });
+    if (stray || open.empty()) return false;
+    int column = 1;
+    name = tagName(text, open.back());
+    placeOf(text, open.back(), line, column);
+    return true;
 }
 
 bool XMLSerializer::processDocument(TiXmlDocument* doc) {

@@ -40,6 +40,10 @@ bool readXMLText(const std::string& path, std::string& text);
 constexpr int kNestingLimit = 1000;
 bool nestsTooDeep(const std::string& text, int& line, int& column, int limit = kNestingLimit);
 
+// For a text that does not parse: true, with the element's name and the line its start tag is on,
+// when an element is left open (an end tag further out, or the end of the text, comes first).
+bool unclosedElement(const std::string& text, std::string& name, int& line);
+
 // Attribute readers. A missing attribute (or a null element) yields the default and logs nothing;
 // names are matched exactly, case-sensitively.
 std::string getAttributeString(TiXmlElement* element, const std::string& name, const std::string& defaultValue);

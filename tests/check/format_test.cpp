@@ -2,6 +2,7 @@
 // and what the game's own loader does with it in this process: its complaint lines, its fire mode and what it holds.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -78,6 +79,10 @@ const std::string kNoAllow = "allowInterrupt not specified in <kablixWeapon> ele
 std::string notFound(const std::string& kind, const std::string& file) {
     return "E weaponTest: " + kind + " NOT FOUND: " + file + "\nE cAssetMgr: " + kind + " NOT FOUND: " + file + "\n";
 }
+// The check's finding for it: where the file was looked for, "{assets}" standing for the pack's full path.
+std::string missing(const std::string& kind, const std::string& file) {
+    return "error: " + kind + " NOT FOUND: " + file + " (no file {assets}/" + file + ")";
+}
 std::string collides(int frame, int slot) {
     return "error: frame " + std::to_string(frame) + " carries the animation's sound (slot " + std::to_string(slot) +
            "), so the game reports the sounds as colliding and ignores this frame's sound";
@@ -100,6 +105,11 @@ const Row kRows[] = {
     {"no element", "@<?xml version='1.0'?>\n<!-- nothing -->\n", {"error: the file holds no element"}, "", -2},
     {"unparsable", "<?xml version='1.0'?>\n" + kRoot + "\n<images>\n<image id='0'\n@</images>",
      {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
+    {"an element left open", "<?xml version='1.0'?>\n" + kRoot + "\n" + standardImages() + "<animations>\n<animation name='shot0' "
+     "frameCount='1' bg='1'>\n<frame img='0'/>\n</animation@s></kablixWeapon>", {"error: the XML cannot be parsed: Error reading end "
+     "tag. (<animation> opened on line 5 is not closed)"}, kRefused, -2},
+    {"an animation outside <animations>", anims("") + "@<animation name='shot1' frameCount='1' bg='1'><frame img='0'/></animation>",
+     {"warning: <animation> belongs inside <animations>: in <kablixWeapon> it is never read"}, "", 0},
     {"deeper than the game reads", repeated("<a>", 999) + "@<a><a>" + repeated("</a>", 1001),
      {"error: elements nest more than 1000 deep: parsing this file would exhaust the stack (the game would crash)"}, kRefused, -2},
     {"brackets that open no element", rooted("<kablixWeapon name='" + kBrackets + "' allowInterrupt='true'>", "<!--" + kBrackets +
@@ -108,22 +118,28 @@ const Row kRows[] = {
      "<frame @img='0'/></animation></animations></kablixWeapon>\n", {"error: <images> element note specified.", "error: bg 1 names "
      "an image slot that no <image> fills", "error: frame img 0 names an image slot that no <image> fills"},
      "W weaponTest: <images> element note specified.\n", 0},
-    {"missing image file", image0(">gone.png</image>"), {"error: IMAGE NOT FOUND: gone.png"}, notFound("IMAGE", "gone.png"), -2},
-    {"image text without its extension", image0(">gunpicture</image>"), {"error: IMAGE NOT FOUND: gunpic.png (the last four "
+    {"missing image file", image0(">gone.png</image>"), {missing("IMAGE", "gone.png")}, notFound("IMAGE", "gone.png"), -2},
+    {"image text without its extension", image0(">gunpicture</image>"), {missing("IMAGE", "gunpic.png") + " (the last four "
      "characters are taken for an extension: write gunpicture.png)"}, notFound("IMAGE", "gunpic.png"), -2},
-    {"image text under four characters", image0(">gun</image>"), {"error: IMAGE NOT FOUND: gun.png"}, notFound("IMAGE", "gun.png"), -2},
+    {"image text under four characters", image0(">gun</image>"), {missing("IMAGE", "gun.png")}, notFound("IMAGE", "gun.png"), -2},
     {"slots past the last, other extensions, an unreadable picture", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png"
      "</image><image @id='15'>gun.png</image><image id='4'>spark.tga</image>@<image id='5'>junk.png</image></images>", {"error: image "
      "id 15 is not an image slot (0 to 14): the game reports \"TOO MANY IMAGES!\" and skips it", "error: cannot use image file "
-     "../assets/junk.png: it is neither a readable PNG nor a readable TGA picture"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
+     "../assets/junk.png: it is a damaged PNG, which the game cannot use; it takes PNG with 8-bit RGB, RGBA, grey or palette colour, "
+     "or TGA with 24-bit or 32-bit colour"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
      "Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: cAssetMgr could not load image file: ../assets/junk.png\n", 0,
      [](M& m) { EXPECT_EQ(m.imageSlot(4)->quadCount(), 1u); }},
-    {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {"error: SOUND NOT FOUND: snd.ogg.ogg"},
+    {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {missing("SOUND", "snd.ogg.ogg")},
      notFound("SOUND", "snd.ogg.ogg"), -2},
     {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
      "@<sound id='5'>junk</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY "
      "ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode"},
-     "E cAssetSerializer: TOO MANY ANIMATIONS!\n", 0, [](M& m) { EXPECT_EQ(m.soundSlot(4)->pools.size(), 3u); }},  // snd, -v1, -v2
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: ../assets/junk.ogg\n", 0, [](M& m) {
+         EXPECT_EQ(m.soundSlot(4)->pools.size(), 3u);  // snd, -v1, -v2
+         EXPECT_TRUE(m.soundSlot(5)->pools.empty());
+         EXPECT_EQ(m.loadProblems(), std::vector<std::string>{"cannot decode sound ../assets/junk.ogg: the game plays Ogg Vorbis, "
+                   "WAV and MS-ADPCM WAV"});
+     }},
     {"only 1 enables a mode: none is enabled", "@<shotTypes switchPosX='7'>@<single>true</single>@<burst>on</burst>@<auto>yes</auto>"
      "</shotTypes>" + anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
      "enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire", "warning: <single> 'true' does not enable single fire: "
@@ -144,7 +160,7 @@ const Row kRows[] = {
     {"forced starting mode that is not offered", custom("@<forceStartingMode>burst</forceStartingMode>"),
      {"warning: forceStartingMode 'burst' starts the weapon in a mode <shotTypes> does not enable"}, "", 1},
     {"emitters: a missing picture, a duplicate id", "<emitters>@<emitter id='1' name='sparkle'/><emitter id='0' name='spark' "
-     "blend='3'/><emitter @id='0' name='spark' blend='1'/></emitters>", {"error: IMAGE NOT FOUND: sparkle.png",
+     "blend='3'/><emitter @id='0' name='spark' blend='1'/></emitters>", {missing("IMAGE", "sparkle.png"),
      "warning: duplicate emitter id 0 (first at line 6): frames get the first"}, "E weaponTest: IMAGE NOT FOUND: sparkle.png\n"
      "E Image: Could not read file: error (0) ../assets/sparkle.png\nCould not load image: ../assets/sparkle.png\n", 0},
     {"only the first <ammo> counts", ammoXml(3) + "@<ammo count='9'/><ejectCartridge image='3' scale='12'/>",
@@ -248,6 +264,8 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
     writeSolidPng("spark", 8, 8, 255, 0, 0, true);
     for (const char* sound : {"snd", "snd-v1", "snd-v2"}) writeOgg(sound);
     for (const char* junk : {"junk.png", "junk.ogg"}) writeAsset(junk, std::string("\x89PNG\r\n\x1a\nOggS", 12) + std::string(200, 'x'));
+    char resolved[PATH_MAX];
+    const std::string packFolder = realpath("../assets", resolved) ? resolved : "";
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.what);
         const bool effectsRow = row.text.rfind("<overlayHitEffects", 0) == 0;
@@ -257,6 +275,7 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
             const size_t column = at - lineStart;  // from the line's start, or from before the text (npos) on its first line
             expected += (effectsRow ? "../assets/EFFECTS.xml:" : "../assets/w.xml:") + std::to_string(1 + std::count(text.begin(),
                         text.begin() + at, '\n')) + ":" + std::to_string(column) + ": " + row.findings[i] + "\n";
+        for (size_t at; (at = expected.find("{assets}")) != std::string::npos;) expected.replace(at, 8, packFolder);
         }
         writeAsset(effectsRow ? "EFFECTS.xml" : "w.xml", text);
         if (effectsRow) writeAsset("w.xml", rooted(kRoot));
