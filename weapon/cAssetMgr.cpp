@@ -219,9 +219,11 @@ cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
     const std::string path = assetPath(name, "ogg");
     cSoundPool* pool = soundManager->createSoundPool(instances, name, path);
     // A file that is there but does not decode is said once, here, rather than at every play.
-    if (!pool->instances.empty() && soundManager->getFiles().count(path) == 0) {
+    // (A pool whose first name another sound holds made nothing either, but not for its file.)
+    const bool made = pool->instances.empty() || pool->instances.front() || soundManager->findSound(name + "_0");
+    if (!made) {
         logError("QEL::cAssetMgr::loadSoundIntoSlot", "cannot decode sound file: ", path);
-        problems.push_back("cannot decode sound " + path + ": the game plays Ogg Vorbis, WAV and MS-ADPCM WAV");
+        problems.push_back("cannot decode sound " + path + ": the game plays Ogg Vorbis files, and WAV files named with .wav");
         soundManager->destroyGroup(pool);
         return nullptr;
     }

@@ -137,8 +137,8 @@ const Row kRows[] = {
      "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: ../assets/junk.ogg\n", 0, [](M& m) {
          EXPECT_EQ(m.soundSlot(4)->pools.size(), 3u);  // snd, -v1, -v2
          EXPECT_TRUE(m.soundSlot(5)->pools.empty());
-         EXPECT_EQ(m.loadProblems(), std::vector<std::string>{"cannot decode sound ../assets/junk.ogg: the game plays Ogg Vorbis, "
-                   "WAV and MS-ADPCM WAV"});
+         EXPECT_EQ(m.loadProblems(), std::vector<std::string>{"cannot decode sound ../assets/junk.ogg: the game plays Ogg Vorbis "
+                   "files, and WAV files named with .wav"});
      }},
     {"only 1 enables a mode: none is enabled", "@<shotTypes switchPosX='7'>@<single>true</single>@<burst>on</burst>@<auto>yes</auto>"
      "</shotTypes>" + anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
