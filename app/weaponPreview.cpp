@@ -84,17 +84,17 @@ void weaponPreview::run() {
 }
 
 void weaponPreview::reloaded() {
-    const cAsset* weapon = app.assetManager()->weapon();
-    if (!weapon) {
-        updatePanel();
-        return;
-    }
-    const std::vector<cAnimation*>& animations = weapon->animations;
+    if (const cAsset* weapon = app.assetManager()->weapon()) findAnimation(*weapon);
+    show();
+}
+
+void weaponPreview::findAnimation(const cAsset& weapon) {
+    const std::vector<cAnimation*>& animations = weapon.animations;
     auto named = std::find_if(animations.begin(), animations.end(),
                               [this](const cAnimation* each) { return each->name == animationName; });
     if (named == animations.end() && !animations.empty()) {
         if (!animationName.empty())
-            std::fprintf(stderr, "kablix: %s has no animation \"%s\"; showing \"%s\"\n", weapon->name.c_str(),
+            std::fprintf(stderr, "kablix: %s has no animation \"%s\"; showing \"%s\"\n", weapon.name.c_str(),
                          animationName.c_str(), animations.front()->name.c_str());
         named = animations.begin();
     }
@@ -103,7 +103,6 @@ void weaponPreview::reloaded() {
         animationName = shown->name;
         frame = std::min(frame, shown->frames.empty() ? 0 : shown->frames.size() - 1);
     }
-    show();
 }
 
 void weaponPreview::handleEvent(const SDL_Event& event) {

@@ -22,6 +22,7 @@ namespace QEL {
 
 class cApp;
 class cAnimation;
+class cAsset;
 
 class weaponPreview {
 public:
@@ -47,6 +48,8 @@ private:
     static constexpr std::chrono::microseconds kFramePeriod{33333};  // 30 frames per second
     static constexpr int32_t kSlowest = 3;  // speeds 1, 1/2, 1/4 and 1/8: halvings of 30 frames/s
 
+    // The animation of the name kept, else the weapon's first; the frame kept, within its frames.
+    void findAnimation(const cAsset& weapon);
     void onKey(SDLKey key);
     // Steps `by` frames (or animations) with wrap-around at either end, as playing loops.
     void stepFrame(int32_t by);
