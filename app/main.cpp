@@ -4,6 +4,7 @@
 #include "base/dataFileReader.h"
 #include "app/mainLoop.h"
 #include "app/options.h"
+#include "app/weaponPreview.h"
 #include "render/screen.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
@@ -105,6 +106,9 @@ void answerOptions(const QEL::Options& options, const char* program) {
     case Action::usage: QEL::printUsage(program); break;
     case Action::help: QEL::printHelp(program); break;
     case Action::version: QEL::printVersion(); break;
+    case Action::previewUsage:
+        std::fprintf(stderr, "usage: %s [--scale N] --preview WEAPON [ANIMATION]\n", program);
+        std::exit(2);
     case Action::unknownOption:
         std::fprintf(stderr, "kablix: unknown option %s (%s --help lists them)\n", options.unknown.c_str(), program);
         std::exit(2);
@@ -132,10 +136,13 @@ int main(int argc, char** argv) {
     }
     app->setWindowSize(QEL::kScreenWidth * options.scale, QEL::kScreenHeight * options.scale);
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
-    loadFirstWeapon(*app, options.weapon.empty() ? catalogue->getValue("0") : options.weapon);
-    openJoysticks();
-
-    {
+    if (options.preview) {
+        QEL::weaponPreview preview(*app, options.animation);
+        loadFirstWeapon(*app, options.weapon);
+        preview.run();
+    } else {
+        loadFirstWeapon(*app, options.weapon.empty() ? catalogue->getValue("0") : options.weapon);
+        openJoysticks();
         QEL::mainLoop loop(*app, *catalogue, traceRequested("KABLIX_TRACE_INPUT"),
                            traceRequested("KABLIX_TRACE_FRAMES"));
         loop.run();

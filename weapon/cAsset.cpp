@@ -22,7 +22,7 @@ int32_t animationDurationMs(int32_t frameCount) {
 }  // namespace
 
 cAnimation::cAnimation(QuadSet* background, int32_t frameCount, const std::string& name)
-    : name(name), background(background), durationMs(animationDurationMs(frameCount)) {
+    : name(name), background(background), frameCount(frameCount), durationMs(animationDurationMs(frameCount)) {
     if (!background) return;
     // The background always covers the whole screen; the drawing only picks its texture rectangle.
     background->unlock();

@@ -54,6 +54,7 @@ public:
 
     std::string name;
     QuadSet* background;    // never null
+    int32_t frameCount;     // as the file gives it; the <frame> elements may be more or fewer
     int32_t durationMs;     // frameCount × 1000 / 30
     bool isShot = false;    // shot0 … shot9 or firstShot
     bool isBurst = false;   // burst0 … burst9

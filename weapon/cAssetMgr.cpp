@@ -126,6 +126,7 @@ void cAssetMgr::unloadAsset() {
     fireMode = kNoFireMode;
     currentAnimation = nullptr;
     currentFrame = nullptr;
+    previewed = nullptr;  // its animation goes with the asset
     restProblemReported = false;
     pendingNetShot = -1;
     debugLight->reset();
@@ -344,6 +345,10 @@ void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2) {
 }
 
 bool cAssetMgr::storeEventsToDB() {
+    if (previewing) {
+        events.clear();  // a weapon looked at was not used
+        return false;
+    }
     if (asset) return scores->store(asset->name, events);
     // Without a weapon the events are nobody's; batches left pending by earlier stores still go in.
     events.clear();

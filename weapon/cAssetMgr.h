@@ -111,6 +111,16 @@ public:
     // The team game's mode for the damage display (0 and 1: no team game).
     void setTeamMode(int32_t mode);
 
+    // --- Preview (cAssetMgrDrawing.cpp) ---
+    // Previewing: the weapon is only looked at. The firing state machine stands still, update
+    // shows the frame chosen by previewFrame (nothing before the first choice), and no event
+    // goes to the score database. For the whole run, before the first weapon is loaded.
+    void setPreviewing() { previewing = true; }
+    // Shows frame `frame` of the weapon's animation number `animation` (file order) from now on,
+    // as newly shown: its side effects fire now, and a first frame finds the magazine full. A
+    // frame that does not exist shows no weapon picture and returns false.
+    bool previewFrame(size_t animation, size_t frame);
+
     // --- Read-only views ---
     const cAsset* weapon() const { return asset.get(); }
     const teamDamage& damageDisplay() const { return *damage; }
@@ -147,6 +157,8 @@ private:
     // "emptyState" when empty, else a random idle, else null.
     cAnimation* restAnimation();
     void reloadFinished();
+    // Every round back in the magazine and on screen.
+    void refillMagazine();
     void startIntroAtRest();
     // update's work with a weapon in hand.
     bool advance(uint32_t now, int32_t& netShotOut);
@@ -177,6 +189,8 @@ private:
     void drawOverlays();
     void clearUnlessCovered(const cAnimation* animation);
     bool animationFrameDue(uint32_t now) const;
+    // update's work while previewing: the previewed frame, never new.
+    bool showPreviewed();
 
     // Loading (cAssetMgr.cpp).
     void buildModeIndicator();
@@ -221,6 +235,8 @@ private:
     bool shotStatsEnabled = true;
     bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
     std::vector<std::string> problems;  // see loadProblems
+    bool previewing = false;
+    cAnimFrame* previewed = nullptr;  // the frame a preview shows; null: none
 };
 
 }  // namespace QEL

@@ -121,6 +121,7 @@ bool cAssetMgr::pictureDue(uint32_t now) const {
 // Mirrors what update shows: the frame due by the clock (or the animation running out), or at rest
 // the intro's first frame, a new idle, or the wind-down's last frame.
 bool cAssetMgr::animationFrameDue(uint32_t now) const {
+    if (previewing) return false;  // a new previewed frame has made the picture dirty
     if (currentAnimation) {
         if (static_cast<float>(now - animationStart) > static_cast<float>(currentAnimation->durationMs)) return true;
         return frameDue(currentAnimation, now) != currentFrame;
@@ -149,6 +150,27 @@ int32_t cAssetMgr::msToNextFrame(uint32_t now) const {
         }
     }
     return 1000 / kAnimationFps;
+}
+
+bool cAssetMgr::previewFrame(size_t animation, size_t frame) {
+    previewed = nullptr;
+    dirty = true;
+    if (!asset || animation >= asset->animations.size() || frame >= asset->animations[animation]->frames.size())
+        return false;
+    previewed = asset->animations[animation]->frames[frame];
+    if (frame == 0) refillMagazine();
+    fireFrameEffects(previewed);
+    return true;
+}
+
+bool cAssetMgr::showPreviewed() {
+    if (!previewed) {
+        drawWithoutWeapon();
+        currentFrame = nullptr;
+        return true;
+    }
+    drawFrame(previewed, true);
+    return true;
 }
 
 void cAssetMgr::fireFrameEffects(cAnimFrame* frame) {

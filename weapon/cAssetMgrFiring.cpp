@@ -280,6 +280,11 @@ cAnimation* cAssetMgr::restAnimation() {
 }
 
 void cAssetMgr::reloadFinished() {
+    refillMagazine();
+    recordEvent(eventReload, fireMode, -1);
+}
+
+void cAssetMgr::refillMagazine() {
     roundsLeft = magazineSize - 1;
     if (QuadSet* ammo = asset->ammoImage) {
         ammo->unlock();
@@ -289,7 +294,6 @@ void cAssetMgr::reloadFinished() {
         ammo->rebuild();
     }
     dirty = true;
-    recordEvent(eventReload, fireMode, -1);
 }
 
 // Frame number trunc(t) plus one when the fraction of t is above one half, t = elapsed × 30 / 1000;
@@ -333,6 +337,7 @@ bool cAssetMgr::advance(uint32_t now, int32_t& netShotOut) {
     if (particleLayer->update(now)) dirty = true;
     if (damage->update(now)) dirty = true;
 
+    if (previewing) return showPreviewed();
     if (!currentAnimation) return updateAtRest();
     restProblemReported = false;
 
