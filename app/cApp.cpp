@@ -124,11 +124,11 @@ void cApp::updateWeapon(bool drawPicture) {
     if (shot > 0 && peer) pendingShot = shot;
 }
 
-int32_t cApp::loadCurrentWeapon() {
+int32_t cApp::loadCurrentWeapon(int32_t keepMode) {
     int32_t result = -2;
     pendingShot = -1;  // a shot of the weapon put down is not the new weapon's
     try {
-        result = assetMgr->loadAsset();
+        result = assetMgr->loadAsset(static_cast<FireMode>(keepMode));
         if (result != -2) inHand = lastTestedWeaponName;
     } catch (...) {
         result = -2;

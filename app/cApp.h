@@ -29,9 +29,10 @@ public:
     // true when it was drawn, and so is to be shown.
     bool runFrame(bool drawPicture = true);
 
-    // Loads the weapon whose document the last weapon check kept. Returns the fire mode
-    // chosen, or -2 when the weapon could not be loaded.
-    int32_t loadCurrentWeapon();
+    // Loads the weapon whose document the last weapon check kept, in `keepMode` when it offers
+    // that mode (-1: its own start mode). Returns the fire mode chosen, or -2 when the weapon
+    // could not be loaded.
+    int32_t loadCurrentWeapon(int32_t keepMode = -1);
 
     // What a shake does, chosen by shakeAction: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
     void applyShake();
