@@ -24,7 +24,8 @@ void liveReload::followFilesInUse() {
 }
 
 std::string liveReload::weaponToReload(uint32_t nowMs) {
-    if (!watcher.available()) return std::string();
+    if (!watcher.available() || nowMs - lastPollMs < kPollMs) return std::string();
+    lastPollMs = nowMs;
     followFilesInUse();
     bool weaponChanged = false;
     for (const std::string& path : watcher.poll(nowMs, kSettleMs)) {
