@@ -11,9 +11,10 @@ import zlib
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
 from kablix_e2e import Game, XServer, demo_pack  # noqa: E402
 
+# A weapon whose only picture, named by %s, fills the screen at rest.
 WEAPON = ('<kablixWeapon name="probe" allowInterrupt="false"><images><image id="0">%s.png</image></images><shotTypes>'
-          '<single>1</single><auto>1</auto></shotTypes><animations>%s</animations></kablixWeapon>\n') % ("%s", "".join(
-              '<animation name="%s" frameCount="1"><frame img="0"/></animation>' % name for name in ("idle0", "firstShot")))
+          '<single>1</single><auto>1</auto></shotTypes><animations><animation name="idle0" frameCount="1"><frame img="0"/>'
+          '</animation><animation name="firstShot" frameCount="1"><frame img="0"/></animation></animations></kablixWeapon>\n')
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
 # What a catalogue key prints for the weapon, started in single fire as chosen before the save.
 RELOADED = "SUCCESS!\n   E:  data1: -1 data2: -1\n   single fire\n   E: switchedMode data1: 0 data2: -1\n   FPS: "
