@@ -130,11 +130,11 @@ namespace {
 constexpr uint32_t kNoticeMs = 8000;  // long enough to read three findings
 }  // namespace
 
-cApp::WeaponLoad cApp::takeWeapon(const std::string& name) {
+cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode) {
     WeaponLoad result = WeaponLoad::loaded;
     if (!testWeapon(name)) {
         result = WeaponLoad::refused;
-    } else if (loadCurrentWeapon() == -2) {
+    } else if (loadCurrentWeapon(keepMode) == -2) {
         result = WeaponLoad::failed;
     }
     if (result == WeaponLoad::loaded) {
@@ -147,11 +147,11 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name) {
     return result;
 }
 
-int32_t cApp::loadCurrentWeapon() {
+int32_t cApp::loadCurrentWeapon(int32_t keepMode) {
     int32_t result = -2;
     pendingShot = -1;  // a shot of the weapon put down is not the new weapon's
     try {
-        result = assetMgr->loadAsset();
+        result = assetMgr->loadAsset(static_cast<FireMode>(keepMode));
         if (result != -2) inHand = lastTestedWeaponName;
     } catch (...) {
         result = -2;

@@ -34,11 +34,12 @@ public:
     // Checks and loads the weapon with base name `name`. A weapon that is refused (the weapon in
     // hand stays) or fails to load is explained by a notice over the picture for a few seconds, or
     // for as long as no weapon is in hand; a weapon that loads clears the notice.
-    WeaponLoad takeWeapon(const std::string& name);
+    WeaponLoad takeWeapon(const std::string& name, int32_t keepMode = -1);
 
-    // Loads the weapon whose document the last weapon check kept. Returns the fire mode
-    // chosen, or -2 when the weapon could not be loaded.
-    int32_t loadCurrentWeapon();
+    // Loads the weapon whose document the last weapon check kept, in `keepMode` when it offers
+    // that mode (-1: its own start mode). Returns the fire mode chosen, or -2 when the weapon
+    // could not be loaded.
+    int32_t loadCurrentWeapon(int32_t keepMode = -1);
 
     // What a shake does, chosen by shakeAction: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
     void applyShake();

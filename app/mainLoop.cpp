@@ -2,6 +2,7 @@
 
 #include "base/appTime.h"
 #include "app/cApp.h"
+#include "app/liveReload.h"
 #include "app/options.h"
 #include "base/dataFileReader.h"
 #include "base/log.h"
@@ -31,7 +32,8 @@ double steadySeconds() {
 }  // namespace
 
 mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput, bool traceFrames)
-    : app(app), catalogue(catalogue), trace(traceInput), traceFrames(traceFrames) {}
+    : app(app), catalogue(catalogue), trace(traceInput), traceFrames(traceFrames),
+      reload(std::make_unique<liveReload>(*app.assetManager())) {}
 
 mainLoop::~mainLoop() {
     delete tweets;
@@ -48,11 +50,19 @@ void mainLoop::run() {
             // exposed window needs its picture again).
             if (event.type != SDL_MOUSEMOTION && event.type != SDL_JOYAXISMOTION) redrawNeeded = true;
         }
+        reloadChangedWeapon();
         const bool drawn = app.runFrame(redrawNeeded || screenshotRequested);
         if (drawn) showPicture();
         if (traceFrames) traceTurn(drawn);
         if (!quit) paceTurn(turnStart, drawn);
     } while (!quit);
+}
+
+void mainLoop::reloadChangedWeapon() {
+    const std::string name = reload->weaponToReload(appTimeMs());
+    if (name.empty()) return;
+    switchWeapon(name, app.assetManager()->currentFireMode());
+    redrawNeeded = true;
 }
 
 void mainLoop::showPicture() {
@@ -259,8 +269,8 @@ void mainLoop::setDamage(bool enabled) {
 void mainLoop::setDodge(bool pressed) { app.assetManager()->injectDodgeInput(pressed); }
 
 // The weapon in use keeps working unless the new one passes the check.
-void mainLoop::switchWeapon(const std::string& name) {
-    switch (app.takeWeapon(name)) {
+void mainLoop::switchWeapon(const std::string& name, int32_t keepMode) {
+    switch (app.takeWeapon(name, keepMode)) {
     case cApp::WeaponLoad::refused: logStatus("WEAPON LOADING CANCELLED!"); return;
     case cApp::WeaponLoad::failed: logStatus("THE ASSET FAILED TO LOAD!"); return;
     case cApp::WeaponLoad::loaded: break;

@@ -7,12 +7,15 @@
 #include <SDL/SDL.h>
 
 #include <chrono>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace QEL {
 
 class cApp;
 class dataFileReader;
+class liveReload;
 class tweetGenerator;
 
 class mainLoop {
@@ -42,6 +45,9 @@ private:
 
     // Shows the picture the turn drew (answering F1 first).
     void showPicture();
+    // Live reload: a weapon whose files were saved is loaded again as its catalogue key loads it,
+    // in the fire mode in use when the new file still offers it.
+    void reloadChangedWeapon();
     // Frame pacing: waits until the next turn is due (see mainLoop.cpp).
     void paceTurn(Clock::time_point turnStart, bool drawn);
     bool inputWaiting();
@@ -73,7 +79,8 @@ private:
     void setShotStats(bool enabled);
     void setDamage(bool enabled);
     void setDodge(bool pressed);
-    void switchWeapon(const std::string& name);
+    // keepMode: the fire mode to start in when the weapon offers it; -1 for its own start mode.
+    void switchWeapon(const std::string& name, int32_t keepMode = -1);
     void receiveSimulatedShot(int shotNumber);
 
     // Trace lines with steady-clock seconds: "kablix: frame count N at T s" at most once a
@@ -85,6 +92,7 @@ private:
     bool trace;
     bool traceFrames;
     tweetGenerator* tweets = nullptr;  // owned; made by the first status message request
+    std::unique_ptr<liveReload> reload;
     bool quit = false;
     // F1 is answered after the next frame is drawn and before it is swapped: the back buffer
     // holds no defined picture between a swap and the next frame.

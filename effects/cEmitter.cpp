@@ -123,9 +123,13 @@ void cEmitter::setFadeColour(bool fade) {
     for (cParticle* particle : particles) particle->fadeColour = fade;
 }
 
+std::string cEmitter::picturePath() const { return assetPath(file, "png"); }
+
 void cEmitter::ensureTexture() {
-    if (!quads->getHasTexture()) quads->loadTexture(assetPath(file, "png"));
+    if (!quads->getHasTexture()) quads->loadTexture(picturePath());
 }
+
+void cEmitter::reloadPicture() { quads->loadTexture(picturePath()); }
 
 bool cEmitter::processRoot(TiXmlElement* element) {
     const ruledElement emitter(element, hitEffectsFormat().element("emitter", "emitters"));

@@ -87,6 +87,11 @@ public:
     // A weapon emitter: only the name, the image (file + ".png" in the assets folder) and the blend.
     void setup(const std::string& emitterName, const std::string& imageFile, const int& blendMode);
     std::string getName() const { return name; }
+    // The image file, "../assets/" + file + ".png".
+    std::string picturePath() const;
+    // Reads the image file again (after it changed on disk); a file that cannot be read keeps
+    // the picture shown so far.
+    void reloadPicture();
 
     // Launches `count` particles from the emitter's own parameters (overlay hit effects).
     void emit(int32_t count);

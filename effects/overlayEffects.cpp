@@ -251,6 +251,12 @@ bool cOverlayFXMgr::busy() const {
     return false;
 }
 
+void cOverlayFXMgr::reloadPicture(const std::string& path) {
+    for (cEmitter* emitter : emitters) {
+        if (emitter->picturePath() == path) emitter->reloadPicture();
+    }
+}
+
 void cOverlayFXMgr::clear() {
     for (cOverlayEffect* effect : effects) delete effect;
     effects.clear();

@@ -124,6 +124,8 @@ public:
     bool busy() const;
     // Deletes every effect (with its spurts), then every emitter.
     void clear();
+    // The image file at `path` changed on disk: every emitter drawing it reads it again.
+    void reloadPicture(const std::string& path);
 
     // The weapon-change command of a spurt, installed by whoever holds the weapon: given the
     // weapon's name, true when the hit ends there (that weapon is in hand, or was checked and

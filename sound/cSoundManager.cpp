@@ -169,6 +169,22 @@ void cSoundManager::destroySound(cSound* sound) {
     delete sound;
 }
 
+bool cSoundManager::reloadFile(const std::string& path) {
+    const auto found = files.find(path);
+    if (found == files.end()) return false;
+    auto fresh = std::make_unique<hssSound>();
+    if (fresh->load(path.c_str(), 0) != hssOk) return false;
+    SoundFileRecord* record = found->second;
+    // The mixer reads the old decoding until the channels playing it are stopped.
+    for (auto& entry : sounds) {
+        if (entry.second->file != record) continue;
+        if (hssSoundChannel* playing = entry.second->channel.load()) playing->stop();
+    }
+    delete record->sound;
+    record->sound = fresh.release();
+    return true;
+}
+
 uint32_t cSoundManager::generateNewSoundID() {
     if (++idCounter > kMaxSoundId) idCounter = 1;
     // Every id 1 .. 65530 is tried at most once.

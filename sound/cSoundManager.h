@@ -107,6 +107,10 @@ public:
     void destroyGroup(cSoundPool* group);
     size_t groupCount() const { return ownedGroups.size(); }
     void destroySound(cSound* sound);
+    // Decodes the loaded file at `path` again after it changed on disk: its sounds playing now
+    // stop, and every sound made from it plays the new decoding from then on. False (the old
+    // decoding stays) when no sound uses `path` or the file no longer decodes.
+    bool reloadFile(const std::string& path);
     // 1 .. 65530, wrapping and skipping ids in use; 0 (after an error line) when every id is taken.
     uint32_t generateNewSoundID();
 

@@ -8,6 +8,7 @@
 #include "base/assetPath.h"
 #include "base/log.h"
 #include "effects/cCartridgeEjector.h"
+#include "effects/cEmitter.h"
 #include "effects/debugLight.h"
 #include "effects/overlayEffects.h"
 #include "effects/teamDamage.h"
@@ -37,9 +38,7 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     particleLayer = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
     hitEffects = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
     hitEffects->changeWeapon = [this](const std::string& weaponName) { return changeWeaponOnHit(weaponName); };
-    TiXmlDocument* effectsDocument = nullptr;
-    hitEffects->loadXML(assetPath("EFFECTS", "xml"), &effectsDocument);
-    delete effectsDocument;
+    loadHitEffects();
 
     emptyClick = soundManager->createSoundPool(3, "emptyClick", assetPath("emptySound", "ogg"));
 
@@ -97,12 +96,16 @@ QuadSet* cAssetMgr::imageSlot(int32_t index) {
     return imageSlots[index].get();
 }
 
-int32_t cAssetMgr::loadAsset() {
+int32_t cAssetMgr::loadAsset(FireMode keepMode) {
     // The check that let this weapon through chose its layout; the damage display is laid out anew
     // for it as the old weapon is put down.
     damage->setPortrait(portraitDisplay);
     unloadAsset();
     problems.clear();
+    ++filesRead;
+    sourceName = lastTestedWeaponName;
+    sourceFiles.clear();
+    if (!sourceName.empty()) sourceFiles.push_back(assetPath(sourceName, "xml"));
     asset = std::make_unique<cAsset>(this);
     if (!serializer->loadXML(asset.get())) {
         // The weapon was never taken up: nothing of it goes to the score database.
@@ -113,7 +116,9 @@ int32_t cAssetMgr::loadAsset() {
     recordEvent(eventWeaponLoaded, -1, -1);
     ejector->gravityX = asset->gravityX;
     ejector->gravityY = asset->gravityY;
+    modeToKeep = keepMode;
     toggleAssetMode();
+    modeToKeep = kNoFireMode;
     if (fireMode == kNoFireMode) {
         logWarning("QEL::cAssetMgr::loadAsset", "[cAssetMgr] No fire modes available for: ", asset->name);
     }
@@ -158,6 +163,7 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
     const char* fn = "QEL::cAssetMgr::loadImageIntoSlot";
     // A name too short to carry an extension is reported as it was given.
     const std::string base = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+    sourceFiles.push_back(assetPath(base, "png"));
     if (fileName.size() < 4 || !assetFileExists(base, "png")) {
         logError(fn, "IMAGE NOT FOUND: ", base, ".", "png");
         return false;
@@ -191,6 +197,7 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
 }
 
 bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
+    sourceFiles.push_back(assetPath(fileName, "ogg"));
     if (!assetFileExists(fileName, "ogg")) {
         logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", fileName, ".ogg");
         return false;
@@ -203,7 +210,10 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
     // leaves no pool behind.
     for (int n = 0; n <= 3; ++n) {
         const std::string variant = n == 0 ? fileName : fileName + "-v" + std::to_string(n);
-        if (n > 0 && !assetFileExists(variant, "ogg")) break;
+        if (n > 0) {
+            sourceFiles.push_back(assetPath(variant, "ogg"));  // a variant added later is seen too
+            if (!assetFileExists(variant, "ogg")) break;
+        }
         if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
     }
     return true;
@@ -283,7 +293,8 @@ int32_t cAssetMgr::toggleAssetMode() {
     const bool single = asset->singleEnabled, burst = asset->burstEnabled, automatic = asset->autoEnabled;
     switch (fireMode) {
         case kNoFireMode:
-            if (asset->forceStartingMode != kNoFireMode) fireMode = asset->forceStartingMode;
+            if (offersMode(modeToKeep)) fireMode = modeToKeep;
+            else if (asset->forceStartingMode != kNoFireMode) fireMode = asset->forceStartingMode;
             else if (automatic) fireMode = kFireModeAuto;
             else if (single) fireMode = kFireModeSingle;
             else if (burst) fireMode = kFireModeBurst;
@@ -312,6 +323,11 @@ int32_t cAssetMgr::toggleAssetMode() {
     dirty = true;
     recordEvent(eventSwitchedMode, fireMode, -1);
     return fireMode;
+}
+
+bool cAssetMgr::offersMode(FireMode mode) const {
+    return (mode == kFireModeSingle && asset->singleEnabled) || (mode == kFireModeBurst && asset->burstEnabled) ||
+           (mode == kFireModeAuto && asset->autoEnabled);
 }
 
 void cAssetMgr::buildModeIndicator() {
@@ -354,6 +370,39 @@ bool cAssetMgr::storeEventsToDB() {
     events.clear();
     scores->storePending();
     return false;
+}
+
+// --- Files changed on disk ---
+
+void cAssetMgr::loadHitEffects() {
+    hitEffects->clear();
+    TiXmlDocument* effectsDocument = nullptr;
+    hitEffects->loadXML(assetPath("EFFECTS", "xml"), &effectsDocument);
+    delete effectsDocument;
+    ++filesRead;
+}
+
+std::vector<std::string> cAssetMgr::filesInUse() const {
+    std::vector<std::string> files = sourceFiles;
+    files.push_back(assetPath("EFFECTS", "xml"));
+    for (const cOverlayFXMgr* layer : {hitEffects.get(), particleLayer.get()}) {
+        for (const cEmitter* emitter : layer->emitters) files.push_back(emitter->picturePath());
+    }
+    for (const auto& decoded : soundManager->getFiles()) files.push_back(decoded.first);
+    return files;
+}
+
+// Shared sounds and particle pictures outlive the weapon load, so they are read again here; the
+// weapon's own pictures and sounds are read again by loading it.
+bool cAssetMgr::fileChanged(const std::string& path) {
+    soundManager->reloadFile(path);
+    particleLayer->reloadPicture(path);
+    hitEffects->reloadPicture(path);
+    if (path == assetPath("EFFECTS", "xml")) {
+        loadHitEffects();
+        return true;
+    }
+    return std::find(sourceFiles.begin(), sourceFiles.end(), path) != sourceFiles.end();
 }
 
 }  // namespace QEL

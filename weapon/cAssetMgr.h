@@ -56,8 +56,9 @@ public:
 
     // --- Loading (cAssetMgr.cpp) ---
     // Loads the weapon of the last checked document; the fire mode chosen, or -2 when the file
-    // could not be read (the manager then holds no weapon).
-    int32_t loadAsset();
+    // could not be read (the manager then holds no weapon). It starts in `keepMode` when it offers
+    // that mode (a reload keeps the mode the player chose), otherwise in its own start mode.
+    int32_t loadAsset(FireMode keepMode = kNoFireMode);
     // Stores the events of the weapon being put down and empties every slot.
     void unloadAsset();
     bool loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName);
@@ -74,6 +75,22 @@ public:
     const std::vector<std::string>& loadProblems() const { return problems; }
     // Image slot `index`, or the default slot for any index outside 0 to 14.
     QuadSet* imageSlot(int32_t index);
+
+    // --- Files changed on disk (cAssetMgr.cpp) ---
+    // The catalogue name the last weapon load read, kept when that load failed (so that its file
+    // is watched until it is mended); empty before the first load.
+    const std::string& weaponSource() const { return sourceName; }
+    // Every file read that is read again when it changes: the last weapon load's (its file,
+    // pictures, sounds and the variants looked for, particle pictures), the hit effects' file and
+    // pictures, every decoded sound file. Paths as assetPath spells them.
+    std::vector<std::string> filesInUse() const;
+    // Counts the reads that can change filesInUse: weapon loads and hit effects reads.
+    uint32_t filesVersion() const { return filesRead; }
+    // The file at `path` (as filesInUse spells it) changed on disk: a decoded sound is decoded
+    // again, particle pictures drawn from it are read again, the hit effects file is read again.
+    // True when the weapon is to be loaded again: the last weapon load read the file, or it is
+    // the hit effects file.
+    bool fileChanged(const std::string& path);
 
     // --- Firing (cAssetMgrFiring.cpp) ---
     // The trigger; while the player is dead a press digs and a release arms the next dig.
@@ -194,6 +211,9 @@ private:
 
     // Loading (cAssetMgr.cpp).
     void buildModeIndicator();
+    bool offersMode(FireMode mode) const;
+    // Reads EFFECTS.xml into hitEffects, dropping what it held.
+    void loadHitEffects();
     cSoundPool* poolForSlot(int32_t instances, const std::string& name);
     void emptySoundSlot(int32_t index);
     bool changeWeaponOnHit(const std::string& weaponName);
@@ -237,6 +257,10 @@ private:
     std::vector<std::string> problems;  // see loadProblems
     bool previewing = false;
     cAnimFrame* previewed = nullptr;  // the frame a preview shows; null: none
+    FireMode modeToKeep = kNoFireMode;  // the start mode asked of the load in progress
+    std::string sourceName;                 // see weaponSource
+    std::vector<std::string> sourceFiles;   // what the last weapon load read or looked for
+    uint32_t filesRead = 0;                 // see filesVersion
 };
 
 }  // namespace QEL

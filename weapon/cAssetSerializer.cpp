@@ -102,6 +102,7 @@ void cAssetSerializer::processEmitters(TiXmlElement* emitterList) {
             layer->addEmitter(emitter);
         }
         emitters.emplace_back(declared.integer("id"), emitter);
+        manager()->sourceFiles.push_back(emitter->picturePath());
     });
 }
 

@@ -405,8 +405,9 @@ class Game(_Closing):
         expose event (which the game does not act on) follows in the same batch."""
         _send_delete_window(self.xserver.display, self.window, then_expose)
 
-    def wait_for_stdout(self, text, timeout=20.0):
-        return _wait_until(lambda: text in self.stdout(), timeout, repr(text) + " on stdout")
+    def wait_for_stdout(self, text, timeout=20.0, after=0):
+        """Waits for `text` in the standard output past its first `after` characters."""
+        return _wait_until(lambda: text in self.stdout()[after:], timeout, repr(text) + " on stdout")
 
     def wait(self, timeout=30.0):
         """The exit status once the game has ended (negative: the signal that ended it)."""

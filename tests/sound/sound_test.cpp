@@ -295,6 +295,21 @@ TEST_F(ManagerTest, ANameInUseLoadsNothingASoundEndsIdleAndAFileGoesWithItsLastS
     EXPECT_EQ(mix()[0], 0);
 }
 
+TEST_F(ManagerTest, AFileSavedAgainIsDecodedAgainForEverySoundMadeFromIt) {
+    cSoundPool* pool = manager.createSoundPool(2, "shot", shot());
+    pool->play2d();
+    writeFile(shot(), std::vector<uint8_t>(10, 0));  // half written: the old decoding stays
+    EXPECT_FALSE(manager.reloadFile(shot()));
+    EXPECT_EQ(mix()[0], 3000 / 2);
+    writeFile(shot(), wav16(std::vector<int16_t>(2000, 1000), 1, 44100));
+    EXPECT_TRUE(manager.reloadFile(shot()));
+    EXPECT_EQ(mix()[0], 0);  // the copy playing the old decoding stopped before it was freed
+    pool->play2d();
+    pool->play2d();
+    EXPECT_EQ(mix()[0], 2 * 1000 / 2);
+    EXPECT_FALSE(manager.reloadFile(dir.file("other.wav")));  // no sound was made from it
+}
+
 TEST_F(ManagerTest, IdsWrapSkipIdsInUseAndRunOut) {
     EXPECT_EQ(manager.createSound("a", shot())->id, 1u);
     EXPECT_EQ(manager.createSound("b", shot())->id, 2u);
