@@ -51,13 +51,15 @@ public:
         int height = 0;
     };
     const imageFile& decodeImage(const std::string& baseName);
-    // Empty when the sound file opens and decodes, else what went wrong.
-    const std::string& decodeSound(const std::string& baseName);
+    // Empty when the sound file (named with its extension, as soundFileName gives it) opens and
+    // decodes, else what went wrong.
+    const std::string& decodeSound(const std::string& fileName);
     // The hit effects as the game reads them at start-up; null when EFFECTS.xml cannot be read
     // (reported once).
     cOverlayFXMgr* hitEffects();
 
     std::string shownPath(const std::string& baseName, const std::string& extension) const;
+    std::string shownPath(const std::string& fileName) const;
 
 private:
     std::string assetsShown;

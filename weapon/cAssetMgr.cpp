@@ -187,8 +187,8 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
 }
 
 bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
-    if (!assetFileExists(fileName, "ogg")) {
-        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", fileName, ".ogg");
+    if (!assetFileExists(soundFileName(fileName))) {
+        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", soundFileName(fileName));
         return false;
     }
     if (slot < 0 || slot >= kSoundSlotCount) return false;
@@ -198,8 +198,8 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
     target->pools.push_back(poolForSlot(instances, fileName));
     // Variants -v1 to -v3; the first missing one ends the search.
     for (int n = 1; n <= 3; ++n) {
-        const std::string variant = fileName + "-v" + std::to_string(n);
-        if (!assetFileExists(variant, "ogg")) break;
+        const std::string variant = soundVariantName(fileName, n);
+        if (!assetFileExists(soundFileName(variant))) break;
         target->pools.push_back(poolForSlot(instances, variant));
     }
     return true;
@@ -213,7 +213,7 @@ cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
             if (pool && pool->name == name) return pool;
         }
     }
-    return soundManager->createSoundPool(instances, name, assetPath(name, "ogg"));
+    return soundManager->createSoundPool(instances, name, assetPath(soundFileName(name)));
 }
 
 // A pool goes with the last slot holding it, so that memory comes back when weapons change; the
