@@ -77,7 +77,8 @@ std::vector<frame> reload() {
     const pose tilted{gunPose::open, kRest.x + 10, kRest.y - 30, 12};
     std::vector<frame> frames;
     for (int i = 0; i < 4; ++i) frames.push_back({between(kRest, tilted, i / 3.0f, gunPose::open)});
-    for (int i = 0; i < 15; ++i) frames.push_back({{gunPose::magazineOut, tilted.x, tilted.y, tilted.rot}, i ? kNoSound : kReloadSound});
+    const pose magazineOut{gunPose::magazineOut, tilted.x, tilted.y, tilted.rot};
+    for (int i = 0; i < 15; ++i) frames.push_back({magazineOut, i ? kNoSound : kReloadSound});
     for (int i = 0; i < 3; ++i) frames.push_back({tilted});
     frames.push_back({{gunPose::ready, tilted.x, tilted.y, tilted.rot}, kClickSound});
     for (int i = 1; i <= 6; ++i) frames.push_back({between(tilted, kRest, i / 6.0f, gunPose::ready)});
@@ -134,7 +135,8 @@ std::string weaponXml(const std::string& name) {
         << "  <shotTypes switchPosX=\"494\" switchPosY=\"246\">\n"
         << "    <single>1</single>\n    <burst>0</burst>\n    <auto>1</auto>\n  </shotTypes>\n  <sounds>\n";
     const char* sounds[] = {"shot", "click", "reload", "shell"};
-    for (int i = 0; i < 4; ++i) xml << "    <sound id=\"" << i << "\" offset=\"0\">" << name << "_" << sounds[i] << ".wav</sound>\n";
+    for (int i = 0; i < 4; ++i)
+        xml << "    <sound id=\"" << i << "\" offset=\"0\">" << name << "_" << sounds[i] << ".wav</sound>\n";
     xml << "  </sounds>\n  <ejectCartridge image=\"" << kCartridge << "\" scale=\"16\"/>\n"
         << "  <ammo count=\"12\" img=\"" << kRound << "\">\n";
     for (int i = 0; i < 12; ++i) xml << "    <bullet id=\"" << i << "\" x=\"" << 14 + 11 * i << "\" y=\"280\" rot=\"0\"/>\n";
@@ -165,7 +167,11 @@ std::vector<newFile> weaponFiles(const std::string& name) {
     const std::string n = name + "_";
     auto gun = [](gunPose pose) { return [pose] { return gunPicture(pose); }; };
     auto wav = [](placeholderSound s) { return [s] { return soundWav(s); }; };
-    return {{name + ".xml", [name] { const std::string text = weaponXml(name); return std::vector<uint8_t>(text.begin(), text.end()); }},
+    auto xml = [name] {
+        const std::string text = weaponXml(name);
+        return std::vector<uint8_t>(text.begin(), text.end());
+    };
+    return {{name + ".xml", xml},
             {n + "bg.png", backgroundPicture},           {n + "ready.png", gun(gunPose::ready)},
             {n + "fire.png", gun(gunPose::fire)},        {n + "open.png", gun(gunPose::open)},
             {n + "magout.png", gun(gunPose::magazineOut)}, {n + "round.png", roundPicture},
