@@ -1,20 +1,51 @@
 #include "base/assetPath.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace QEL {
 
-const char* const kAssetFolder = "../assets";
+namespace {
 
-std::string assetPath(const std::string& name, const std::string& extension) {
-    return std::string(kAssetFolder) + "/" + name + "." + extension;
+bool namesWav(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".wav";
 }
 
-bool assetFileExists(const std::string& name, const std::string& extension) {
-    FILE* file = std::fopen(assetPath(name, extension).c_str(), "rb");
+}  // namespace
+
+const char* const kAssetFolder = "../assets";
+
+std::string assetPath(const std::string& fileName) { return std::string(kAssetFolder) + "/" + fileName; }
+
+std::string assetPath(const std::string& name, const std::string& extension) {
+    return assetPath(name + "." + extension);
+}
+
+bool assetFileExists(const std::string& fileName) {
+    FILE* file = std::fopen(assetPath(fileName).c_str(), "rb");
     if (!file) return false;
     std::fclose(file);
     return true;
+}
+
+bool assetFileExists(const std::string& name, const std::string& extension) {
+    return assetFileExists(name + "." + extension);
+}
+
+std::string soundFileName(const std::string& name) {
+    if (!namesWav(name)) return name + ".ogg";
+    const bool olderOgg = !assetFileExists(name) && assetFileExists(name + ".ogg");
+    return olderOgg ? name + ".ogg" : name;
+}
+
+std::string soundVariantName(const std::string& name, int n) {
+    const std::string variant = "-v" + std::to_string(n);
+    if (!namesWav(name) || soundFileName(name) != name) return name + variant;
+    const size_t extension = name.size() - 4;
+    return name.substr(0, extension) + variant + name.substr(extension);
 }
 
 }  // namespace QEL

@@ -2,6 +2,8 @@
 // Checks weapons of a pack the way the game reads them and prints every problem as
 // "file:line:column: error|warning: message", then a summary line. Exit status 1 when anything is
 // an error, 0 otherwise (2 for a wrong command line).
+// kablix-check --new NAME [--assets DIR] [--catalogue FILE]
+// Writes a new weapon to start from (scaffold.h) instead.
 #include <climits>
 #include <cstdlib>
 #include <iostream>
@@ -12,15 +14,23 @@
 #include <sys/stat.h>
 
 #include "check/packChecker.h"
+#include "check/scaffold.h"
 
 namespace {
 
-const char* const kUsage = "usage: kablix-check [--assets DIR] [--catalogue FILE] [WEAPON...]\n";
+const char* const kUsage =
+    "usage: kablix-check [--assets DIR] [--catalogue FILE] [WEAPON...]\n"
+    "         checks the weapons (default: every weapon the catalogue names) in DIR (default ../assets)\n"
+    "       kablix-check --new NAME [--assets DIR] [--catalogue FILE]\n"
+    "         writes a new weapon NAME.xml with placeholder pictures and sounds into DIR, never over a file\n";
 
 struct options {
     std::string assets;     // empty: the game's ../assets
     std::string catalogue = "gunList.txt";
     std::vector<std::string> weapons;
+    bool scaffold = false;  // --new: write the weapon `newWeapon` instead of checking
+    std::string newWeapon;
+    bool help = false;
 };
 
 bool readOptions(int argc, char** argv, options& result) {
@@ -28,6 +38,11 @@ bool readOptions(int argc, char** argv, options& result) {
         const std::string arg = argv[i];
         if ((arg == "--assets" || arg == "--catalogue") && i + 1 < argc) {
             (arg == "--assets" ? result.assets : result.catalogue) = argv[++i];
+        } else if (arg == "--new" && i + 1 < argc && !result.scaffold) {
+            result.scaffold = true;
+            result.newWeapon = argv[++i];
+        } else if (arg == "--help") {
+            result.help = true;
         } else if (arg.rfind("--", 0) == 0 || arg.empty()) {
             return false;
         } else {
@@ -36,7 +51,7 @@ bool readOptions(int argc, char** argv, options& result) {
             result.weapons.push_back(withExtension ? arg.substr(0, arg.size() - 4) : arg);
         }
     }
-    return true;
+    return !(result.scaffold && !result.weapons.empty());
 }
 
 std::string absolute(const std::string& path, const std::string& from) {
@@ -84,10 +99,18 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
+    if (opts.help) {
+        std::cout << kUsage;
+        return 0;
+    }
     char cwd[PATH_MAX];
     const std::string startDir = getcwd(cwd, sizeof cwd) ? cwd : ".";
     const std::string catalogueShown = opts.catalogue;
     const std::string cataloguePath = absolute(opts.catalogue, startDir);
+    if (opts.scaffold) {
+        const std::string folder = opts.assets.empty() ? "../assets" : trimmedFolder(opts.assets);
+        return QEL::writeScaffold(opts.newWeapon, folder, cataloguePath, std::cout, std::cerr);
+    }
 
     std::string scratch;
     if (!opts.assets.empty() && !enterPack(opts.assets, scratch)) {

@@ -74,7 +74,7 @@ packChecker::packChecker(const std::string& shown) : assetsShown(shown) {
 packChecker::~packChecker() = default;
 
 std::string packChecker::shownPath(const std::string& baseName, const std::string& extension) const {
-    return assetsShown + "/" + baseName + "." + extension;
+    return shownPath(baseName + "." + extension);
 }
 
 std::string packChecker::withFullPath(const std::string& problem) const {
@@ -83,6 +83,8 @@ std::string packChecker::withFullPath(const std::string& problem) const {
     if (at == std::string::npos) return problem;
     return problem + " (no file " + assetsFull + "/" + problem.substr(at + kNotFound.size()) + ")";
 }
+
+std::string packChecker::shownPath(const std::string& fileName) const { return assetsShown + "/" + fileName; }
 
 void packChecker::checkCatalogue(const std::string& path, const std::string& shown, std::vector<std::string>& weapons) {
     std::ifstream probe(path);
@@ -133,18 +135,21 @@ const packChecker::imageFile& packChecker::decodeImage(const std::string& baseNa
     return result;
 }
 
-const std::string& packChecker::decodeSound(const std::string& baseName) {
-    auto found = sounds.find(baseName);
+const std::string& packChecker::decodeSound(const std::string& fileName) {
+    auto found = sounds.find(fileName);
     if (found != sounds.end()) return found->second;
-    std::string& problem = sounds[baseName];
+    std::string& problem = sounds[fileName];
     gameLog log;
     hssSound sound;
     // Decoded whole, so a stream that breaks halfway is found now rather than while it plays.
-    const int32_t result = sound.load(assetPath(baseName, "ogg").c_str(), hssLoadDecodeOgg);
+    const int32_t result = sound.load(assetPath(fileName).c_str(), hssLoadDecodeOgg);
+    // The mixer reports the Ogg reader's result for a ".ogg" file and the WAV reader's for any other.
+    const bool ogg = fileName.size() >= 4 && fileName.compare(fileName.size() - 4, 4, ".ogg") == 0;
     if (result == -200) {
         problem = "it cannot be opened";
-    } else if (result == -100) {
-        problem = "it is not an Ogg Vorbis sound the mixer can decode";
+    } else if (result == -100 || (!ogg && result == -300)) {
+        problem = ogg ? "it is not an Ogg Vorbis sound the mixer can decode"
+                      : "it is not a WAV sound the mixer can decode (8- or 16-bit PCM, or Microsoft ADPCM)";
     } else if (result < 0) {
         problem = "it could not be decoded (error " + std::to_string(result) + ")";
     }

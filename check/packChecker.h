@@ -51,13 +51,15 @@ public:
         int height = 0;
     };
     const imageFile& decodeImage(const std::string& baseName);
-    // Empty when the sound file opens and decodes, else what went wrong.
-    const std::string& decodeSound(const std::string& baseName);
+    // Empty when the sound file (named with its extension, as soundFileName gives it) opens and
+    // decodes, else what went wrong.
+    const std::string& decodeSound(const std::string& fileName);
     // The hit effects as the game reads them at start-up; null when EFFECTS.xml cannot be read
     // (reported once).
     cOverlayFXMgr* hitEffects();
 
     std::string shownPath(const std::string& baseName, const std::string& extension) const;
+    std::string shownPath(const std::string& fileName) const;
     // The game names a file it did not find as the weapon wrote it ("IMAGE NOT FOUND: gun.png");
     // the finding adds where it looked, as a full path.
     std::string withFullPath(const std::string& problem) const;

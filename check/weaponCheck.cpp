@@ -375,10 +375,10 @@ bool weaponWalk::checkSound(TiXmlElement* sound) {
     // The slot takes the sound and its variants -v1 to -v3, up to the first that is missing.
     const std::string base = getElementText(sound);
     for (int n = 0; n <= 3; ++n) {
-        const std::string name = n == 0 ? base : base + "-v" + std::to_string(n);
-        if (n > 0 && !assetFileExists(name, "ogg")) break;
-        const std::string& broken = pack.decodeSound(name);
-        if (!broken.empty()) error(sound, "cannot use sound file " + pack.shownPath(name, "ogg") + ": " + broken);
+        const std::string file = soundFileName(n == 0 ? base : soundVariantName(base, n));
+        if (n > 0 && !assetFileExists(file)) break;
+        const std::string& broken = pack.decodeSound(file);
+        if (!broken.empty()) error(sound, "cannot use sound file " + pack.shownPath(file) + ": " + broken);
     }
     return true;
 }

@@ -38,7 +38,7 @@ const xmlSchema& hitEffectsFormat() {
             {"count", kInt, "1", "particles"},
             {"delay", kInt, "0", "ms before the first"}}},
         {"sound", "spurt", true, "the sound played; only the last counts", {
-            {"file", kText, "", "a sound file without extension"}}},
+            {"file", kText, "", "a sound file, `.ogg` added unless the text ends in `.wav`"}}},
         {"command", "spurt", false, "instead of damage, a command to the victim's game", {
             {"type", kInt, "0", "`1`: take up the weapon `cmd` (nothing happens if it is in hand)"},
             {"cmd", kText, "INVALID COMMAND", "the weapon"}}},

@@ -65,7 +65,7 @@ void cEffectSpurt::playSound() {
     if (!pool && !soundFile.empty() && soundManager) {
         const std::string poolName = kSpurtPoolPrefix + soundFile;
         pool = soundManager->findGroup(poolName);
-        if (!pool) pool = soundManager->createSoundPool(kPoolInstances, poolName, assetPath(soundFile, "ogg"));
+        if (!pool) pool = soundManager->createSoundPool(kPoolInstances, poolName, assetPath(soundFileName(soundFile)));
     }
     if (pool) pool->play2d();
 }

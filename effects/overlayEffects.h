@@ -50,7 +50,7 @@ public:
 
     bool running() const { return startTime != 0; }
 
-    std::string soundFile;       // base name (".ogg"); empty for a silent spurt
+    std::string soundFile;       // a sound name (soundFileName); empty for a silent spurt
     cSoundPool* pool = nullptr;  // made on first play; owned by the sound manager
     cOverlayEffect* owner;
     int32_t spurtID;

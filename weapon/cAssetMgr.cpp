@@ -197,9 +197,9 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
 }
 
 bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
-    sourceFiles.push_back(assetPath(fileName, "ogg"));
-    if (!assetFileExists(fileName, "ogg")) {
-        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", fileName, ".ogg");
+    sourceFiles.push_back(assetPath(soundFileName(fileName)));
+    if (!assetFileExists(soundFileName(fileName))) {
+        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", soundFileName(fileName));
         return false;
     }
     if (slot < 0 || slot >= kSoundSlotCount) return false;
@@ -209,10 +209,10 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
     // Variants -v1 to -v3; the first missing one ends the search. A sound that does not decode
     // leaves no pool behind.
     for (int n = 0; n <= 3; ++n) {
-        const std::string variant = n == 0 ? fileName : fileName + "-v" + std::to_string(n);
+        const std::string variant = n == 0 ? fileName : soundVariantName(fileName, n);
         if (n > 0) {
-            sourceFiles.push_back(assetPath(variant, "ogg"));  // a variant added later is seen too
-            if (!assetFileExists(variant, "ogg")) break;
+            sourceFiles.push_back(assetPath(soundFileName(variant)));  // a variant added later is seen too
+            if (!assetFileExists(soundFileName(variant))) break;
         }
         if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
     }
@@ -227,7 +227,7 @@ cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
             if (pool && pool->name == name) return pool;
         }
     }
-    const std::string path = assetPath(name, "ogg");
+    const std::string path = assetPath(soundFileName(name));
     cSoundPool* pool = soundManager->createSoundPool(instances, name, path);
     // A file that is there but does not decode is said once, here, rather than at every play.
     // (A pool whose first name another sound holds made nothing either, but not for its file.)

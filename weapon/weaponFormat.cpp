@@ -81,7 +81,8 @@ const xmlSchema& weaponFormat() {
         {"burst", "shotTypes", kOnce, "`1`: burst fire is offered", {}, {{"1", 1}}, {"0"}},
         {"auto", "shotTypes", kOnce, "`1`: auto fire is offered", {}, {{"1", 1}}, {"0"}},
         {"sounds", "kablixWeapon", kOnce, "the sounds"},
-        {"sound", "sounds", kEach, "text: a sound file without extension; its variants `-v1` to `-v3` join it", {
+        {"sound", "sounds", kEach, "text: a sound file, `.ogg` added unless the text ends in `.wav`; its variants "
+                                   "`-v1` to `-v3` join it", {
             {"id", kInt, "-1", "the slot it loads into", &kSoundSlots},
             {"offset", kInt, "0", "the frame on which an animation naming this slot plays it"}}},
         {"ejectCartridge", "kablixWeapon", kOnce, "the flying cartridges; without it none fly", {

@@ -36,7 +36,12 @@ bool emitterImageExists(TiXmlElement* emitter) {
     return fileExists(getAttributeString(emitter, "name", "INVALID_FILE_NAME"), "png", "IMAGE");
 }
 
-bool soundExists(TiXmlElement* sound) { return fileExists(getElementText(sound), "ogg", "SOUND"); }
+bool soundExists(TiXmlElement* sound) {
+    const std::string file = soundFileName(getElementText(sound));
+    if (assetFileExists(file)) return true;
+    logError(kProcessRoot, "SOUND NOT FOUND: ", file);
+    return false;
+}
 
 // Whether every child of `parent` that the rule `name` describes passes `exists`; the check stops
 // at the first that does not, which `exists` has logged.

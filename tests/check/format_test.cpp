@@ -9,6 +9,8 @@
 
 #include "effects/cCartridgeEjector.h"
 #include "effects/overlayEffects.h"
+#include "sound/cSoundManager.h"
+#include "testing/soundTestSupport.h"
 #include "testing/weaponWorld.h"
 #include "weapon/cAssetSerializer.h"
 #include "weapon/weaponTest.h"
@@ -132,14 +134,24 @@ const Row kRows[] = {
     {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {missing("SOUND", "snd.ogg.ogg")},
      notFound("SOUND", "snd.ogg.ogg"), -2},
     {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
-     "@<sound id='5'>junk</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the game reports \"TOO MANY "
-     "ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode"},
-     "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: ../assets/junk.ogg\n", 0, [](M& m) {
+     "@<sound id='5'>junk</sound>@<sound id='6'>junk.WAV</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the "
+     "game reports \"TOO MANY ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis "
+     "sound the mixer can decode", "error: cannot use sound file ../assets/junk.WAV: it is not a WAV sound the mixer can decode (8- or "
+     "16-bit PCM, or Microsoft ADPCM)"}, "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: "
+     "../assets/junk.ogg\nE cAssetMgr: cannot decode sound file: ../assets/junk.WAV\n", 0, [](M& m) {
          EXPECT_EQ(m.soundSlot(4)->pools.size(), 3u);  // snd, -v1, -v2
-         EXPECT_TRUE(m.soundSlot(5)->pools.empty());
-         EXPECT_EQ(m.loadProblems(), std::vector<std::string>{"cannot decode sound ../assets/junk.ogg: the game plays Ogg Vorbis "
-                   "files, and WAV files named with .wav"});
+         EXPECT_TRUE(m.soundSlot(5)->pools.empty() && m.soundSlot(6)->pools.empty());
+         EXPECT_EQ(m.loadProblems().at(0), "cannot decode sound ../assets/junk.ogg: the game plays Ogg Vorbis files, and WAV files "
+                   "named with .wav");
      }},
+    {"sounds named as WAV files with a variant; a .wav name kept in an older .ogg", "<sounds><sound id='0'>tone.wav</sound>"
+     "<sound id='1'>old.wav</sound></sounds>", {}, "", 0, [](M& m) {
+         ASSERT_TRUE(m.soundSlot(0)->pools.size() == 2u && m.soundSlot(1)->pools.size() == 2u);  // tone-v1.wav, old.wav-v1.ogg
+         EXPECT_EQ(m.soundSlot(0)->pools[1]->instances.at(0)->file->sound->getKind(), QEL::hssSoundMemory);  // the WAV reader's
+         EXPECT_EQ(m.soundSlot(1)->pools[0]->instances.at(0)->file->sound->getKind(), QEL::hssSoundStream);
+         EXPECT_NE(m.soundSlot(0)->pools[0]->play2d(), 0u); }},
+    {"a WAV sound that is missing", "<sounds>@<sound id='0'>gone.wav</sound></sounds>", {missing("SOUND", "gone.wav")},
+     notFound("SOUND", "gone.wav"), -2},
     {"only 1 enables a mode: none is enabled", "@<shotTypes switchPosX='7'>@<single>true</single>@<burst>on</burst>@<auto>yes</auto>"
      "</shotTypes>" + anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
      "enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire", "warning: <single> 'true' does not enable single fire: "
@@ -263,7 +275,11 @@ class WeaponFormat : public WeaponWorld {};
 TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
     writeSolidPng("spark", 8, 8, 255, 0, 0, true);
     for (const char* sound : {"snd", "snd-v1", "snd-v2"}) writeOgg(sound);
-    for (const char* junk : {"junk.png", "junk.ogg"}) writeAsset(junk, std::string("\x89PNG\r\n\x1a\nOggS", 12) + std::string(200, 'x'));
+    for (const char* junk : {"junk.png", "junk.ogg", "junk.WAV"})
+        writeAsset(junk, std::string("\x89PNG\r\n\x1a\nOggS", 12) + std::string(200, 'x'));
+    for (const char* sound : {"old.wav", "old.wav-v1"}) writeOgg(sound);
+    for (const char* wav : {"tone.wav", "tone-v1.wav"})
+        QEL::soundTest::writeFile((root / "assets" / wav).string(), QEL::soundTest::wav16(QEL::soundTest::sine(441, 44100, 440, 8000), 1, 44100));
     char resolved[PATH_MAX];
     const std::string packFolder = realpath("../assets", resolved) ? resolved : "";
     for (const Row& row : kRows) {
