@@ -1,6 +1,8 @@
 #include "app/weaponPreview.h"
 
 #include "app/cApp.h"
+#include "app/liveReload.h"
+#include "base/appTime.h"
 #include "render/Image.h"
 #include "render/screen.h"
 #include "weapon/cAsset.h"
@@ -60,7 +62,7 @@ void addCross(QuadSet& marks, float x, float y, const Color& color) {
 
 weaponPreview::weaponPreview(cApp& app, std::string animation)
     : app(app), animationName(std::move(animation)), font(TextFont::open(kPointSize)), panel(font.get()),
-      marks(kScreenWidth, kScreenHeight) {
+      marks(kScreenWidth, kScreenHeight), watch(std::make_unique<liveReload>(*app.assetManager())) {
     app.assetManager()->setPreviewing();
     marks.unlock();
     marks.rebuild();
@@ -77,10 +79,18 @@ void weaponPreview::run() {
             handleEvent(event);
             if (event.type != SDL_MOUSEMOTION && event.type != SDL_JOYAXISMOTION) redrawNeeded = true;
         }
+        reloadChangedWeapon();
         if (playing) playTurn(turnStart);
         if (app.runFrame(redrawNeeded || screenshotRequested)) presentPicture();
         if (!quit) std::this_thread::sleep_until(turnStart + kRefresh);
     }
+}
+
+void weaponPreview::reloadChangedWeapon() {
+    const std::string name = watch->weaponToReload(appTimeMs());
+    if (name.empty()) return;
+    if (app.takeWeapon(name) == cApp::WeaponLoad::loaded) reloaded();
+    redrawNeeded = true;
 }
 
 void weaponPreview::reloaded() {

@@ -3,7 +3,8 @@
 // play them in a loop at 1/8 to 1 times 30 frames per second. Every frame shown fires its side
 // effects and prints "preview: ANIMATION N/COUNT"; a panel names the animation, the frame, its
 // image and sound slots and the speed, and crosses mark the frame's eject and spawn points.
-// Nothing fires on its own and nothing is stored (cAssetMgr::setPreviewing). Runs its own loop in
+// Nothing fires on its own and nothing is stored (cAssetMgr::setPreviewing). Saving the weapon's
+// files loads it again, as in the game. Runs its own loop in
 // place of the main loop; lives in main and borrows the application object.
 #pragma once
 
@@ -23,6 +24,7 @@ namespace QEL {
 class cApp;
 class cAnimation;
 class cAsset;
+class liveReload;
 
 class weaponPreview {
 public:
@@ -67,6 +69,8 @@ private:
     void placeMarks();
     void drawOverlay();
     void presentPicture();
+    // A save of the weapon's files loads it again and shows the same animation and frame.
+    void reloadChangedWeapon();
 
     cApp& app;
     std::string animationName;  // kept by name: a reload replaces every animation
@@ -81,6 +85,7 @@ private:
     std::unique_ptr<TextFont> font;
     TextPanel panel;
     QuadSet marks;  // a cross at each eject and spawn point of the shown frame
+    std::unique_ptr<liveReload> watch;
 };
 
 }  // namespace QEL

@@ -6,7 +6,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kablix_e2e import Game, XServer, demo_pack, scores_in  # noqa: E402
+from kablix_e2e import Game, XServer, _wait_until, demo_pack, scores_in  # noqa: E402
 
 
 class PreviewTest(unittest.TestCase):
@@ -33,7 +33,16 @@ class PreviewTest(unittest.TestCase):
             game.key("bracketleft", "space")
             game.wait_for_stdout("preview: shot2 1/6\npreview: shot2 2/6\n")
             game.wait_for_stdout("preview: shot2 6/6\npreview: shot2 1/6\n")
-            game.key("space", "Escape")
+            # A save of the weapon file (by rename, as editors do) shows the same animation again.
+            game.key("space")
+            shown = game.stdout().count("preview: ")
+            path = os.path.join(game.assetsdir, "sidearm.xml")
+            with open(path) as f, open(path + ".new", "w") as saved:
+                saved.write(f.read())
+            os.rename(path + ".new", path)
+            _wait_until(lambda: game.stdout().count("preview: ") > shown, 5, "the saved weapon shown again")
+            self.assertRegex(game.stdout().splitlines()[-1], r"^preview: shot2 \d/6$")
+            game.key("Escape")
             self.assertEqual(game.wait(), 0)
             # The cartridges thrown counted no shot, and looking stored nothing.
             self.assertNotIn("   E: shot ", game.stdout())
