@@ -130,7 +130,7 @@ namespace {
 constexpr uint32_t kNoticeMs = 8000;  // long enough to read three findings
 }  // namespace
 
-cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode) {
+cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, bool review) {
     WeaponLoad result = WeaponLoad::loaded;
     if (!testWeapon(name)) {
         result = WeaponLoad::refused;
@@ -138,7 +138,8 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode) {
         result = WeaponLoad::failed;
     }
     if (result == WeaponLoad::loaded) {
-        text->setNotice(loadNotice(name, assetMgr->loadProblems()), appTimeMs() + kNoticeMs);
+        const std::string notice = review ? reviewNotice(name) : loadNotice(name, assetMgr->loadProblems());
+        text->setNotice(notice, appTimeMs() + kNoticeMs);
     } else if (assetMgr->weapon()) {
         text->setNotice(weaponNotice(name), appTimeMs() + kNoticeMs);
     } else {

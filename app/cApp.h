@@ -31,10 +31,13 @@ public:
 
     // What taking up a weapon came to.
     enum class WeaponLoad { loaded, refused, failed };
-    // Checks and loads the weapon with base name `name`. A weapon that is refused (the weapon in
-    // hand stays) or fails to load is explained by a notice over the picture for a few seconds, or
-    // for as long as no weapon is in hand; a weapon that loads clears the notice.
-    WeaponLoad takeWeapon(const std::string& name, int32_t keepMode = -1);
+    // Checks and loads the weapon with base name `name` (in `keepMode`, as loadCurrentWeapon). A
+    // weapon that is refused (the weapon in hand stays) or fails to load is explained by a notice
+    // over the picture for a few seconds, or for as long as no weapon is in hand; a weapon that
+    // loads replaces the notice with what it could not use, if anything. With `review` (its author
+    // is working on it: a save loaded it again, or it is previewed) whatever kablix-check finds in
+    // a weapon that loads is shown too.
+    WeaponLoad takeWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
 
     // Loads the weapon whose document the last weapon check kept, in `keepMode` when it offers
     // that mode (-1: its own start mode). Returns the fire mode chosen, or -2 when the weapon

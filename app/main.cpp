@@ -94,8 +94,9 @@ bool traceRequested(const char* variable) {
 }
 
 // A missing or failing first weapon does not stop start-up: the loop starts with the notice
-// saying why, and whatever the asset manager holds.
-void loadFirstWeapon(QEL::cApp& app, const std::string& name) { app.takeWeapon(name); }
+// saying why, and whatever the asset manager holds. A previewed weapon is being worked on: what
+// kablix-check finds in it is shown even when it loads.
+void loadFirstWeapon(QEL::cApp& app, const std::string& name, bool review = false) { app.takeWeapon(name, -1, review); }
 
 
 // Options that only print are answered before SDL starts, so they need no display.
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
     if (options.preview) {
         QEL::weaponPreview preview(*app, options.animation);
-        loadFirstWeapon(*app, options.weapon);
+        loadFirstWeapon(*app, options.weapon, true);
         preview.run();
     } else {
         loadFirstWeapon(*app, options.weapon.empty() ? catalogue->getValue("0") : options.weapon);

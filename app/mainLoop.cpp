@@ -61,7 +61,7 @@ void mainLoop::run() {
 void mainLoop::reloadChangedWeapon() {
     const std::string name = reload->weaponToReload(appTimeMs());
     if (name.empty()) return;
-    switchWeapon(name, app.assetManager()->currentFireMode());
+    switchWeapon(name, app.assetManager()->currentFireMode(), true);
     redrawNeeded = true;
 }
 
@@ -269,8 +269,8 @@ void mainLoop::setDamage(bool enabled) {
 void mainLoop::setDodge(bool pressed) { app.assetManager()->injectDodgeInput(pressed); }
 
 // The weapon in use keeps working unless the new one passes the check.
-void mainLoop::switchWeapon(const std::string& name, int32_t keepMode) {
-    switch (app.takeWeapon(name, keepMode)) {
+void mainLoop::switchWeapon(const std::string& name, int32_t keepMode, bool review) {
+    switch (app.takeWeapon(name, keepMode, review)) {
     case cApp::WeaponLoad::refused: logStatus("WEAPON LOADING CANCELLED!"); return;
     case cApp::WeaponLoad::failed: logStatus("THE ASSET FAILED TO LOAD!"); return;
     case cApp::WeaponLoad::loaded: break;

@@ -80,7 +80,8 @@ private:
     void setDamage(bool enabled);
     void setDodge(bool pressed);
     // keepMode: the fire mode to start in when the weapon offers it; -1 for its own start mode.
-    void switchWeapon(const std::string& name, int32_t keepMode = -1);
+    // `review`: the weapon was saved while in hand (cApp::takeWeapon).
+    void switchWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
     void receiveSimulatedShot(int shotNumber);
 
     // Trace lines with steady-clock seconds: "kablix: frame count N at T s" at most once a

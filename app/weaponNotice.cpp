@@ -1,5 +1,6 @@
 #include "app/weaponNotice.h"
 
+#include "base/assetPath.h"
 #include "check/packChecker.h"
 #include "weapon/weaponTest.h"
 
@@ -37,12 +38,12 @@ std::string listed(const std::string& heading, const std::vector<std::string>& l
     return text;
 }
 
-}  // namespace
-
-std::string weaponNotice(const std::string& name) {
+// The findings kablix-check gives for the weapon, errors first, each as it prints them. The
+// display flags the game's weapon check sets are left as they were.
+std::vector<std::string> checkerFindings(const std::string& name) {
     const bool background = backgroundOff;
     const bool portrait = portraitDisplay;
-    packChecker checker("../assets");
+    packChecker checker(kAssetFolder);
     checker.checkWeapon(name);
     backgroundOff = background;
     portraitDisplay = portrait;
@@ -52,8 +53,20 @@ std::string weaponNotice(const std::string& name) {
                           [](const finding* f) { return f->kind == findingKind::error; });
     std::vector<std::string> lines;
     for (const finding* f : shown) lines.push_back(findingList::lineOf(*f));
+    return lines;
+}
+
+}  // namespace
+
+std::string weaponNotice(const std::string& name) {
+    std::vector<std::string> lines = checkerFindings(name);
     if (lines.empty()) lines.push_back("the checker finds nothing wrong with its files; the log says why");
     return listed("Weapon \"" + name + "\" was not loaded:", lines, name);
+}
+
+std::string reviewNotice(const std::string& name) {
+    const std::vector<std::string> lines = checkerFindings(name);
+    return lines.empty() ? std::string() : listed("Weapon \"" + name + "\" loaded; kablix-check finds:", lines, name);
 }
 
 std::string loadNotice(const std::string& name, const std::vector<std::string>& problems) {

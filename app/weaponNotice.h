@@ -1,6 +1,7 @@
-// What the window says when a weapon is refused or fails to load: its name and the first three
-// findings kablix-check gives for it (errors before warnings), each as
-// "file:line:column: error|warning: message", wrapped to the window's width.
+// What the window says when a weapon is refused or fails to load, or is loaded again while its
+// author works on it: its name and the first three findings kablix-check gives for it (errors
+// before warnings), each as "file:line:column: error|warning: message", wrapped to the window's
+// width.
 #pragma once
 
 #include <string>
@@ -12,6 +13,10 @@ namespace QEL {
 // files is caught, so standard output keeps only the game's own lines, and the display flags the
 // game's weapon check sets are left as they were.
 std::string weaponNotice(const std::string& name);
+
+// For a weapon that loaded while its author works on it: the first three findings kablix-check
+// gives for it, or empty when it finds nothing.
+std::string reviewNotice(const std::string& name);
 
 // What a weapon that loaded could not use (cAssetMgr::loadProblems), the first three; empty when
 // it used everything.

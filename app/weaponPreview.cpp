@@ -89,7 +89,7 @@ void weaponPreview::run() {
 void weaponPreview::reloadChangedWeapon() {
     const std::string name = watch->weaponToReload(appTimeMs());
     if (name.empty()) return;
-    if (app.takeWeapon(name) == cApp::WeaponLoad::loaded) reloaded();
+    if (app.takeWeapon(name, -1, true) == cApp::WeaponLoad::loaded) reloaded();
     redrawNeeded = true;
 }
 

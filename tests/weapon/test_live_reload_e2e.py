@@ -1,6 +1,6 @@
 """Live reload in the real game: saving the weapon file in hand, or a picture it names, loads it
-again with its catalogue key's lines and in the fire mode chosen before, with no key pressed; a
-saved file that fails the check leaves the weapon in hand."""
+again with its catalogue key's lines and in the fire mode chosen before, with no key pressed, and
+shows what kablix-check finds in it; a saved file that fails the check leaves the weapon in hand."""
 
 import os
 import struct
@@ -16,6 +16,11 @@ WEAPON = ('<kablixWeapon name="probe" allowInterrupt="false"><images><image id="
           '<single>1</single><auto>1</auto></shotTypes><animations><animation name="idle0" frameCount="1"><frame img="0"/>'
           '</animation><animation name="firstShot" frameCount="1"><frame img="0"/></animation></animations></kablixWeapon>\n')
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
+
+
+def notice_pixels(rows, n):
+    """White text along the bottom, where notices go (the probe has no shot animation, which the checker finds)."""
+    return sum(1 for row in rows[-40:] for x in range(560) if min(row[x * n:x * n + 3]) > 200)
 # What a catalogue key prints for the weapon, started in single fire as chosen before the save.
 RELOADED = "SUCCESS!\n   E:  data1: -1 data2: -1\n   single fire\n   E: switchedMode data1: 0 data2: -1\n   FPS: "
 
@@ -45,6 +50,8 @@ class LiveReload(unittest.TestCase):
         game.wait_for_stdout("   [assetSerializer] SUCCESS!\n")
         game.key("space")  # auto to single
         game.wait_for_stdout("   single fire\n")
+        _, _, n, rows = game.screenshot()
+        self.assertEqual(notice_pixels(rows, n), 0, "a weapon taken up by its key shows no findings")
         for name, content, lines, colour in (("probe.xml", WEAPON % "green", RELOADED, GREEN),
                                              ("green.png", solid_png(BLUE), RELOADED, BLUE),
                                              ("probe.xml", WEAPON % "missing", "missing.png\n   WEAPON LOADING CANCELLED!\n", BLUE)):
@@ -53,6 +60,7 @@ class LiveReload(unittest.TestCase):
             game.wait_for_stdout(lines, after=seen)
             width, height, n, rows = game.screenshot()
             self.assertTrue(all(abs(a - b) <= 12 for a, b in zip(rows[200][300 * n:300 * n + 3], colour)), (name, colour))
+            self.assertGreater(notice_pixels(rows, n), 300, name)
         game.key("Escape")
         self.assertEqual(game.wait(), 0)
 
