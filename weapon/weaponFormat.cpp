@@ -69,7 +69,7 @@ const xmlSchema& weaponFormat() {
                                      "plays that animation and fires nothing; missing: `firstShot` is an "
                                      "ordinary shot", {}),
         setting("windDownInterruptsTo", "names an animation: a press during `windDown` jumps to it; missing: the "
-                                        "press fires the next shot", {}),
+                                        "press fires as usual", {}),
         setting("gravity", "pull on cartridges in pixels per ms squared, y down; missing: 0, 0.004; an "
                            "attribute left out: 0", {}, {},
                 {{"x", kNumber, "0", "pixels per ms squared"}, {"y", kNumber, "0", "the same, y down"}}),
