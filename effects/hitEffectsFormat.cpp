@@ -8,7 +8,8 @@ const xmlSchema& hitEffectsFormat() {
     constexpr valueType kNumber = valueType::number;
     static const xmlSchema format{{
         {"overlayHitEffects", nullptr, false, "the hit effects, read once at start-up"},
-        {"emitters", "overlayHitEffects", false, "the particle sources the spurts name"},
+        {"emitters", "overlayHitEffects", false, "the particle sources the spurts name; without it no hit shows "
+                                                 "particles"},
         {"emitter", "emitters", true, "one complete particle source (at most 20 particles alive)", {
             {"name", kText, "", "what spurts name it by; a warning when missing"},
             {"file", kText, "", "the particle picture, without extension; missing: the name"},
@@ -25,7 +26,7 @@ const xmlSchema& hitEffectsFormat() {
             {"speed", kNumber, "0", "launch speed in pixels per ms"},
             {"rotSpeedMin", kNumber, "0", "least spin"}, {"rotSpeedMax", kNumber, "0", "most spin"},
             {"startAtRotZero", valueType::isTrue, "", "`true`: particles start unturned"}}},
-        {"effects", "overlayHitEffects", false, "the effects"},
+        {"effects", "overlayHitEffects", false, "the effects; without it a hit plays nothing and deals no damage"},
         {"effect", "effects", true, "what a hit with shot number `id` plays: one of its spurts, at random", {
             {"id", kInt, "-1", "the shot number; below 0 the effect is skipped with a warning"},
             {"name", kText, "", "a name for people; a warning when missing"}}},
@@ -34,12 +35,13 @@ const xmlSchema& hitEffectsFormat() {
             {"dMax", kInt, "0", "most damage dealt"}, {"dMin", kInt, "0", "least damage dealt"},
             {"duration", kInt, "100", "ms over which its emitters emit"}}},
         {"emitter", "spurt", true, "particles from an emitter of `<emitters>`, spread over the duration", {
-            {"name", kText, "", "the emitter"},
+            {"name", kText, "", "the emitter; a name no emitter has: no particles"},
             {"count", kInt, "1", "particles"},
             {"delay", kInt, "0", "ms before the first"}}},
-        {"sound", "spurt", true, "the sound played; only the last counts", {
+        {"sound", "spurt", true, "the sound played; only the last counts; without it the spurt is silent", {
             {"file", kText, "", "a sound file, `.ogg` added unless the text ends in `.wav`"}}},
-        {"command", "spurt", false, "instead of damage, a command to the victim's game", {
+        {"command", "spurt", false, "instead of damage, a command to the victim's game; without it, or when that "
+                                    "weapon cannot be loaded, the spurt plays as usual", {
             {"type", kInt, "0", "`1`: take up the weapon `cmd` (nothing happens if it is in hand)"},
             {"cmd", kText, "INVALID COMMAND", "the weapon"}}},
     }};

@@ -37,68 +37,86 @@ const xmlSchema& weaponFormat() {
                                                       "refuses a weapon without this attribute"},
             {"allowSoundOverlap", valueType::isTrue, "", "`true`: a frame sound does not stop the one before "
                                                          "(at most two play at once)"}}},
-        {"custom", "kablixWeapon", kOnce, "per-weapon switches; each is read once, its text compared exactly"},
+        {"custom", "kablixWeapon", kOnce, "per-weapon switches; each is read once, its text compared exactly; "
+                                          "without it every setting keeps its default"},
         setting("forceStartingMode", "the mode at take-up; without it auto, else single, else burst",
                 {{"burst", kFireModeBurst}, {"single", kFireModeSingle}}),
-        setting("light", "`off`: no debug light; `controlled`: only `lit` frames light it; other: every shot too",
+        setting("light", "`off`: no debug light; `controlled`: only `lit` frames light it; other or missing: "
+                         "every shot too",
                 {{"off", kLightOff}, {"controlled", kLightControlled}, {nullptr, kLightEveryShot}}),
-        setting("fillColor", "the colour of the picture padding (alpha 0 unless `a` says otherwise)",
+        setting("fillColor", "the colour of the picture padding (alpha 0 unless `a` says otherwise); missing or "
+                             "another text: white; an attribute left out: 0",
                 {{"black", 0x000000}, {"skyBlue", 0x699CE6}}, {""},  // colours as 0xRRGGBB
                 {{"r", kInt, "0", "without text: red, 0 to 255"}, {"g", kInt, "0", "green"},
                  {"b", kInt, "0", "blue"}, {"a", kInt, "0", "alpha"}}),
-        setting("enableCartridgeDroppingSound", "no floor sound for this weapon's cartridges", kSwitchOff, kTrueWords),
-        setting("landscapeMode", "the weapon is held upright, as `portraitMode`", kSwitchOff, kTrueWords),
-        setting("portraitMode", "the weapon is held upright: the switch turns a quarter, the damage display "
-                                "changes layout", {{"true", 1}, {"1", 1}}, kFalseWords),
-        setting("drawBackground", "hide the background, or draw it alpha-blended; other: draw it plainly",
+        setting("enableCartridgeDroppingSound", "no floor sound for this weapon's cartridges; missing or other: "
+                                                "the floor sound plays", kSwitchOff, kTrueWords),
+        setting("landscapeMode", "the weapon is held upright, as with `portraitMode` (the damage display "
+                                 "changes only for `false`); missing or other: held sideways",
+                kSwitchOff, kTrueWords),
+        setting("portraitMode", "the weapon is held upright: the switch turns a quarter, and for `true` the "
+                                "damage display changes layout; missing or other: held sideways",
+                {{"true", 1}, {"1", 1}}, kFalseWords),
+        setting("drawBackground", "hide the background, or draw it alpha-blended; other or missing: draw it "
+                                  "plainly",
                 {{"false", 0}, {"blendAlpha", kBlendAlpha}}, {"true"}),  // 0: hidden
         setting("allowSoundOverlap", "as the root attribute (only switches it on)", {{"true", 1}}),
         setting("drawOrder", "particles under the background, between background and weapon, or in front; "
-                             "other: a warning, and in front",
+                             "missing: in front; other: a warning, and in front too",
                 {{"particlesBack", kParticlesBack}, {"particlesOverBG", kParticlesOverBackground},
                  {"particlesFront", kParticlesFront}}),
         setting("firstShotIsCharge", "names an animation: `firstShot` is a charge, and letting go during it "
-                                     "plays that animation and fires nothing", {}),
-        setting("windDownInterruptsTo", "names an animation: a press during `windDown` jumps to it", {}),
-        setting("gravity", "pull on cartridges (default 0, 0.004)", {}, {},
+                                     "plays that animation and fires nothing; missing: `firstShot` is an "
+                                     "ordinary shot", {}),
+        setting("windDownInterruptsTo", "names an animation: a press during `windDown` jumps to it; missing: the "
+                                        "press fires as usual", {}),
+        setting("gravity", "pull on cartridges in pixels per ms squared, y down; missing: 0, 0.004; an "
+                           "attribute left out: 0", {}, {},
                 {{"x", kNumber, "0", "pixels per ms squared"}, {"y", kNumber, "0", "the same, y down"}}),
-        setting("ejectGivesMomentum", "cartridges just drop", kSwitchOff, kTrueWords),
-        setting("ejectGivesRotation", "cartridges fly without spinning", kSwitchOff, kTrueWords),
+        setting("ejectGivesMomentum", "cartridges just drop; missing or other: they are thrown", kSwitchOff,
+                kTrueWords),
+        setting("ejectGivesRotation", "cartridges fly without spinning; missing or other: they spin", kSwitchOff,
+                kTrueWords),
         {"images", "kablixWeapon", kOnce, "the pictures; the check refuses a weapon without it"},
         {"image", "images", kEach, "text: a picture file named with a three-letter extension, which is dropped "
                                    "(`gun.png` and `gun.tga` both mean `gun.png`)", {
-            {"id", kInt, "-1", "the slot it loads into; a later image with the same id replaces it", &kImageSlots}}},
-        {"emitters", "kablixWeapon", kOnce, "particle sources for the frames' spawns"},
+            {"id", kInt, "-1", "the slot it loads into; a later image with the same id replaces it; "
+                               "missing or outside 0 to 14: skipped", &kImageSlots}}},
+        {"emitters", "kablixWeapon", kOnce, "particle sources for the frames' spawns; without it spawns start "
+                                            "nothing"},
         {"emitter", "emitters", kEach, "one particle source; emitters are shared by name between the weapons of a run", {
             {"id", kInt, "-1", "what spawns name it by; of two with the same id, spawns get the first"},
-            {"name", kText, "INVALID_EMITTER_FILE", "the particle picture, without extension"},
+            {"name", kText, "INVALID_EMITTER_FILE", "the particle picture, without extension; missing: the "
+                                                    "check refuses the weapon"},
             {"blend", kInt, "1", "1 opaque, 2 alpha, 3 additive with fading colour; the first weapon naming the "
                                  "picture decides"}}},
-        {"shotTypes", "kablixWeapon", kOnce, "the fire modes offered and the switch between them", {
+        {"shotTypes", "kablixWeapon", kOnce, "the fire modes offered and the switch between them; without it "
+                                             "none is offered: the weapon cannot fire", {
             {"switchPosX", kInt, "-100", "top-left corner of the 64 x 64 switch in screen pixels"},
             {"switchPosY", kInt, "-100", "the same, y down"}}},
-        {"single", "shotTypes", kOnce, "`1`: single fire is offered", {}, {{"1", 1}}, {"0"}},
-        {"burst", "shotTypes", kOnce, "`1`: burst fire is offered", {}, {{"1", 1}}, {"0"}},
-        {"auto", "shotTypes", kOnce, "`1`: auto fire is offered", {}, {{"1", 1}}, {"0"}},
-        {"sounds", "kablixWeapon", kOnce, "the sounds"},
-        {"sound", "sounds", kEach, "text: a sound file, `.ogg` added unless the text ends in `.wav`; its variants "
-                                   "`-v1` to `-v3` join it", {
-            {"id", kInt, "-1", "the slot it loads into", &kSoundSlots},
+        {"single", "shotTypes", kOnce, "`1`: single fire is offered; missing or other: not", {}, {{"1", 1}}, {"0"}},
+        {"burst", "shotTypes", kOnce, "`1`: burst fire is offered; missing or other: not", {}, {{"1", 1}}, {"0"}},
+        {"auto", "shotTypes", kOnce, "`1`: auto fire is offered; missing or other: not", {}, {{"1", 1}}, {"0"}},
+        {"sounds", "kablixWeapon", kOnce, "the sounds; without it the weapon's own are silent"},
+        {"sound", "sounds", kEach, "text: a sound file, `.ogg` added unless the text ends in `.wav`; its variants `-v1` to `-v3` join it", {
+            {"id", kInt, "-1", "the slot it loads into; missing or outside 0 to 9: skipped", &kSoundSlots},
             {"offset", kInt, "0", "the frame on which an animation naming this slot plays it"}}},
         {"ejectCartridge", "kablixWeapon", kOnce, "the flying cartridges; without it none fly", {
-            {"image", kInt, "-1", "the cartridge picture", &kImageSlots},
+            {"image", kInt, "-1", "the cartridge picture; missing: no cartridges", &kImageSlots},
             {"scale", kInt, "-1", "the cartridge's size in pixels; 1 or less: no cartridges"}}},
         {"ammo", "kablixWeapon", kOnce, "the rounds on screen; without it the weapon never runs dry", {
             {"count", kInt, "0", "rounds in the magazine; below 1: none shown, none counted"},
-            {"img", kInt, "-1", "the picture of one round", &kImageSlots}}},
+            {"img", kInt, "-1", "the picture of one round; missing: the rounds are neither shown nor counted; "
+                                "15 or more: counted, not shown", &kImageSlots}}},
         {"bullet", "ammo", kEach, "where one round is drawn; round count - 1 goes first", {
-            {"id", kInt, "-1", "the round, 0 to count - 1"},
+            {"id", kInt, "-1", "the round, 0 to count - 1; missing or other: skipped, with a warning"},
             {"x", kInt, "0", "top-left corner in screen pixels"},
             {"y", kInt, "0", "top-left corner in screen pixels, y down"},
             {"rot", kInt, "0", "turn in degrees"}}},
-        {"animations", "kablixWeapon", kOnce, "the animations"},
+        {"animations", "kablixWeapon", kOnce, "the animations; without it the weapon shows nothing and cannot "
+                                              "fire"},
         {"animation", "animations", kEach, "one animation, played at 30 frames per second; its name gives its role", {
-            {"name", kText, "", "the role, or a name the two links of `<custom>` use"},
+            {"name", kText, "", "the role, or a name the two links of `<custom>` use; missing: never played"},
             {"frameCount", kInt, "0", "the length: frameCount x 1000 / 30 ms, however many frames there are"},
             {"bg", kInt, "-1", "the background picture; -1: none", &kImageSlots},
             {"sound", kInt, "-1", "a sound played on the frame given by the slot's offset", &kSoundSlots}}},
@@ -122,7 +140,7 @@ const xmlSchema& weaponFormat() {
             {"rot", kNumber, "0", "the cartridge flies towards -rot - 90 degrees"}}},
         {"spawn", "frame", kEach, "starts particles on an emitter (at most 20 alive per emitter)", {
             {"n", kInt, "1", "particles; below 1 is an error"},
-            {"e", kInt, "-1", "the emitter's id"},
+            {"e", kInt, "-1", "the emitter's id; an id no emitter has: no particles, and an error line"},
             {"x", kNumber, "0", "top-left corner of a particle in screen pixels"},
             {"y", kNumber, "0", "the same, y down"},
             {"ms", kInt, "100", "life in ms: opaque for a third, then fading"},

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "effects/cCartridgeEjector.h"
@@ -304,6 +305,32 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
         EXPECT_EQ(complaints(takeLog()), row.log);
         if (row.then) row.then(mgr());
     }
+}
+
+// The guide's minimal weapon (its "```xml minimal-weapon" block), given a picture or a sound for each file it names: the
+// check finds nothing, and the game fires it empty, rests on emptyState and reloads it with no complaint in its log.
+TEST_F(WeaponFormat, GuidesMinimalWeaponChecksCleanAndPlays) {
+    std::ifstream in(KABLIX_SOURCE_DIR "/docs/weapon-format.md");
+    const std::string guide{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string fence = "\n```xml minimal-weapon\n";
+    const size_t start = guide.find(fence) + fence.size();
+    ASSERT_NE(guide.find(fence), std::string::npos);
+    const std::string xml = guide.substr(start, guide.find("\n```", start) + 1 - start);
+    const std::regex named(">([^<]+?)(\\.png)?</(image|sound)>");
+    for (std::sregex_iterator file(xml.begin(), xml.end(), named), end; file != end; ++file)
+        (*file)[3] == "image" ? writeSolidPng((*file)[1], 16, 16, 90, 90, 90) : writeOgg((*file)[1]);
+    ASSERT_EQ(loadWeapon("minimal", xml), QEL::kFireModeSingle);
+    EXPECT_EQ(run("'" KABLIX_CHECK "' --assets ../assets minimal 2>&1"), "1 weapon checked: 0 errors, 0 warnings\n");
+    const auto settle = [&] {  // turns of 10 ms until the weapon rests or idles
+        do frameAt(clockNow + 10);
+        while (mgr().playingAnimation() != "" && mgr().playingAnimation() != "emptyState" && clockNow < 60000);
+    };
+    for (int shot = 0; shot < 10 && !mgr().isEmpty(); ++shot) mgr().tapInput(), settle();
+    EXPECT_EQ(mgr().playingAnimation() + " " + std::to_string(mgr().magazineCapacity()), "emptyState 3");
+    EXPECT_TRUE(mgr().requestReload());
+    settle();
+    EXPECT_EQ(mgr().playingAnimation() + " " + std::to_string(mgr().roundsLoaded()), " 3");
+    EXPECT_EQ(complaints(takeLog()), "");
 }
 
 }  // namespace
