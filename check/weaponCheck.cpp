@@ -449,9 +449,17 @@ bool weaponWalk::checkAnimation(TiXmlElement* element) {
         // The game runs an animation for frameCount x 1000 / 30 ms, whatever frames it holds.
         error(countAt, "frameCount is " + std::to_string(frameCount) + (element->Attribute("frameCount") ? "" : " (missing)") +
                            ": the animation lasts no time and is never seen (a reload with it refills at once)");
-    } else if (frameCount != frames) {
-        warning(countAt, "frameCount is " + std::to_string(frameCount) + " but the animation has " +
-                             std::to_string(frames) + " <frame> elements");
+    } else if (frames == 0) {
+        error(element, "the animation has no <frame>: nothing of the weapon is drawn while it plays");
+    } else if (frames > frameCount) {
+        // Fewer frames than frameCount hold the last one, which is how a pose is held: no finding.
+        const std::string counts = "frameCount is " + std::to_string(frameCount) + " but the animation has " +
+                                   std::to_string(frames) + " <frame> elements: ";
+        warning(countAt, counts + (frames == frameCount + 1
+                                       ? "the last one shows only for the last 17 ms"
+                                       : "those past the first " + std::to_string(frameCount + 1) +
+                                             " are never shown, and their sounds, cartridges and particles all "
+                                             "happen when the animation ends"));
     }
     namesSlot(element, "bg", "bg");
 

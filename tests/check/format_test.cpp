@@ -154,10 +154,10 @@ const Row kRows[] = {
     {"a WAV sound that is missing", "<sounds>@<sound id='0'>gone.wav</sound></sounds>", {missing("SOUND", "gone.wav")},
      notFound("SOUND", "gone.wav"), -2},
     {"only 1 enables a mode: none is enabled", "@<shotTypes switchPosX='7'>@<single>true</single>@<burst>on</burst>@<auto>yes</auto>"
-     "</shotTypes>" + anims("<animation name='burst0' @frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
+     "</shotTypes>" + anims("<animation name='burst0' frameCount='3' bg='1'><frame img='0'/></animation>"), {"warning: no fire mode is "
      "enabled (<single>, <burst> or <auto> holding 1): the weapon cannot fire", "warning: <single> 'true' does not enable single fire: "
      "only '1' does", "warning: <burst> 'on' does not enable burst fire: only '1' does", "warning: <auto> 'yes' does not enable auto "
-     "fire: only '1' does", "warning: frameCount is 3 but the animation has 1 <frame> elements"}, "E cAssetMgr: [cAssetMgr] invalid fire "
+     "fire: only '1' does"}, "E cAssetMgr: [cAssetMgr] invalid fire "
      "mode for: w\nW cAssetMgr: [cAssetMgr] No fire modes available for: w\n", -1, [](M& m) {
          EXPECT_TRUE(!m.weapon()->singleEnabled && !m.weapon()->burstEnabled && m.weapon()->switchPosX == 7 && m.weapon()->switchPosY == -100); }},
     {"fire modes without their animations", "<shotTypes>@<single>1</single>@<burst>1</burst></shotTypes><animations/>",
@@ -167,6 +167,12 @@ const Row kRows[] = {
      "@frameCount='0'/>"), {"error: frameCount is 0 (missing): the animation lasts no time and is never seen (a reload with it "
      "refills at once)", "error: frameCount is 0: the animation lasts no time and is never seen (a reload with it refills at "
      "once)"}, "", 0},
+    {"more frames than frameCount, and none", anims("<animation name='shot1' @frameCount='1' bg='1'>" + repeated("<frame img='0'/>", 2) +
+     "</animation><animation name='shot2' @frameCount='1' bg='1'>" + repeated("<frame img='0'/>", 3) + "</animation>@<animation "
+     "name='idle0' frameCount='2'/>"), {"warning: frameCount is 1 but the animation has 2 <frame> elements: the last one shows only "
+     "for the last 17 ms", "warning: frameCount is 1 but the animation has 3 <frame> elements: those past the first 2 are never shown, "
+     "and their sounds, cartridges and particles all happen when the animation ends", "error: the animation has no <frame>: nothing "
+     "of the weapon is drawn while it plays"}, "", 0},
     {"an animation the game never plays", anims("<animation @name='shotA' frameCount='1'><frame img='0'/></animation>"),
      {"warning: animation 'shotA' is never played: the game plays intro, firstShot, shot0-9, burst0-9, lastShot, windDown, "
       "reload, emptyState, idle0-9 and the animations firstShotIsCharge and windDownInterruptsTo name"}, "", 0},
