@@ -137,6 +137,19 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, boo
     } else if (loadCurrentWeapon(keepMode) == -2) {
         result = WeaponLoad::failed;
     }
+    explainLoad(name, result, review);
+    return result;
+}
+
+// The first weapon has always been loaded whenever its file parsed, even when its check failed:
+// it still is, and the notice says what the check found.
+void cApp::takeFirstWeapon(const std::string& name, bool review) {
+    const bool passed = testWeapon(name);
+    const bool loaded = loadCurrentWeapon() != -2;
+    explainLoad(name, !passed ? WeaponLoad::refused : loaded ? WeaponLoad::loaded : WeaponLoad::failed, review);
+}
+
+void cApp::explainLoad(const std::string& name, WeaponLoad result, bool review) {
     if (result == WeaponLoad::loaded) {
         const std::string notice = review ? reviewNotice(name) : loadNotice(name, assetMgr->loadProblems());
         text->setNotice(notice, appTimeMs() + kNoticeMs);
@@ -145,7 +158,6 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, boo
     } else {
         text->setNotice(weaponNotice(name));  // with nothing in hand the notice is all there is
     }
-    return result;
 }
 
 int32_t cApp::loadCurrentWeapon(int32_t keepMode) {

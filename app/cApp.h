@@ -38,6 +38,9 @@ public:
     // is working on it: a save loaded it again, or it is previewed) whatever kablix-check finds in
     // a weapon that loads is shown too.
     WeaponLoad takeWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
+    // The weapon the game starts with: loaded whenever its file parses, even when its check
+    // fails (which the notice then explains).
+    void takeFirstWeapon(const std::string& name, bool review);
 
     // Loads the weapon whose document the last weapon check kept, in `keepMode` when it offers
     // that mode (-1: its own start mode). Returns the fire mode chosen, or -2 when the weapon
@@ -92,6 +95,8 @@ public:
 
 private:
     void setUpSoundOutput();
+    // The notice for what taking up weapon `name` came to (takeWeapon).
+    void explainLoad(const std::string& name, WeaponLoad result, bool review);
     void setUpOpenGL(float red, float green, float blue, float alpha);
     void servePeer();
     void updateWeapon(bool drawPicture);

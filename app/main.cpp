@@ -93,10 +93,6 @@ bool traceRequested(const char* variable) {
     return value && *value && std::string(value) != "0";
 }
 
-// A missing or failing first weapon does not stop start-up: the loop starts with the notice
-// saying why, and whatever the asset manager holds. A previewed weapon is being worked on: what
-// kablix-check finds in it is shown even when it loads.
-void loadFirstWeapon(QEL::cApp& app, const std::string& name, bool review = false) { app.takeWeapon(name, -1, review); }
 
 
 // Options that only print are answered before SDL starts, so they need no display.
@@ -139,10 +135,12 @@ int main(int argc, char** argv) {
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
     if (options.preview) {
         QEL::weaponPreview preview(*app, options.animation);
-        loadFirstWeapon(*app, options.weapon, true);
+        app->takeFirstWeapon(options.weapon, true);  // what the checker finds shows from the start
         preview.run();
     } else {
-        loadFirstWeapon(*app, options.weapon.empty() ? catalogue->getValue("0") : options.weapon);
+        // A missing or failing first weapon does not stop start-up: the loop starts with the
+        // notice saying why, and whatever the asset manager holds.
+        app->takeFirstWeapon(options.weapon.empty() ? catalogue->getValue("0") : options.weapon, false);
         openJoysticks();
         QEL::mainLoop loop(*app, *catalogue, traceRequested("KABLIX_TRACE_INPUT"),
                            traceRequested("KABLIX_TRACE_FRAMES"));
