@@ -21,17 +21,26 @@ void liveReload::followFilesInUse() {
     watcher.watchFolders(folders);
     watchedVersion = assets.filesVersion();
     watching = true;
+    refused = false;  // a weapon was loaded
 }
 
 std::string liveReload::weaponToReload(uint32_t nowMs) {
     if (!watcher.available() || nowMs - lastPollMs < kPollMs) return std::string();
     lastPollMs = nowMs;
+    // A reload asked for last time that loaded nothing was refused, most likely for a file the
+    // weapon names that is not there yet: any file saved beside it is worth another try.
+    refused = refused || (reloadAsked && assets.filesVersion() == askedVersion);
+    reloadAsked = false;
     followFilesInUse();
-    bool weaponChanged = false;
-    for (const std::string& path : watcher.poll(nowMs, kSettleMs)) {
+    const std::vector<std::string> saved = watcher.poll(nowMs, kSettleMs);
+    bool weaponChanged = refused && !saved.empty();
+    for (const std::string& path : saved) {
         if (assets.fileChanged(path)) weaponChanged = true;
     }
-    return weaponChanged ? assets.weaponSource() : std::string();
+    if (!weaponChanged) return std::string();
+    reloadAsked = true;
+    askedVersion = assets.filesVersion();
+    return assets.weaponSource();
 }
 
 }  // namespace QEL

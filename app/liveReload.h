@@ -22,7 +22,7 @@ public:
     // One turn at `nowMs` (program clock): every kPollMs one non-blocking read of the folder
     // watch, and the settled changes handed to the asset manager. Returns the catalogue name of
     // the weapon to load again (its file, a file it names or the hit effects file changed), else
-    // empty.
+    // empty. After a reload that was refused, a file saved in the watched folders tries again.
     std::string weaponToReload(uint32_t nowMs);
 
     // A read of the watch costs a system call (about 4 us); ten a second keep a save's reload
@@ -41,6 +41,9 @@ private:
     uint32_t watchedVersion = 0;
     uint32_t lastPollMs = 0;
     bool watching = false;
+    bool reloadAsked = false;   // the last poll asked for a reload, at askedVersion of the files
+    uint32_t askedVersion = 0;
+    bool refused = false;       // that reload loaded nothing: the next save of any file tries again
 };
 
 }  // namespace QEL

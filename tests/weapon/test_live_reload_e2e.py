@@ -1,6 +1,7 @@
 """Live reload in the real game: saving the weapon file in hand, or a picture it names, loads it
 again with its catalogue key's lines and in the fire mode chosen before, with no key pressed, and
-shows what kablix-check finds in it; a saved file that fails the check leaves the weapon in hand."""
+shows what kablix-check finds in it; a saved file that fails the check leaves the weapon in hand
+until the file it lacked is saved."""
 
 import os
 import struct
@@ -54,7 +55,8 @@ class LiveReload(unittest.TestCase):
         self.assertEqual(notice_pixels(rows, n), 0, "a weapon taken up by its key shows no findings")
         for name, content, lines, colour in (("probe.xml", WEAPON % "green", RELOADED, GREEN),
                                              ("green.png", solid_png(BLUE), RELOADED, BLUE),
-                                             ("probe.xml", WEAPON % "missing", "missing.png\n   WEAPON LOADING CANCELLED!\n", BLUE)):
+                                             ("probe.xml", WEAPON % "missing", "missing.png\n   WEAPON LOADING CANCELLED!\n", BLUE),
+                                             ("missing.png", solid_png(RED), RELOADED, RED)):  # the file it lacked
             seen = len(game.stdout())
             save(name, content)
             game.wait_for_stdout(lines, after=seen)
