@@ -89,7 +89,8 @@ void weaponPreview::run() {
 void weaponPreview::reloadChangedWeapon() {
     const std::string name = watch->weaponToReload(appTimeMs());
     if (name.empty()) return;
-    if (app.takeWeapon(name, -1, true) == cApp::WeaponLoad::loaded) reloaded();
+    // A refused save leaves the weapon and its frame as they were; a failed load leaves none.
+    if (app.takeWeapon(name, -1, true) != cApp::WeaponLoad::refused) reloaded();
     redrawNeeded = true;
 }
 
