@@ -43,13 +43,7 @@ mainLoop::~mainLoop() {
 void mainLoop::run() {
     do {
         const Clock::time_point turnStart = Clock::now();
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            handleEvent(event);
-            // Pointer and joystick motion do nothing; anything else may change what is shown (an
-            // exposed window needs its picture again).
-            if (event.type != SDL_MOUSEMOTION && event.type != SDL_JOYAXISMOTION) redrawNeeded = true;
-        }
+        if (handleWaitingEvents([this](const SDL_Event& event) { handleEvent(event); })) redrawNeeded = true;
         reloadChangedWeapon();
         const bool drawn = app.runFrame(redrawNeeded || screenshotRequested);
         if (drawn) showPicture();

@@ -106,6 +106,19 @@ private:
     double nextFrameCountAt = 0;
 };
 
+// Hands every waiting SDL event to `handle`; true when one of them may change what is shown:
+// anything but pointer and joystick motion (an exposed window needs its picture again).
+template <class Handle>
+bool handleWaitingEvents(Handle handle) {
+    bool showable = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        handle(event);
+        showable = showable || (event.type != SDL_MOUSEMOTION && event.type != SDL_JOYAXISMOTION);
+    }
+    return showable;
+}
+
 // The catalogue key a key symbol stands for: "0"…"9" and "a"…"z" for the digit and letter
 // keys, "k0"…"k9" for the keypad digits; empty for every other key.
 std::string catalogueKeyFor(SDLKey key);

@@ -2,6 +2,7 @@
 
 #include "app/cApp.h"
 #include "app/liveReload.h"
+#include "app/mainLoop.h"
 #include "base/appTime.h"
 #include "render/Image.h"
 #include "render/screen.h"
@@ -74,11 +75,7 @@ void weaponPreview::run() {
     reloaded();
     while (!quit) {
         const Clock::time_point turnStart = Clock::now();
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            handleEvent(event);
-            if (event.type != SDL_MOUSEMOTION && event.type != SDL_JOYAXISMOTION) redrawNeeded = true;
-        }
+        if (handleWaitingEvents([this](const SDL_Event& event) { handleEvent(event); })) redrawNeeded = true;
         reloadChangedWeapon();
         if (playing) playTurn(turnStart);
         if (app.runFrame(redrawNeeded || screenshotRequested)) presentPicture();

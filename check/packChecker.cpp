@@ -77,14 +77,14 @@ std::string packChecker::shownPath(const std::string& baseName, const std::strin
     return shownPath(baseName + "." + extension);
 }
 
+std::string packChecker::shownPath(const std::string& fileName) const { return assetsShown + "/" + fileName; }
+
 std::string packChecker::withFullPath(const std::string& problem) const {
     static const std::string kNotFound = " NOT FOUND: ";
     const size_t at = problem.find(kNotFound);
     if (at == std::string::npos) return problem;
     return problem + " (no file " + assetsFull + "/" + problem.substr(at + kNotFound.size()) + ")";
 }
-
-std::string packChecker::shownPath(const std::string& fileName) const { return assetsShown + "/" + fileName; }
 
 void packChecker::checkCatalogue(const std::string& path, const std::string& shown, std::vector<std::string>& weapons) {
     std::ifstream probe(path);

@@ -197,9 +197,10 @@ bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::st
 }
 
 bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
-    sourceFiles.push_back(assetPath(soundFileName(fileName)));
-    if (!assetFileExists(soundFileName(fileName))) {
-        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", soundFileName(fileName));
+    const std::string file = soundFileName(fileName);  // looks on disk for a ".wav" name
+    sourceFiles.push_back(assetPath(file));
+    if (!assetFileExists(file)) {
+        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", file);
         return false;
     }
     if (slot < 0 || slot >= kSoundSlotCount) return false;
@@ -211,8 +212,9 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
     for (int n = 0; n <= 3; ++n) {
         const std::string variant = n == 0 ? fileName : soundVariantName(fileName, n);
         if (n > 0) {
-            sourceFiles.push_back(assetPath(soundFileName(variant)));  // a variant added later is seen too
-            if (!assetFileExists(soundFileName(variant))) break;
+            const std::string variantFile = soundFileName(variant);
+            sourceFiles.push_back(assetPath(variantFile));  // a variant added later is seen too
+            if (!assetFileExists(variantFile)) break;
         }
         if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
     }

@@ -164,12 +164,12 @@ bool cAssetMgr::previewFrame(size_t animation, size_t frame) {
 }
 
 bool cAssetMgr::showPreviewed() {
-    if (!previewed) {
+    if (previewed) {
+        drawFrame(previewed, true);
+    } else {
         drawWithoutWeapon();
         currentFrame = nullptr;
-        return true;
     }
-    drawFrame(previewed, true);
     return true;
 }
 
