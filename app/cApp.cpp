@@ -143,20 +143,31 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, boo
 
 // The first weapon has always been loaded whenever its file parsed, even when its check failed:
 // it still is, and the notice says what the check found.
-void cApp::takeFirstWeapon(const std::string& name, bool review) {
+void cApp::takeFirstWeapon(const std::string& name, bool review, const std::string& fallback) {
     const bool passed = testWeapon(name);
     const bool loaded = loadCurrentWeapon() != -2;
-    explainLoad(name, !passed ? WeaponLoad::refused : loaded ? WeaponLoad::loaded : WeaponLoad::failed, review);
+    if (!loaded && !fallback.empty() && fallback != name && testWeapon(fallback)) loadCurrentWeapon();
+    const WeaponLoad result = loaded ? WeaponLoad::loaded : passed ? WeaponLoad::failed : WeaponLoad::refused;
+    explainLoad(name, result, review, loaded && !passed);
 }
 
-void cApp::explainLoad(const std::string& name, WeaponLoad result, bool review) {
-    if (result == WeaponLoad::loaded) {
-        const std::string notice = review ? reviewNotice(name) : loadNotice(name, assetMgr->loadProblems());
-        text->setNotice(notice, appTimeMs() + kNoticeMs);
-    } else if (assetMgr->weapon()) {
-        text->setNotice(weaponNotice(name), appTimeMs() + kNoticeMs);
+// The notice goes to standard error too, where a player who started the game from a terminal
+// reads it whole.
+void cApp::explainLoad(const std::string& name, WeaponLoad result, bool review, bool checkFailed) {
+    text->keepClear(assetMgr->hudRectangles());
+    std::string notice;
+    if (checkFailed) {
+        notice = problemsNotice(name);
+    } else if (result == WeaponLoad::loaded) {
+        notice = review ? reviewNotice(name) : loadNotice(name, assetMgr->loadProblems());
     } else {
-        text->setNotice(weaponNotice(name));  // with nothing in hand the notice is all there is
+        notice = weaponNotice(name);
+    }
+    if (!notice.empty()) std::fprintf(stderr, "kablix: %s\n", notice.c_str());
+    if (assetMgr->weapon()) {
+        text->setNotice(notice, appTimeMs() + kNoticeMs);
+    } else {
+        text->setNotice(notice);  // with nothing in hand the notice is all there is
     }
 }
 

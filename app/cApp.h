@@ -39,8 +39,9 @@ public:
     // a weapon that loads is shown too.
     WeaponLoad takeWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
     // The weapon the game starts with: loaded whenever its file parses, even when its check
-    // fails (which the notice then explains).
-    void takeFirstWeapon(const std::string& name, bool review);
+    // fails (which the notice then explains). One that cannot be loaded at all leaves its notice
+    // over weapon `fallback` (the catalogue's key 0), when that one passes its check.
+    void takeFirstWeapon(const std::string& name, bool review, const std::string& fallback = std::string());
 
     // Loads the weapon whose document the last weapon check kept, in `keepMode` when it offers
     // that mode (-1: its own start mode). Returns the fire mode chosen, or -2 when the weapon
@@ -95,8 +96,9 @@ public:
 
 private:
     void setUpSoundOutput();
-    // The notice for what taking up weapon `name` came to (takeWeapon).
-    void explainLoad(const std::string& name, WeaponLoad result, bool review);
+    // The notice for what taking up weapon `name` came to (takeWeapon); `checkFailed`: it loaded
+    // although its check failed.
+    void explainLoad(const std::string& name, WeaponLoad result, bool review, bool checkFailed = false);
     void setUpOpenGL(float red, float green, float blue, float alpha);
     void servePeer();
     void updateWeapon(bool drawPicture);

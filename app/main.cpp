@@ -6,6 +6,7 @@
 #include "app/options.h"
 #include "app/weaponPreview.h"
 #include "render/screen.h"
+#include "sound/hss/hssDriver.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponTest.h"
 
@@ -109,6 +110,9 @@ void answerOptions(const QEL::Options& options, const char* program) {
     case Action::unknownOption:
         std::fprintf(stderr, "kablix: unknown option %s (%s --help lists them)\n", options.unknown.c_str(), program);
         std::exit(2);
+    case Action::badValue:
+        std::fprintf(stderr, "kablix: %s\n", options.unknown.c_str());
+        std::exit(2);
     }
     std::fflush(stdout);
     std::exit(0);
@@ -121,6 +125,7 @@ int main(int argc, char** argv) {
     answerOptions(options, argv[0]);
     startSDL();
     startVideo();
+    QEL::hssQuietAlsa();
     initSubsystem(SDL_INIT_AUDIO, "Can't init audio: %s\n");
     initSubsystem(SDL_INIT_JOYSTICK, "Can't init joystick: %s\n");
     quitOnHangup();
@@ -139,8 +144,9 @@ int main(int argc, char** argv) {
         preview.run();
     } else {
         // A missing or failing first weapon does not stop start-up: the loop starts with the
-        // notice saying why, and whatever the asset manager holds.
-        app->takeFirstWeapon(options.weapon.empty() ? catalogue->getValue("0") : options.weapon, false);
+        // notice saying why, over the catalogue's key 0 weapon when the first could not be loaded.
+        app->takeFirstWeapon(options.weapon.empty() ? catalogue->getValue("0") : options.weapon, false,
+                             catalogue->getValue("0"));
         openJoysticks();
         QEL::mainLoop loop(*app, *catalogue, traceRequested("KABLIX_TRACE_INPUT"),
                            traceRequested("KABLIX_TRACE_FRAMES"));

@@ -1,5 +1,8 @@
 #include "app/options.h"
 
+#include "app/optionTable.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +39,36 @@ constexpr KeyHelp kKeys[] = {
     {"Escape", "quit (the counts are stored); closes the help first"},
 };
 
+const OptionRow* findOption(const char* name) {
+    for (const OptionRow& row : kOptionRows)
+        if (std::strcmp(row.name, name) == 0) return &row;
+    return nullptr;
+}
+
+Options refused(Options::Action action, const std::string& problem) {
+    Options options;
+    options.action = action;
+    options.unknown = problem;
+    return options;
+}
+
+// "  --scale N  text", the text wrapped at kHelpWidth and indented under its first line.
+std::string optionLine(const OptionRow& row) {
+    constexpr size_t kHelpWidth = 96;
+    constexpr size_t kTextColumn = 13;
+    std::string head = std::string("  ") + row.name + (*row.argument ? std::string(" ") + row.argument : "");
+    head.resize(std::max(head.size() + 1, kTextColumn), ' ');
+    std::string text = row.help, result;
+    while (head.size() + text.size() > kHelpWidth) {
+        size_t cut = text.rfind(' ', kHelpWidth - head.size());
+        if (cut == std::string::npos) break;
+        result += head + text.substr(0, cut) + "\n";
+        text = text.substr(cut + 1);
+        head.assign(kTextColumn, ' ');
+    }
+    return result + head + text + "\n";
+}
+
 }  // namespace
 
 // Options come first; what follows them is the weapon names, as before there were options.
@@ -43,24 +76,23 @@ Options parseOptions(int argc, char** argv) {
     Options options;
     int i = 1;
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
-        const char* option = argv[i];
-        if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "--version") == 0) {
-            options.action = option[2] == 'h' ? Options::Action::help : Options::Action::version;
+        const OptionRow* row = findOption(argv[i]);
+        if (!row) return refused(Options::Action::unknownOption, argv[i]);
+        const std::string option = row->name;
+        if (option == "--help" || option == "--version") {
+            options.action = option == "--help" ? Options::Action::help : Options::Action::version;
             return options;
         }
-        if (std::strcmp(option, "--preview") == 0) {
+        if (option == "--preview") {
             options.preview = true;
             continue;
         }
-        const bool scaleGiven = std::strcmp(option, "--scale") == 0 && i + 1 < argc;
-        const int scale = scaleGiven ? std::atoi(argv[i + 1]) : 0;
-        if (!scaleGiven || scale < 1 || scale > 4 || std::strlen(argv[i + 1]) != 1) {
-            options.action = Options::Action::unknownOption;
-            options.unknown = scaleGiven ? std::string(option) + " " + argv[i + 1] : option;
-            return options;
-        }
+        if (i + 1 >= argc) return refused(Options::Action::badValue, option + " needs a value (1 to 4)");
+        const char* value = argv[++i];
+        const int scale = std::atoi(value);
+        if (scale < 1 || scale > 4 || std::strlen(value) != 1)
+            return refused(Options::Action::badValue, option + " " + value + " is out of range (1 to 4)");
         options.scale = scale;
-        ++i;
     }
     const int names = argc - i;
     if (options.preview && (names < 1 || names > 2)) {
@@ -80,18 +112,10 @@ void printHelp(const char* program) {
                 "       %s [--scale N] --preview WEAPON [ANIMATION]\n"
                 "       %s --help | --version\n\n"
                 "Plays WEAPON (a weapon file's name in ../assets without .xml), or the weapon on key 0\n"
-                "of gunList.txt in the current folder.\n\n"
-                "  --scale N  a window N times 568 x 320 (N from 1 to 4)\n"
-                "  --preview  shows WEAPON paused on the first frame of ANIMATION (default: its first\n"
-                "             animation), printing \"preview: ANIMATION N/COUNT\" for each frame shown;\n"
-                "             nothing is counted in scores.db. Keys: Right / Left step one frame (the\n"
-                "             frame's sound, cartridges and particles fire); Up / Down the previous /\n"
-                "             next animation; Space play / pause; [ ] half / double speed (1/8 to 1);\n"
-                "             F1 screenshot.png; Escape quit\n"
-                "  --help     this text\n"
-                "  --version  the version\n\n"
-                "Keys:\n",
+                "of gunList.txt in the current folder.\n\n",
                 program, program, program);
+    for (const OptionRow& row : kOptionRows) std::fputs(optionLine(row).c_str(), stdout);
+    std::fputs("\nKeys:\n", stdout);
     std::fputs(keyTable().c_str(), stdout);
 }
 

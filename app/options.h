@@ -9,20 +9,20 @@
 namespace QEL {
 
 struct Options {
-    enum class Action { play, usage, previewUsage, help, version, unknownOption };
+    enum class Action { play, usage, previewUsage, help, version, unknownOption, badValue };
     Action action = Action::play;
     std::string weapon;   // play: the weapon to start with; empty for the catalogue's entry 0
     bool preview = false; // --preview: `weapon` is looked at frame by frame instead of played
     std::string animation;  // preview: the animation to open on; empty for the weapon's first
     int32_t scale = 1;    // the window is this many times 568 × 320 (1 to 4)
-    std::string unknown;  // unknownOption: the argument not understood
+    std::string unknown;  // unknownOption: the argument not understood; badValue: what is wrong with it
 };
 
 Options parseOptions(int argc, char** argv);
 
 // The one usage line the game has always printed for a wrong number of weapon names.
 void printUsage(const char* program);
-// Usage, the options and what every key and the mouse do, on standard output.
+// Usage, the options (optionTable.h) and what every key and the mouse do, on standard output.
 void printHelp(const char* program);
 void printVersion();
 // What every key and the mouse do, one "  KEYS  ACTION" line each.

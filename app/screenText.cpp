@@ -2,6 +2,8 @@
 
 #include "render/screen.h"
 
+#include <algorithm>
+
 namespace QEL {
 
 namespace {
@@ -26,12 +28,54 @@ void screenText::setNetworkBadge(int32_t mode, int32_t peers) {
     }
     dirty = dirty || text != badge.text();
     badge.setText(text);
+    placeNotice();
 }
 
 void screenText::setNotice(const std::string& text) {
     dirty = dirty || text != notice.text();
     notice.setText(text);
     noticeTimed = false;
+    placeNotice();
+}
+
+void screenText::keepClear(std::vector<IntCoords> rectangles) {
+    clearOf = std::move(rectangles);
+    placeNotice();
+    dirty = true;
+}
+
+namespace {
+
+int32_t overlap(const IntCoords& a, const IntCoords& b) {
+    const int32_t w = std::min(a.x + a.w, b.x + b.w) - std::max(a.x, b.x);
+    const int32_t h = std::min(a.y + a.h, b.y + b.h) - std::max(a.y, b.y);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+}  // namespace
+
+void screenText::placeNotice() {
+    std::vector<IntCoords> kept = clearOf;
+    kept.emplace_back(kScreenWidth - badge.width() - kMargin, kMargin, badge.width(), badge.height());
+    std::vector<int32_t> lefts{kMargin, kScreenWidth - notice.width() - kMargin};
+    for (const IntCoords& r : kept) lefts.push_back(r.x + r.w + 1);
+    std::sort(lefts.begin(), lefts.end());
+    noticeX = kMargin;
+    noticeY = kScreenHeight - notice.height() - kMargin;
+    int32_t least = -1;
+    for (int32_t top : {kScreenHeight - notice.height() - kMargin, kMargin}) {
+        for (int32_t left : lefts) {
+            if (left < kMargin || left + notice.width() > kScreenWidth - kMargin) continue;
+            const IntCoords box(left, top, notice.width(), notice.height());
+            int32_t covered = 0;
+            for (const IntCoords& r : kept) covered += overlap(box, r);
+            if (least >= 0 && covered >= least) continue;
+            least = covered;
+            noticeX = left;
+            noticeY = top;
+            if (covered == 0) return;
+        }
+    }
 }
 
 void screenText::setNotice(const std::string& text, uint32_t untilMs) {
@@ -45,7 +89,7 @@ void screenText::expire(uint32_t nowMs) {
 }
 
 void screenText::draw() {
-    notice.draw(kMargin, kScreenHeight - notice.height() - kMargin);
+    notice.draw(noticeX, noticeY);
     badge.draw(kScreenWidth - badge.width() - kMargin, kMargin);
     help.draw((kScreenWidth - help.width()) / 2, (kScreenHeight - help.height()) / 2);
     dirty = false;

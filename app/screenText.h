@@ -1,14 +1,17 @@
 // What the game writes over the picture: the help page (F12) in the middle, while networking is
 // on a badge in the top right corner with the game mode and the number of connected copies, and
-// along the bottom a notice when a weapon was not loaded.
+// a notice when a weapon was not loaded, along the bottom unless what the weapon shows there
+// (its rounds, the fire-mode switch) would be hidden.
 // Owned by cApp, which draws it over every picture; without the font it shows nothing.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "render/textPanel.h"
+#include "render/types.h"
 
 namespace QEL {
 
@@ -25,6 +28,8 @@ public:
     // text hides it.
     void setNotice(const std::string& text);
     void setNotice(const std::string& text, uint32_t untilMs);
+    // The rectangles (pixels, y down) the notice keeps clear of (cAssetMgr::hudRectangles).
+    void keepClear(std::vector<IntCoords> rectangles);
     // Hides a notice whose time is up.
     void expire(uint32_t nowMs);
 
@@ -33,6 +38,10 @@ public:
     void draw();
 
 private:
+    // Where the notice goes: along the bottom, else the top, at the leftmost place clear of the
+    // kept rectangles and the badge; where none is clear, where it covers least.
+    void placeNotice();
+
     std::unique_ptr<TextFont> font;
     TextPanel help;
     TextPanel badge;
@@ -40,6 +49,9 @@ private:
     bool noticeTimed = false;
     uint32_t noticeUntil = 0;
     bool dirty = false;
+    std::vector<IntCoords> clearOf;
+    int32_t noticeX = 0;
+    int32_t noticeY = 0;
 };
 
 }  // namespace QEL

@@ -12,8 +12,9 @@ namespace QEL {
 namespace {
 
 constexpr size_t kFindingsShown = 3;
-// Characters of the notice's font that fit across the window, its box's padding left out.
-constexpr size_t kLineWidth = 90;
+// Characters of the notice's font per line: the notice then leaves room beside rounds along an
+// edge of the window.
+constexpr size_t kLineWidth = 76;
 
 // Breaks a finding into lines of at most kLineWidth characters, at spaces where it can; the
 // lines after the first are indented so each finding reads as one block.
@@ -62,6 +63,10 @@ std::string weaponNotice(const std::string& name) {
     std::vector<std::string> lines = checkerFindings(name);
     if (lines.empty()) lines.push_back("the checker finds nothing wrong with its files; the log says why");
     return listed("Weapon \"" + name + "\" was not loaded:", lines, name);
+}
+
+std::string problemsNotice(const std::string& name) {
+    return listed("Weapon \"" + name + "\" loaded with problems:", checkerFindings(name), name);
 }
 
 std::string reviewNotice(const std::string& name) {

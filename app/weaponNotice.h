@@ -14,6 +14,9 @@ namespace QEL {
 // game's weapon check sets are left as they were.
 std::string weaponNotice(const std::string& name);
 
+// For a weapon that loaded although its check failed: the first three findings kablix-check gives.
+std::string problemsNotice(const std::string& name);
+
 // For a weapon that loaded while its author works on it: the first three findings kablix-check
 // gives for it, or empty when it finds nothing.
 std::string reviewNotice(const std::string& name);

@@ -18,11 +18,35 @@
 
 namespace {
 
-const char* const kUsage =
+const char* const kSynopsis =
     "usage: kablix-check [--assets DIR] [--catalogue FILE] [WEAPON...]\n"
-    "         checks the weapons (default: every weapon the catalogue names) in DIR (default ../assets)\n"
-    "       kablix-check --new NAME [--assets DIR] [--catalogue FILE]\n"
-    "         writes a new weapon NAME.xml with placeholder pictures and sounds into DIR, never over a file\n";
+    "       kablix-check --new NAME [--assets DIR] [--catalogue FILE]\n";
+
+struct optionRow {
+    const char* name;
+    const char* argument;
+    const char* help;
+};
+
+// The options, as the usage text and the manual page (packaging/make_man.py reads this table as
+// text) list them.
+const optionRow kCheckOptionRows[] = {
+    {"--assets", "DIR", "the pack folder (default ../assets, as the game finds it)"},
+    {"--catalogue", "FILE", "the catalogue whose weapons are checked (default gunList.txt)"},
+    {"--new", "NAME", "writes weapon NAME (NAME.xml means NAME too) to start from into the pack, never over a file"},
+    {"--help", "", "this text"},
+};
+
+std::string usage() {
+    std::string text = kSynopsis;
+    text += "Checks the weapons (default: every weapon the catalogue names) of a pack.\n";
+    for (const optionRow& row : kCheckOptionRows) {
+        std::string head = std::string("  ") + row.name + (*row.argument ? std::string(" ") + row.argument : "");
+        head.resize(20, ' ');
+        text += head + row.help + "\n";
+    }
+    return text;
+}
 
 struct options {
     std::string assets;     // empty: the game's ../assets
@@ -33,6 +57,12 @@ struct options {
     bool help = false;
 };
 
+// A weapon is named by its base name; "rifle.xml" is taken to mean rifle.
+std::string withoutXml(const std::string& name) {
+    const bool withExtension = name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0;
+    return withExtension ? name.substr(0, name.size() - 4) : name;
+}
+
 bool readOptions(int argc, char** argv, options& result) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -40,15 +70,13 @@ bool readOptions(int argc, char** argv, options& result) {
             (arg == "--assets" ? result.assets : result.catalogue) = argv[++i];
         } else if (arg == "--new" && i + 1 < argc && !result.scaffold) {
             result.scaffold = true;
-            result.newWeapon = argv[++i];
+            result.newWeapon = withoutXml(argv[++i]);
         } else if (arg == "--help") {
             result.help = true;
         } else if (arg.rfind("--", 0) == 0 || arg.empty()) {
             return false;
         } else {
-            // A weapon is named by its base name; "rifle.xml" is taken to mean rifle.
-            const bool withExtension = arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".xml") == 0;
-            result.weapons.push_back(withExtension ? arg.substr(0, arg.size() - 4) : arg);
+            result.weapons.push_back(withoutXml(arg));
         }
     }
     return !(result.scaffold && !result.weapons.empty());
@@ -96,11 +124,11 @@ std::string trimmedFolder(std::string folder) {
 int main(int argc, char** argv) {
     options opts;
     if (!readOptions(argc, argv, opts)) {
-        std::cerr << kUsage;
+        std::cerr << usage();
         return 2;
     }
     if (opts.help) {
-        std::cout << kUsage;
+        std::cout << usage();
         return 0;
     }
     char cwd[PATH_MAX];

@@ -58,7 +58,11 @@ Quad* QuadSet::addQuad() {
 }
 
 Quad* QuadSet::getQuad(uint32_t index) {
-    if (!editable || index >= quads.size()) return nullptr;
+    return editable ? const_cast<Quad*>(quadAt(index)) : nullptr;
+}
+
+const Quad* QuadSet::quadAt(uint32_t index) const {
+    if (index >= quads.size()) return nullptr;
     auto it = quads.begin();
     std::advance(it, index);
     return *it;

@@ -63,6 +63,8 @@ public:
     Quad* addQuad();
     // Null while built or past the end.
     Quad* getQuad(uint32_t index);
+    // Quad `index` to read, built or not; null past the end.
+    const Quad* quadAt(uint32_t index) const;
     void clearQuads();
     uint32_t quadCount() const { return static_cast<uint32_t>(quads.size()); }
     bool isEditable() const { return editable; }

@@ -140,6 +140,9 @@ public:
 
     // --- Read-only views ---
     const cAsset* weapon() const { return asset.get(); }
+    // The screen rectangles (pixels, y down) the magazine's rounds and the fire-mode switch cover,
+    // for text that must not hide them; a turned round counts as the square around it.
+    std::vector<IntCoords> hudRectangles() const;
     const teamDamage& damageDisplay() const { return *damage; }
     FireMode currentFireMode() const { return fireMode; }
     // Rounds in the magazine (0 when empty or not counted) and its size (0: not counted).

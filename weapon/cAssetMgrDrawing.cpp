@@ -1,5 +1,6 @@
 // cAssetMgr: drawing one frame of the weapon screen in layer order, and the side effects of each
 // newly shown (or skipped) frame: sound, cartridges with their rounds, particles, network value, light.
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/log.h"
@@ -65,6 +66,23 @@ void cAssetMgr::drawOverlays() {
     modeIndicator->draw(kBlendAlpha);
     damage->draw();
     debugLight->draw();
+}
+
+std::vector<IntCoords> cAssetMgr::hudRectangles() const {
+    std::vector<IntCoords> covered;
+    if (!asset) return covered;
+    covered.emplace_back(asset->switchPosX, asset->switchPosY, 64, 64);
+    const QuadSet* rounds = magazineSize != 0 ? asset->ammoImage : nullptr;
+    for (uint32_t i = 0; rounds && i < rounds->quadCount(); ++i) {
+        const FloatCoords& at = rounds->quadAt(i)->position;
+        const float w = at.w * kScreenWidth, h = at.h * kScreenHeight;
+        const float side = std::max(w, h);
+        const float centreX = (at.x + 1.0f) / 2.0f * kScreenWidth + w / 2.0f;
+        const float centreY = (1.0f - at.y) / 2.0f * kScreenHeight + h / 2.0f;
+        covered.emplace_back(static_cast<int32_t>(centreX - side / 2.0f), static_cast<int32_t>(centreY - side / 2.0f),
+                             static_cast<int32_t>(side) + 1, static_cast<int32_t>(side) + 1);
+    }
+    return covered;
 }
 
 // Nothing is drawn with depth, so only the colour is ever cleared; an opaque, textured background

@@ -1,6 +1,7 @@
 #include "sound/hss/hssDriver.h"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include "sound/hss/hssResult.h"
 
@@ -17,6 +18,23 @@ int32_t hssCheckFormat(const hssAudioFormat* format) {
     if (format->rate <= 0) return hssErrBadArgument;
     return hssOk;
 }
+
+namespace {
+
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// SDL finds no device when its audio starts, says so, and keeps no driver; a later open fails
+// without a reason, since later calls clear SDL's error. Starting its audio again gives it back.
+void keepSDLReason() {
+    char driver[32];
+    if (*SDL_GetError() || SDL_AudioDriverName(driver, sizeof driver)) return;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SDL_InitSubSystem(SDL_INIT_AUDIO);
+}
+
+}  // namespace
+
+void hssQuietAlsa() { snd_lib_error_set_handler(&ignoreAlsaError); }
 
 hssSDLDriver::~hssSDLDriver() { close(); }
 
@@ -39,7 +57,10 @@ int32_t hssSDLDriver::open(const hssAudioFormat* format, int32_t bufferFrames,
     mixCallback = callback;
     mixUser = user;
     // No `obtained` audio format: SDL converts if the device differs, so the mixer always gets our format.
-    if (SDL_OpenAudio(&desired, nullptr) < 0) return hssErrBadArgument;
+    if (SDL_OpenAudio(&desired, nullptr) < 0) {
+        keepSDLReason();
+        return hssErrBadArgument;
+    }
     obtainedFrames = desired.samples;
     obtainedRate = desired.freq;
     isOpen = true;

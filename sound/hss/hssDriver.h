@@ -43,11 +43,15 @@ public:
 // or a channel count other than 1 or 2; 0 otherwise.
 int32_t hssCheckFormat(const hssAudioFormat* format);
 
+// ALSA writes its own lines to standard error when it finds no card, which would bury the one
+// line the game prints about it; this keeps ALSA quiet. Called before SDL's audio starts.
+void hssQuietAlsa();
+
 class hssSDLDriver : public hssDriver {
 public:
     ~hssSDLDriver() override;
     // Initialises SDL audio itself if the caller has not. SDL 1.2 has one device per process,
-    // so a second open driver gets -1.
+    // so a second open driver gets -1. When no device opens, SDL_GetError() says why.
     int32_t open(const hssAudioFormat* format, int32_t bufferFrames, hssMixCallback callback,
                  void* user) override;
     // SDL_CloseAudio also shuts SDL's audio subsystem down, as the last user of it.

@@ -23,7 +23,7 @@ using M = QEL::cAssetMgr;
 using ints = std::vector<int>;
 
 std::string run(const std::string& command) {
-    std::system(("(" + command + ") > printed.txt").c_str());
+    if (std::system(("(" + command + ") > printed.txt").c_str()) == -1) return "cannot run " + command;
     std::ifstream in("printed.txt");
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

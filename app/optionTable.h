@@ -1,0 +1,25 @@
+// The game's command-line options, one row each: the parser recognises them by it, --help lists
+// them from it, and the manual page is written from it (packaging/make_man.py reads this file as
+// text, so each row stays a brace of plain string literals).
+#pragma once
+
+namespace QEL {
+
+struct OptionRow {
+    const char* name;      // "--scale"
+    const char* argument;  // the value that follows it ("N"), or "" when it takes none
+    const char* help;      // what it does; --help wraps it
+};
+
+constexpr OptionRow kOptionRows[] = {
+    {"--scale", "N", "a window N times 568 x 320 (N from 1 to 4)"},
+    {"--preview", "",
+     "shows WEAPON paused on the first frame of ANIMATION (default: its first animation), printing "
+     "\"preview: ANIMATION N/COUNT\" for each frame shown; nothing is counted in scores.db. Keys: Right / Left "
+     "step one frame (the frame's sound, cartridges and particles fire); Up / Down the previous / next "
+     "animation; Space play / pause; [ ] half / double speed (1/8 to 1); F1 screenshot.png; Escape quit"},
+    {"--help", "", "this text"},
+    {"--version", "", "the version"},
+};
+
+}  // namespace QEL
