@@ -42,7 +42,7 @@ class ScaffoldTest(unittest.TestCase):
             written = contents(pack)
             self.assertEqual(len(written), 13)
             self.assertEqual(run("blaster").stdout, "1 weapon checked: 0 errors, 0 warnings\n")
-            for name, status in (("blaster", 1), ("../blaster", 2), ("", 2)):
+            for name, status in (("blaster", 1), ("blaster.xml", 1), ("../blaster", 2), ("", 2)):  # blaster.xml is blaster
                 refused = run("--new", name)
                 self.assertEqual((refused.returncode, refused.stdout), (status, ""), name)
                 self.assertTrue(status == 2 or pack + "/blaster.xml exists\n" in refused.stderr, refused.stderr)
