@@ -76,6 +76,8 @@ void cApp::toggleFullScreen() {
 
 void cApp::showHelp(const std::string& page) { text->setHelp(page); }
 
+void cApp::keepNoticesOff(const IntCoords& area) { text->reserve(area); }
+
 bool cApp::helpShown() const { return text->helpShown(); }
 
 void cApp::setViewport(int32_t width, int32_t height) {

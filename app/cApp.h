@@ -9,6 +9,7 @@
 
 #include "net/QelPeer.h"
 #include "render/screen.h"
+#include "render/types.h"
 
 namespace QEL {
 
@@ -80,6 +81,8 @@ public:
     // Full screen on or off: the window keeps its size, centred on a black screen.
     void toggleFullScreen();
 
+    // Where other text is (the preview's panel), which a notice keeps off.
+    void keepNoticesOff(const IntCoords& area);
     // The help page over the picture (an empty text hides it).
     void showHelp(const std::string& text);
     bool helpShown() const;

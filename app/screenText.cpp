@@ -44,6 +44,13 @@ void screenText::keepClear(std::vector<IntCoords> rectangles) {
     dirty = true;
 }
 
+void screenText::reserve(const IntCoords& area) {
+    if (area.x == reserved.x && area.y == reserved.y && area.w == reserved.w && area.h == reserved.h) return;
+    reserved = area;
+    placeNotice();
+    dirty = true;
+}
+
 namespace {
 
 int32_t overlap(const IntCoords& a, const IntCoords& b) {
@@ -57,6 +64,7 @@ int32_t overlap(const IntCoords& a, const IntCoords& b) {
 void screenText::placeNotice() {
     std::vector<IntCoords> kept = clearOf;
     kept.emplace_back(kScreenWidth - badge.width() - kMargin, kMargin, badge.width(), badge.height());
+    kept.push_back(reserved);
     std::vector<int32_t> lefts{kMargin, kScreenWidth - notice.width() - kMargin};
     for (const IntCoords& r : kept) lefts.push_back(r.x + r.w + 1);
     std::sort(lefts.begin(), lefts.end());

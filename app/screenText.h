@@ -30,6 +30,8 @@ public:
     void setNotice(const std::string& text, uint32_t untilMs);
     // The rectangles (pixels, y down) the notice keeps clear of (cAssetMgr::hudRectangles).
     void keepClear(std::vector<IntCoords> rectangles);
+    // Another text's area (pixels, y down), which the notice keeps clear of too.
+    void reserve(const IntCoords& area);
     // Hides a notice whose time is up.
     void expire(uint32_t nowMs);
 
@@ -50,6 +52,7 @@ private:
     uint32_t noticeUntil = 0;
     bool dirty = false;
     std::vector<IntCoords> clearOf;
+    IntCoords reserved{0, 0, 0, 0};
     int32_t noticeX = 0;
     int32_t noticeY = 0;
 };

@@ -219,6 +219,7 @@ void weaponPreview::updatePanel() {
                 (playing ? "   playing" : "   paused") + "\n+ eject (yellow)   + spawn (cyan)";
     }
     panel.setText(text);
+    app.keepNoticesOff(IntCoords(kMargin, kMargin, panel.width(), panel.height()));
     redrawNeeded = true;
 }
 
