@@ -42,7 +42,9 @@ public:
     virtual uint32_t Load(const std::string& path);
 
     // Loads a PNG as 8-bit RGB or RGBA padded to powers of two (at least 2), bottom row first,
-    // the padding filled with the pad colour. Returns 1, 3 or 4; on 3 or 4 the image is unchanged.
+    // the padding filled with the pad colour. Every colour type and bit depth LodePNG decodes is taken:
+    // RGBA (bpp 32) when the file holds any transparency, RGB (bpp 24) otherwise. Returns 1, or 3 for a
+    // file that cannot be read or decoded, leaving the image unchanged.
     uint32_t LoadPNG_forcePowerOfTwo(const std::string& path);
 
     // TGA: uncompressed or run-length, true colour (24/32 bit, stored as R, G, B (, A)) or
