@@ -12,6 +12,7 @@
 #include "render/pictureFormat.h"
 #include "render/screen.h"
 #include "sound/hss/hssSound.h"
+#include "xml/wellFormed.h"
 
 namespace QEL {
 
@@ -53,11 +54,46 @@ cataloguePlace findKey(const std::string& path, const std::string& key) {
     return place;
 }
 
+const char* const kWavsAccepted =
+    "WAV with 8-, 16-, 24- or 32-bit PCM, 32- or 64-bit float, mu-law, A-law, Microsoft or IMA ADPCM, mono or stereo";
+
+// What a sound file the WAV reader refused holds, from its first bytes: the layout of a WAV's
+// format chunk, or the kind of file it is instead.
+std::string wavFormatOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    unsigned char head[36] = {};
+    file.read(reinterpret_cast<char*>(head), sizeof head);
+    const std::string start(reinterpret_cast<const char*>(head), static_cast<size_t>(file.gcount()));
+    if (start.empty()) return "an empty file";
+    if (start.compare(0, 4, "OggS") == 0) return "an Ogg file (name it .ogg or .oga)";
+    if (start.compare(0, 4, "fLaC") == 0) return "a FLAC file";
+    if (start.compare(0, 3, "ID3") == 0 || (head[0] == 0xFF && (head[1] & 0xE0) == 0xE0)) return "an MP3 file";
+    if (start.size() < 36 || start.compare(0, 4, "RIFF") != 0 || start.compare(8, 4, "WAVE") != 0)
+        return "not a WAV file";
+    if (start.compare(12, 4, "fmt ") != 0) return "a WAV whose first chunk is not \"fmt \"";
+    const auto u16 = [&head](int at) { return head[at] | head[at + 1] << 8; };
+    return "a WAV with format tag " + std::to_string(u16(20)) + ", " + std::to_string(u16(34)) + "-bit samples and " +
+           std::to_string(u16(22)) + " channels";
+}
+
 }  // namespace
 
 std::string nestingMessage() {
     return "elements nest more than " + std::to_string(kNestingLimit) +
            " deep: parsing this file would exhaust the stack (the game would crash)";
+}
+
+std::string utf16Message() {
+    return "the file is saved as UTF-16, which the game cannot read: save it as UTF-8";
+}
+
+std::string subsetMessage() {
+    return "a DOCTYPE with an internal subset ([ ... ]) is not supported: the game reads nothing after it; "
+           "remove the DOCTYPE";
+}
+
+std::string lenientMessage(const xmlProblem& problem) {
+    return "the XML is not well-formed: " + problem.message + "; the game reads it anyway, other XML tools will not";
 }
 
 void parsePositioned(const std::string& text, TiXmlDocument& document) {
@@ -144,12 +180,14 @@ const std::string& packChecker::decodeSound(const std::string& fileName) {
     // Decoded whole, so a stream that breaks halfway is found now rather than while it plays.
     const int32_t result = sound.load(assetPath(fileName).c_str(), hssLoadDecodeOgg);
     // The mixer reports the Ogg reader's result for a ".ogg" file and the WAV reader's for any other.
-    const bool ogg = fileName.size() >= 4 && fileName.compare(fileName.size() - 4, 4, ".ogg") == 0;
+    const bool ogg = fileName.size() >= 4 && (fileName.compare(fileName.size() - 4, 4, ".ogg") == 0 ||
+                                              fileName.compare(fileName.size() - 4, 4, ".oga") == 0);
     if (result == -200) {
         problem = "it cannot be opened";
     } else if (result == -100 || (!ogg && result == -300)) {
         problem = ogg ? "it is not an Ogg Vorbis sound the mixer can decode"
-                      : "it is not a WAV sound the mixer can decode (8- or 16-bit PCM, or Microsoft ADPCM)";
+                      : "it is " + wavFormatOf(assetPath(fileName)) + ", which the mixer cannot decode; it takes " +
+                            kWavsAccepted;
     } else if (result < 0) {
         problem = "it could not be decoded (error " + std::to_string(result) + ")";
     }
@@ -168,17 +206,21 @@ cOverlayFXMgr* packChecker::hitEffects() {
         return nullptr;
     }
     int line = 1, column = 1;
-    if (nestsTooDeep(text, line, column)) {
-        findings.add(shown, line, column, findingKind::error, nestingMessage());
+    if (looksUtf16(text) || nestsTooDeep(text, line, column)) {
+        findings.add(shown, line, column, findingKind::error, looksUtf16(text) ? utf16Message() : nestingMessage());
         return nullptr;
     }
     TiXmlDocument positioned;
     parsePositioned(text, positioned);
+    const xmlProblem strict = strictProblem(text);
     if (positioned.Error()) {
-        findings.add(shown, positioned.ErrorRow(), positioned.ErrorCol(), findingKind::error,
-                     std::string("the hit effects file cannot be parsed: ") + positioned.ErrorDesc());
+        const bool exact = !strict.message.empty();
+        findings.add(shown, exact ? strict.line : positioned.ErrorRow(), exact ? strict.column : positioned.ErrorCol(),
+                     findingKind::error, "the hit effects file cannot be parsed: " +
+                                             (exact ? strict.message : std::string(positioned.ErrorDesc())));
         return nullptr;
     }
+    if (!strict.message.empty()) findings.add(shown, strict.line, strict.column, findingKind::error, lenientMessage(strict));
     auto reader = std::make_unique<cOverlayFXMgr>(nullptr, kScreenWidth, kScreenHeight);
     gameLog log;
     if (!reader->loadRulesFile(path)) {

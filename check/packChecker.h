@@ -74,6 +74,13 @@ private:
 };
 
 std::string nestingMessage();
+// A file the game cannot read because it is saved as UTF-16.
+std::string utf16Message();
+// A DOCTYPE with an internal subset, after which the game reads nothing.
+std::string subsetMessage();
+// A strict parser's error in a file the game still reads (xml/wellFormed.h).
+struct xmlProblem;
+std::string lenientMessage(const xmlProblem& problem);
 
 // Parses `text` with positions counted in characters (a tab is one column).
 void parsePositioned(const std::string& text, TiXmlDocument& document);
