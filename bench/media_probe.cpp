@@ -5,6 +5,7 @@
 //   sound FILE OUT    "loaded CHANNELS RATE FRAMES" (signed 16-bit native samples as the mixer
 //                     plays them, in OUT) or "refused CODE: REASON"
 //   xml FILE          "ok" or "refused LINE:COLUMN: MESSAGE" (the strict pass of kablix-check)
+//   lenient FILE      "ok" or "refused LINE:COLUMN: MESSAGE" (the game's own reader)
 // The game's log lines go to standard error.
 #include <unistd.h>
 
@@ -79,6 +80,24 @@ int xml(const std::string& path) {
     return 2;
 }
 
+int lenient(const std::string& path) {
+    std::string text;
+    int line = 0, column = 0;
+    if (!QEL::readXMLText(path, text) || QEL::nestsTooDeep(text, line, column)) {
+        std::fprintf(answer, "refused %d:%d: cannot open, or nests too deep\n", line, column);
+        return 2;
+    }
+    TiXmlDocument document;
+    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    if (!document.Error() && document.FirstChildElement()) {
+        std::fprintf(answer, "ok\n");
+        return 0;
+    }
+    std::fprintf(answer, "refused %d:%d: %s\n", document.ErrorRow(), document.ErrorCol(),
+                 document.Error() ? document.ErrorDesc() : "no element");
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,7 +108,8 @@ int main(int argc, char** argv) {
     if (kind == "picture" && argc == 4) status = picture(argv[2], argv[3]);
     else if (kind == "sound" && argc == 4) status = sound(argv[2], argv[3]);
     else if (kind == "xml" && argc == 3) status = xml(argv[2]);
-    else std::fprintf(answer, "usage: kablix_media_probe picture|sound FILE OUT | xml FILE\n");
+    else if (kind == "lenient" && argc == 3) status = lenient(argv[2]);
+    else std::fprintf(answer, "usage: kablix_media_probe picture|sound FILE OUT | xml|lenient FILE\n");
     std::fflush(stdout);
     std::fclose(answer);
     return status;
