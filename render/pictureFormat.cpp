@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "render/fileBytes.h"
 
@@ -14,10 +15,13 @@ const char* const kPicturesAccepted =
 
 namespace {
 
+// What the decoder says of a PNG it cannot read, or its colour format when it can.
 std::string pngFormat(const uint8_t* data, size_t size) {
     unsigned width = 0, height = 0;
     lodepng::State state;
-    if (lodepng_inspect(&width, &height, &state, data, size) != 0) return "a damaged PNG";
+    std::vector<unsigned char> pixels;
+    const unsigned code = lodepng::decode(pixels, width, height, state, data, size);
+    if (code != 0) return std::string("a damaged PNG (") + lodepng_error_text(code) + ")";
     const LodePNGColorMode& color = state.info_png.color;
     const char* kind = "RGB";
     switch (color.colortype) {

@@ -135,8 +135,8 @@ const Row kRows[] = {
     {"slots past the last, other extensions, an unreadable picture", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png"
      "</image><image @id='15'>gun.png</image><image id='4'>spark.tga</image>@<image id='5'>junk.png</image></images>", {"error: image "
      "id 15 is not an image slot (0 to 14): the game reports \"TOO MANY IMAGES!\" and skips it", "error: cannot use image file "
-     "../assets/junk.png: it is a damaged PNG, which the game cannot use; it takes PNG of any colour type and bit depth, "
-     "or TGA with 24-bit or 32-bit colour"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
+     "../assets/junk.png: it is a damaged PNG (header chunk must have a size of 13 bytes), which the game cannot use; it takes "
+     "PNG of any colour type and bit depth, or TGA with 24-bit or 32-bit colour"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
      "Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: cAssetMgr could not load image file: ../assets/junk.png\n", 0,
      [](M& m) { EXPECT_EQ(m.imageSlot(4)->quadCount(), 1u); }},
     {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {missing("SOUND", "snd.ogg.ogg")},
