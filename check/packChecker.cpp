@@ -72,8 +72,9 @@ std::string wavFormatOf(const std::string& path) {
         return "not a WAV file";
     if (start.compare(12, 4, "fmt ") != 0) return "a WAV whose first chunk is not \"fmt \"";
     const auto u16 = [&head](int at) { return head[at] | head[at + 1] << 8; };
-    return "a WAV with format tag " + std::to_string(u16(20)) + ", " + std::to_string(u16(34)) + "-bit samples and " +
-           std::to_string(u16(22)) + " channels";
+    const int channels = u16(22);
+    return "a WAV with format tag " + std::to_string(u16(20)) + ", " + std::to_string(u16(34)) + "-bit samples, " +
+           (channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels");
 }
 
 }  // namespace

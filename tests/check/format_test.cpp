@@ -79,6 +79,7 @@ const std::string kCollision = "E cAssetSerializer: Frame and animation sounds a
 const std::string kBrackets = std::string(1001, '<') + std::string(1001, '>');
 const std::string kNoRoot = "Invalid rules file. Missing <kablixWeapon> element", kNoName = "Name not specified in <kablixWeapon> element.";
 const std::string kNoAllow = "allowInterrupt not specified in <kablixWeapon> element.";
+const std::string kWavs = "WAV with 8-, 16-, 24- or 32-bit PCM, 32- or 64-bit float, mu-law, A-law, Microsoft or IMA ADPCM, mono or stereo";
 const std::string kNotWellFormed = "error: the XML is not well-formed: ", kLenient = "; the game reads it anyway, other XML tools will not";
 std::string utf16(const std::string& text) {  // little-endian, with its byte-order mark
     std::string wide = "\xFF\xFE";
@@ -142,11 +143,13 @@ const Row kRows[] = {
     {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {missing("SOUND", "snd.ogg.ogg")},
      notFound("SOUND", "snd.ogg.ogg"), -2},
     {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
-     "@<sound id='5'>junk</sound>@<sound id='6'>junk.WAV</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the "
-     "game reports \"TOO MANY ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis "
-     "sound the mixer can decode", "error: cannot use sound file ../assets/junk.WAV: it is not a WAV file, which the mixer cannot decode; it "
-     "takes WAV with 8-, 16-, 24- or 32-bit PCM, 32- or 64-bit float, mu-law, A-law, Microsoft or IMA ADPCM, mono or stereo"}, "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: "
-     "../assets/junk.ogg\nE cAssetMgr: cannot decode sound file: ../assets/junk.WAV\n", 0, [](M& m) {
+     "@<sound id='5'>junk</sound>@<sound id='6'>junk.WAV</sound>@<sound id='7'>gsm.wav</sound></sounds>", {"error: sound id 12 "
+     "is not a sound slot (0 to 9): the game reports \"TOO MANY ANIMATIONS!\" and skips it", "error: cannot use sound file "
+     "../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode", "error: cannot use sound file ../assets/junk.WAV: "
+     "it is not a WAV file, which the mixer cannot decode; it takes " + kWavs, "error: cannot use sound file ../assets/gsm.wav: "
+     "it is a WAV with format tag 49, 0-bit samples, stereo, which the mixer cannot decode; it takes " + kWavs},
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: ../assets/junk.ogg\nE cAssetMgr: cannot "
+     "decode sound file: ../assets/junk.WAV\nE cAssetMgr: cannot decode sound file: ../assets/gsm.wav\n", 0, [](M& m) {
          EXPECT_EQ(m.soundSlot(4)->pools.size(), 3u);  // snd, -v1, -v2
          EXPECT_TRUE(m.soundSlot(5)->pools.empty() && m.soundSlot(6)->pools.empty());
          EXPECT_EQ(m.loadProblems().at(0), "cannot decode sound ../assets/junk.ogg: the game plays Ogg Vorbis files, and WAV files "
@@ -325,6 +328,7 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
     for (const char* sound : {"gap", "gap-v1", "gap-v3", "tune", "tune-v1"}) writeOgg(sound);
     for (const char* oga : {"tune", "tune-v1"})
         std::filesystem::rename(root / "assets" / (oga + std::string(".ogg")), root / "assets" / (oga + std::string(".oga")));
+    QEL::soundTest::writeFile((root / "assets" / "gsm.wav").string(), QEL::soundTest::wavRaw(0x31, 2, 8000, 0, {}, {1, 2, 3}));
     writeAsset("icon.png", std::string("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14) + std::string(64, '\0'));
     for (const char* wav : {"tone.wav", "tone-v1.wav"})
         QEL::soundTest::writeFile((root / "assets" / wav).string(), QEL::soundTest::wav16(QEL::soundTest::sine(441, 44100, 440, 8000), 1, 44100));
