@@ -57,21 +57,38 @@ cataloguePlace findKey(const std::string& path, const std::string& key) {
 const char* const kWavsAccepted =
     "WAV with 8-, 16-, 24- or 32-bit PCM, 32- or 64-bit float, mu-law, A-law, Microsoft or IMA ADPCM, mono or stereo";
 
-// What a sound file the WAV reader refused holds, from its first bytes: the layout of a WAV's
-// format chunk, or the kind of file it is instead.
-std::string wavFormatOf(const std::string& path) {
+// The codec an Ogg stream's first packet names (it starts at byte 28 of a plain first page).
+std::string oggFormatOf(const std::string& start) {
+    if (start.size() < 36) return "a damaged Ogg stream";
+    if (start.compare(28, 7, "\x01vorbis") == 0) {
+        const int channels = start.size() > 39 ? static_cast<unsigned char>(start[39]) : 0;
+        return channels > 2 ? "an Ogg Vorbis stream with " + std::to_string(channels) + " channels"
+                            : "a damaged Ogg Vorbis stream";
+    }
+    if (start.compare(28, 8, "OpusHead") == 0) return "an Ogg Opus stream";
+    if (start.compare(28, 5, "\x7F" "FLAC") == 0) return "an Ogg FLAC stream";
+    if (start.compare(28, 5, "Speex") == 0) return "an Ogg Speex stream";
+    return "an Ogg stream of a codec the game does not know";
+}
+
+// What a sound file the mixer refused holds, from its first bytes: the codec of an Ogg stream, the
+// layout of a WAV's format chunk, or the kind of file it is instead.
+std::string soundFormatOf(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    unsigned char head[36] = {};
-    file.read(reinterpret_cast<char*>(head), sizeof head);
-    const std::string start(reinterpret_cast<const char*>(head), static_cast<size_t>(file.gcount()));
+    char head[48] = {};
+    file.read(head, sizeof head);
+    const std::string start(head, static_cast<size_t>(file.gcount()));
+    const auto u16 = [&start](size_t at) {
+        return static_cast<unsigned char>(start[at]) | static_cast<unsigned char>(start[at + 1]) << 8;
+    };
     if (start.empty()) return "an empty file";
-    if (start.compare(0, 4, "OggS") == 0) return "an Ogg file (name it .ogg or .oga)";
+    if (start.compare(0, 4, "OggS") == 0) return oggFormatOf(start);
     if (start.compare(0, 4, "fLaC") == 0) return "a FLAC file";
-    if (start.compare(0, 3, "ID3") == 0 || (head[0] == 0xFF && (head[1] & 0xE0) == 0xE0)) return "an MP3 file";
+    if (start.compare(0, 3, "ID3") == 0 || (start.size() > 1 && (u16(0) & 0xE0FF) == 0xE0FF))
+        return "an MP3 file";
     if (start.size() < 36 || start.compare(0, 4, "RIFF") != 0 || start.compare(8, 4, "WAVE") != 0)
-        return "not a WAV file";
+        return "a file of no sound format the game knows";
     if (start.compare(12, 4, "fmt ") != 0) return "a WAV whose first chunk is not \"fmt \"";
-    const auto u16 = [&head](int at) { return head[at] | head[at + 1] << 8; };
     const int channels = u16(22);
     return "a WAV with format tag " + std::to_string(u16(20)) + ", " + std::to_string(u16(34)) + "-bit samples, " +
            (channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels");
@@ -186,9 +203,10 @@ const std::string& packChecker::decodeSound(const std::string& fileName) {
     if (result == -200) {
         problem = "it cannot be opened";
     } else if (result == -100 || (!ogg && result == -300)) {
-        problem = ogg ? "it is not an Ogg Vorbis sound the mixer can decode"
-                      : "it is " + wavFormatOf(assetPath(fileName)) + ", which the mixer cannot decode; it takes " +
-                            kWavsAccepted;
+        const std::string found = soundFormatOf(assetPath(fileName));
+        const bool misnamedWav = ogg && found.rfind("a WAV", 0) == 0;
+        problem = "it is " + found + (misnamedWav ? " (a WAV file is named .wav)" : "") +
+                  ", which the mixer cannot decode; it takes " + (ogg ? "Ogg Vorbis, mono or stereo" : kWavsAccepted);
     } else if (result < 0) {
         problem = "it could not be decoded (error " + std::to_string(result) + ")";
     }

@@ -145,8 +145,9 @@ const Row kRows[] = {
     {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
      "@<sound id='5'>junk</sound>@<sound id='6'>junk.WAV</sound>@<sound id='7'>gsm.wav</sound></sounds>", {"error: sound id 12 "
      "is not a sound slot (0 to 9): the game reports \"TOO MANY ANIMATIONS!\" and skips it", "error: cannot use sound file "
-     "../assets/junk.ogg: it is not an Ogg Vorbis sound the mixer can decode", "error: cannot use sound file ../assets/junk.WAV: "
-     "it is not a WAV file, which the mixer cannot decode; it takes " + kWavs, "error: cannot use sound file ../assets/gsm.wav: "
+     "../assets/junk.ogg: it is a file of no sound format the game knows, which the mixer cannot decode; it takes Ogg Vorbis, mono "
+     "or stereo", "error: cannot use sound file ../assets/junk.WAV: it is a file of no sound format the game knows, which the mixer "
+     "cannot decode; it takes " + kWavs, "error: cannot use sound file ../assets/gsm.wav: "
      "it is a WAV with format tag 49, 0-bit samples, stereo, which the mixer cannot decode; it takes " + kWavs},
      "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: ../assets/junk.ogg\nE cAssetMgr: cannot "
      "decode sound file: ../assets/junk.WAV\nE cAssetMgr: cannot decode sound file: ../assets/gsm.wav\n", 0, [](M& m) {
