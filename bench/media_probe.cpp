@@ -3,7 +3,7 @@
 //   picture FILE OUT  "loaded BPP WIDTH HEIGHT" (the padded texture, bottom row first, in OUT) or
 //                     "refused CODE: REASON"
 //   sound FILE OUT    "loaded CHANNELS RATE FRAMES" (signed 16-bit native samples as the mixer
-//                     plays them, in OUT) or "refused CODE: REASON"
+//                     plays them, in OUT) or "refused CODE: WHAT IT HOLDS"
 //   xml FILE          "ok" or "refused LINE:COLUMN: MESSAGE" (the strict pass of kablix-check)
 //   lenient FILE      "ok" or "refused LINE:COLUMN: MESSAGE" (the game's own reader)
 // The game's log lines go to standard error.
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "check/packChecker.h"
 #include "render/Image.h"
 #include "render/pictureFormat.h"
 #include "sound/hss/hssSound.h"
@@ -47,7 +48,7 @@ int sound(const std::string& path, const std::string& out) {
     QEL::hssSound sound;
     const int32_t result = sound.load(path.c_str(), QEL::hssLoadDecodeOgg);
     if (result != 0) {
-        std::fprintf(answer, "refused %d\n", result);
+        std::fprintf(answer, "refused %d: %s\n", result, QEL::soundFormatOf(path).c_str());
         return 2;
     }
     const int channels = sound.isStereo() ? 2 : 1;

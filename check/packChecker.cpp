@@ -71,8 +71,8 @@ std::string oggFormatOf(const std::string& start) {
     return "an Ogg stream of a codec the game does not know";
 }
 
-// What a sound file the mixer refused holds, from its first bytes: the codec of an Ogg stream, the
-// layout of a WAV's format chunk, or the kind of file it is instead.
+}  // namespace
+
 std::string soundFormatOf(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     char head[48] = {};
@@ -93,8 +93,6 @@ std::string soundFormatOf(const std::string& path) {
     return "a WAV with format tag " + std::to_string(u16(20)) + ", " + std::to_string(u16(34)) + "-bit samples, " +
            (channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels");
 }
-
-}  // namespace
 
 std::string nestingMessage() {
     return "elements nest more than " + std::to_string(kNestingLimit) +
