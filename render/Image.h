@@ -17,7 +17,7 @@ enum ImageLoadResult : uint32_t {
     kImageLoaded = 1,
     kImagePassedThrough = 2,   // returned unchanged by Load(path); no loader produces it
     kImageUnreadable = 3,      // could not be read or decoded, or an unknown file type
-    kImageUnsupportedPNG = 4,  // the PNG's colour format is not supported
+    kImageUnsupportedPNG = 4,  // no loader produces it: every PNG the decoder reads is taken
 };
 
 // File types for Load(path, fileType).
