@@ -7,11 +7,12 @@ namespace QEL {
 
 namespace {
 
+// A name that carries its file's extension: a WAV file, or Ogg audio named ".oga".
 bool namesWav(const std::string& name) {
     if (name.size() < 4) return false;
     std::string tail = name.substr(name.size() - 4);
     for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".wav";
+    return tail == ".wav" || tail == ".oga";
 }
 
 }  // namespace

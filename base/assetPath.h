@@ -18,7 +18,7 @@ bool assetFileExists(const std::string& name, const std::string& extension);
 bool assetFileExists(const std::string& fileName);
 
 // Sounds that pack files name (a weapon's <sound>, a hit effect's spurt): a name ending in ".wav"
-// (any case) is that WAV file as written, which the mixer reads as PCM or Microsoft ADPCM; any
+// (any case) is that WAV file as written, and one ending in ".oga" that Ogg Vorbis file; any
 // other name is an Ogg Vorbis file, ".ogg" added. A ".wav" name whose file is missing still finds
 // "<name>.ogg", where such a name was looked up before, so packs made then keep loading.
 // The file in the assets folder that holds the sound named `name` (the ".wav" itself when neither

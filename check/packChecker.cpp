@@ -12,6 +12,7 @@
 #include "render/pictureFormat.h"
 #include "render/screen.h"
 #include "sound/hss/hssSound.h"
+#include "xml/wellFormed.h"
 
 namespace QEL {
 
@@ -53,11 +54,62 @@ cataloguePlace findKey(const std::string& path, const std::string& key) {
     return place;
 }
 
+const char* const kWavsAccepted =
+    "WAV with 8-, 16-, 24- or 32-bit PCM, 32- or 64-bit float, mu-law, A-law, Microsoft or IMA ADPCM, mono or stereo";
+
+// The codec an Ogg stream's first packet names (it starts at byte 28 of a plain first page).
+std::string oggFormatOf(const std::string& start) {
+    if (start.size() < 36) return "a damaged Ogg stream";
+    if (start.compare(28, 7, "\x01vorbis") == 0) {
+        const int channels = start.size() > 39 ? static_cast<unsigned char>(start[39]) : 0;
+        return channels > 2 ? "an Ogg Vorbis stream with " + std::to_string(channels) + " channels"
+                            : "a damaged Ogg Vorbis stream";
+    }
+    if (start.compare(28, 8, "OpusHead") == 0) return "an Ogg Opus stream";
+    if (start.compare(28, 5, "\x7F" "FLAC") == 0) return "an Ogg FLAC stream";
+    if (start.compare(28, 5, "Speex") == 0) return "an Ogg Speex stream";
+    return "an Ogg stream of a codec the game does not know";
+}
+
 }  // namespace
+
+std::string soundFormatOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char head[48] = {};
+    file.read(head, sizeof head);
+    const std::string start(head, static_cast<size_t>(file.gcount()));
+    const auto u16 = [&start](size_t at) {
+        return static_cast<unsigned char>(start[at]) | static_cast<unsigned char>(start[at + 1]) << 8;
+    };
+    if (start.empty()) return "an empty file";
+    if (start.compare(0, 4, "OggS") == 0) return oggFormatOf(start);
+    if (start.compare(0, 4, "fLaC") == 0) return "a FLAC file";
+    if (start.compare(0, 3, "ID3") == 0 || (start.size() > 1 && (u16(0) & 0xE0FF) == 0xE0FF))
+        return "an MP3 file";
+    if (start.size() < 36 || start.compare(0, 4, "RIFF") != 0 || start.compare(8, 4, "WAVE") != 0)
+        return "a file of no sound format the game knows";
+    if (start.compare(12, 4, "fmt ") != 0) return "a WAV whose first chunk is not \"fmt \"";
+    const int channels = u16(22);
+    return "a WAV with format tag " + std::to_string(u16(20)) + ", " + std::to_string(u16(34)) + "-bit samples, " +
+           (channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels");
+}
 
 std::string nestingMessage() {
     return "elements nest more than " + std::to_string(kNestingLimit) +
            " deep: parsing this file would exhaust the stack (the game would crash)";
+}
+
+std::string utf16Message() {
+    return "the file is saved as UTF-16, which the game cannot read: save it as UTF-8";
+}
+
+std::string subsetMessage() {
+    return "a DOCTYPE with an internal subset ([ ... ]) is not supported: the game reads nothing after it; "
+           "remove the DOCTYPE";
+}
+
+std::string lenientMessage(const xmlProblem& problem) {
+    return "the XML is not well-formed: " + problem.message + "; the game reads it anyway, other XML tools will not";
 }
 
 void parsePositioned(const std::string& text, TiXmlDocument& document) {
@@ -144,12 +196,15 @@ const std::string& packChecker::decodeSound(const std::string& fileName) {
     // Decoded whole, so a stream that breaks halfway is found now rather than while it plays.
     const int32_t result = sound.load(assetPath(fileName).c_str(), hssLoadDecodeOgg);
     // The mixer reports the Ogg reader's result for a ".ogg" file and the WAV reader's for any other.
-    const bool ogg = fileName.size() >= 4 && fileName.compare(fileName.size() - 4, 4, ".ogg") == 0;
+    const bool ogg = fileName.size() >= 4 && (fileName.compare(fileName.size() - 4, 4, ".ogg") == 0 ||
+                                              fileName.compare(fileName.size() - 4, 4, ".oga") == 0);
     if (result == -200) {
         problem = "it cannot be opened";
     } else if (result == -100 || (!ogg && result == -300)) {
-        problem = ogg ? "it is not an Ogg Vorbis sound the mixer can decode"
-                      : "it is not a WAV sound the mixer can decode (8- or 16-bit PCM, or Microsoft ADPCM)";
+        const std::string found = soundFormatOf(assetPath(fileName));
+        const bool misnamedWav = ogg && found.rfind("a WAV", 0) == 0;
+        problem = "it is " + found + (misnamedWav ? " (a WAV file is named .wav)" : "") +
+                  ", which the mixer cannot decode; it takes " + (ogg ? "Ogg Vorbis, mono or stereo" : kWavsAccepted);
     } else if (result < 0) {
         problem = "it could not be decoded (error " + std::to_string(result) + ")";
     }
@@ -168,17 +223,21 @@ cOverlayFXMgr* packChecker::hitEffects() {
         return nullptr;
     }
     int line = 1, column = 1;
-    if (nestsTooDeep(text, line, column)) {
-        findings.add(shown, line, column, findingKind::error, nestingMessage());
+    if (looksUtf16(text) || nestsTooDeep(text, line, column)) {
+        findings.add(shown, line, column, findingKind::error, looksUtf16(text) ? utf16Message() : nestingMessage());
         return nullptr;
     }
     TiXmlDocument positioned;
     parsePositioned(text, positioned);
+    const xmlProblem strict = strictProblem(text);
     if (positioned.Error()) {
-        findings.add(shown, positioned.ErrorRow(), positioned.ErrorCol(), findingKind::error,
-                     std::string("the hit effects file cannot be parsed: ") + positioned.ErrorDesc());
+        const bool exact = !strict.message.empty();
+        findings.add(shown, exact ? strict.line : positioned.ErrorRow(), exact ? strict.column : positioned.ErrorCol(),
+                     findingKind::error, "the hit effects file cannot be parsed: " +
+                                             (exact ? strict.message : std::string(positioned.ErrorDesc())));
         return nullptr;
     }
+    if (!strict.message.empty()) findings.add(shown, strict.line, strict.column, findingKind::error, lenientMessage(strict));
     auto reader = std::make_unique<cOverlayFXMgr>(nullptr, kScreenWidth, kScreenHeight);
     gameLog log;
     if (!reader->loadRulesFile(path)) {

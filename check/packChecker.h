@@ -74,6 +74,16 @@ private:
 };
 
 std::string nestingMessage();
+// What a sound file holds, from its first bytes, for a sound the mixer refused: the codec of an Ogg
+// stream, the layout of a WAV's format chunk, or the kind of file it is instead.
+std::string soundFormatOf(const std::string& path);
+// A file the game cannot read because it is saved as UTF-16.
+std::string utf16Message();
+// A DOCTYPE with an internal subset, after which the game reads nothing.
+std::string subsetMessage();
+// A strict parser's error in a file the game still reads (xml/wellFormed.h).
+struct xmlProblem;
+std::string lenientMessage(const xmlProblem& problem);
 
 // Parses `text` with positions counted in characters (a tab is one column).
 void parsePositioned(const std::string& text, TiXmlDocument& document);

@@ -15,6 +15,7 @@
 #include "render/QuadSet.h"
 #include "render/screen.h"
 #include "xml/XMLSerializer.h"
+#include "xml/wellFormed.h"
 #include "weapon/cAsset.h"
 #include "weapon/cAssetSerializer.h"
 #include "weapon/weaponFormat.h"
@@ -41,6 +42,13 @@ bool offScreen(float x, float y, float w, float h, float degrees) {
     const float halfH = std::fabs(w / 2 * std::sin(turn)) + std::fabs(h / 2 * std::cos(turn));
     const float cx = x + w / 2, cy = y + h / 2;
     return cx + halfW <= 0 || cx - halfW >= kScreenWidth || cy + halfH <= 0 || cy - halfH >= kScreenHeight;
+}
+
+// Does the text start as a number would (blanks, a sign, a digit)? "four" does not; "4px" does.
+bool startsWithNumber(const char* text) {
+    while (*text == ' ' || *text == '\t') ++text;
+    if (*text == '+' || *text == '-') ++text;
+    return *text >= '0' && *text <= '9';
 }
 
 std::string slotRange(const slotRule& slot) {
@@ -234,12 +242,21 @@ void weaponWalk::warnUnplayedAnimations() {
             if (TiXmlElement* setting = custom->FirstChildElement(link)) linked.insert(getElementText(setting));
     }
     std::string played;
-    for (const animationRoleName& role : animationRoleNames())
+    std::vector<std::string> roleNames;  // every name that has a role, for a misspelt one
+    for (const animationRoleName& role : animationRoleNames()) {
         played += (played.empty() ? "" : ", ") + std::string(role.name) + (role.numbered ? "0-9" : "");
+        for (int n = 0; n < (role.numbered ? 10 : 1); ++n)
+            roleNames.push_back(std::string(role.name) + (role.numbered ? std::to_string(n) : ""));
+    }
+    std::vector<const char*> known;
+    for (const std::string& role : roleNames) known.push_back(role.c_str());
     for (const auto& [name, element] : animationNames) {
         if (roleOf(name) != animationRole::none || linked.count(name)) continue;
-        warning(attributeAt(element, "name"), "animation " + quoted(name) + " is never played: the game plays " + played +
-                                                  " and the animations firstShotIsCharge and windDownInterruptsTo name");
+        const std::string near = nearestName(name, known);
+        warning(attributeAt(element, "name"), "animation " + quoted(name) + " is never played: " +
+                                                  (near.empty() ? "the game plays " + played + " and the animations "
+                                                                  "firstShotIsCharge and windDownInterruptsTo name"
+                                                                : "did you mean " + near + "?"));
     }
 }
 
@@ -374,11 +391,18 @@ bool weaponWalk::checkSound(TiXmlElement* sound) {
     if (!problem.empty()) return true;
     // The slot takes the sound and its variants -v1 to -v3, up to the first that is missing.
     const std::string base = getElementText(sound);
-    for (int n = 0; n <= 3; ++n) {
+    int n = 0;
+    for (; n <= 3; ++n) {
         const std::string file = soundFileName(n == 0 ? base : soundVariantName(base, n));
         if (n > 0 && !assetFileExists(file)) break;
         const std::string& broken = pack.decodeSound(file);
         if (!broken.empty()) error(sound, "cannot use sound file " + pack.shownPath(file) + ": " + broken);
+    }
+    for (int later = n + 1; later <= 3; ++later) {
+        const std::string file = soundFileName(soundVariantName(base, later));
+        if (!assetFileExists(file)) continue;
+        warning(sound, "sound file " + pack.shownPath(file) + " is never played: the variants stop at the first one "
+                       "missing (" + soundFileName(soundVariantName(base, n)) + ")");
     }
     return true;
 }
@@ -445,6 +469,9 @@ bool weaponWalk::checkAnimation(TiXmlElement* element) {
     if (frameCount > INT32_MAX / 1000 || frameCount < INT32_MIN / 1000) {
         error(countAt, "frameCount " + std::to_string(frameCount) + " is too large: the animation's length in "
                        "milliseconds does not fit the game's 32-bit number");
+    } else if (frameCount == 0 && element->Attribute("frameCount") && !startsWithNumber(element->Attribute("frameCount"))) {
+        error(countAt, "frameCount " + quoted(element->Attribute("frameCount")) + " is not a number: the game reads it as 0, "
+                       "so the animation lasts no time and is never seen");
     } else if (frameCount <= 0) {
         // The game runs an animation for frameCount x 1000 / 30 ms, whatever frames it holds.
         error(countAt, "frameCount is " + std::to_string(frameCount) + (element->Attribute("frameCount") ? "" : " (missing)") +
@@ -578,7 +605,7 @@ namespace {
 std::string unclosedHint(const std::string& text) {
     std::string name;
     int line = 1;
-    if (!unclosedElement(text, name, line)) return std::string();
+    if (!unclosedElement(text, name, line) || name.empty()) return std::string();
     return " (<" + name + "> opened on line " + std::to_string(line) + " is not closed)";
 }
 
@@ -595,6 +622,10 @@ void packChecker::checkWeapon(const std::string& name) {
     std::string text;
     if (!readXMLText(path, text)) {
         findings.add(shown, 1, 1, findingKind::error, "cannot open the weapon file");
+        return;
+    }
+    if (looksUtf16(text)) {
+        findings.add(shown, 1, 1, findingKind::error, utf16Message());
         return;
     }
     int line = 1, column = 1;
@@ -615,15 +646,26 @@ void packChecker::checkWeapon(const std::string& name) {
     }
     TiXmlDocument document;
     parsePositioned(text, document);
+    const xmlProblem strict = strictProblem(text);
     if (document.Error()) {
-        findings.add(shown, document.ErrorRow(), document.ErrorCol(), findingKind::error,
-                     std::string("the XML cannot be parsed: ") + document.ErrorDesc() +
-                         (document.ErrorId() == TiXmlBase::TIXML_ERROR_READING_END_TAG ? unclosedHint(text) : ""));
+        // Both parsers refuse it: the strict one says where more exactly.
+        const bool open = document.ErrorId() == TiXmlBase::TIXML_ERROR_READING_END_TAG;
+        if (!strict.message.empty()) {
+            findings.add(shown, strict.line, strict.column, findingKind::error,
+                         "the XML cannot be parsed: " + strict.message + (open ? unclosedHint(text) : ""));
+        } else {
+            findings.add(shown, document.ErrorRow(), document.ErrorCol(), findingKind::error,
+                         std::string("the XML cannot be parsed: ") + document.ErrorDesc() + (open ? unclosedHint(text) : ""));
+        }
         return;
     }
     if (TiXmlElement* root = document.FirstChildElement()) {
+        // The game reads it; other XML tools would not.
+        if (!strict.message.empty()) findings.add(shown, strict.line, strict.column, findingKind::error, lenientMessage(strict));
         weaponWalk walk(*this, shown);
         walk.run(root);
+    } else if (internalSubset(text, line, column)) {
+        findings.add(shown, line, column, findingKind::error, subsetMessage());
     } else {
         findings.add(shown, 1, 1, findingKind::error, "the file holds no element");
     }

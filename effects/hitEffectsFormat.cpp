@@ -39,7 +39,7 @@ const xmlSchema& hitEffectsFormat() {
             {"count", kInt, "1", "particles"},
             {"delay", kInt, "0", "ms before the first"}}},
         {"sound", "spurt", true, "the sound played; only the last counts; without it the spurt is silent", {
-            {"file", kText, "", "a sound file, `.ogg` added unless the text ends in `.wav`"}}},
+            {"file", kText, "", "a sound file, `.ogg` added unless the text ends in `.wav` or `.oga`"}}},
         {"command", "spurt", false, "instead of damage, a command to the victim's game; without it, or when that "
                                     "weapon cannot be loaded, the spurt plays as usual", {
             {"type", kInt, "0", "`1`: take up the weapon `cmd` (nothing happens if it is in hand)"},

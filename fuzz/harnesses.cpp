@@ -21,6 +21,7 @@
 
 #include "base/appTime.h"
 #include "base/dataFileReader.h"
+#include "check/packChecker.h"
 #include "effects/teamDamage.h"
 #include "net/QelPeer.h"
 #include "net/shotMessage.h"
@@ -86,7 +87,7 @@ void tga(const uint8_t* data, size_t size) {
     if (image.LoadTGA(data, size) == QEL::kImageLoaded) image.mirrorImageY();
 }
 
-// WAV (8-bit, 16-bit, Microsoft ADPCM) from memory, the last bytes choosing the speed and looping.
+// WAV (every encoding the reader decodes) from memory, the last bytes choosing the speed and looping.
 void wav(const uint8_t* data, size_t size) {
     QEL::hssSound sound;
     if (sound.loadWav(data, size) != 0) return;
@@ -103,10 +104,12 @@ void ogg(const uint8_t* data, size_t size) {
     }
 }
 
-// A weapon file through the check, the reader into a fresh asset manager and a short session:
-// frames, the trigger held and released, a mode switch, a reload, a hit; then it is put down.
+// A weapon file through kablix-check (its strict XML pass too), then the game's check, the reader
+// into a fresh asset manager and a short session: frames, the trigger held and released, a mode
+// switch, a reload, a hit; then it is put down.
 void weaponLoad(const uint8_t* data, size_t size) {
     write("fuzzWeapon.xml", data, size);
+    QEL::packChecker("../assets").checkWeapon("fuzzWeapon");
     now = 1000;
     {
         QEL::cAssetMgr manager(sounds);

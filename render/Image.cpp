@@ -28,19 +28,17 @@ void logDecoderError(const std::string& path, unsigned code) {
     logError(kPngFn, "key: IPHONE_OPTIMIZE_OPTIONS    value: -skip-PNGs\n");
 }
 
-// Bits per pixel of the file's own format, after the palette and grey rules: 24 or 32 can be
-// loaded, anything else is refused.
-int32_t acceptedBitsPerPixel(const LodePNGColorMode& color) {
-    int32_t fileBpp = static_cast<int32_t>(lodepng_get_bpp(&color));
-    if (fileBpp == 8 && color.palette && color.palettesize > 0) {
+// Every PNG LodePNG decodes is taken as 8-bit RGBA; the picture keeps the alpha (bpp 32) when the file
+// has any: an alpha channel, a palette whose transparency table makes any entry less than opaque, or a
+// grey or RGB key colour. Otherwise the alpha is all opaque and the picture is RGB (bpp 24).
+int32_t bitsPerPixelFor(const LodePNGColorMode& color) {
+    if (color.colortype == LCT_GREY_ALPHA || color.colortype == LCT_RGBA || color.key_defined) return 32;
+    if (color.colortype == LCT_PALETTE && color.palette) {
         for (size_t i = 0; i < color.palettesize; ++i) {
-            if (color.palette[i * 4 + 3] == 0) {
-                fileBpp = 32;
-                break;
-            }
+            if (color.palette[i * 4 + 3] != 255) return 32;
         }
     }
-    return fileBpp == 8 ? 24 : fileBpp;
+    return 24;
 }
 
 }  // namespace
@@ -136,11 +134,7 @@ uint32_t Image::LoadPNG_forcePowerOfTwo(const std::string& path) {
         }
     }  // the file bytes are freed here, before the padded copy is made
 
-    const int32_t newBpp = acceptedBitsPerPixel(state.info_png.color);
-    if (newBpp != 24 && newBpp != 32) {
-        logError(kPngFn, "Unsupported PNG color format: ", path);
-        return kImageUnsupportedPNG;
-    }
+    const int32_t newBpp = bitsPerPixelFor(state.info_png.color);
 
     const int32_t padW = powerOfTwoAtLeast2(pngW);
     const int32_t padH = powerOfTwoAtLeast2(pngH);

@@ -17,7 +17,7 @@ enum ImageLoadResult : uint32_t {
     kImageLoaded = 1,
     kImagePassedThrough = 2,   // returned unchanged by Load(path); no loader produces it
     kImageUnreadable = 3,      // could not be read or decoded, or an unknown file type
-    kImageUnsupportedPNG = 4,  // the PNG's colour format is not supported
+    kImageUnsupportedPNG = 4,  // no loader produces it: every PNG the decoder reads is taken
 };
 
 // File types for Load(path, fileType).
@@ -42,7 +42,9 @@ public:
     virtual uint32_t Load(const std::string& path);
 
     // Loads a PNG as 8-bit RGB or RGBA padded to powers of two (at least 2), bottom row first,
-    // the padding filled with the pad colour. Returns 1, 3 or 4; on 3 or 4 the image is unchanged.
+    // the padding filled with the pad colour. Every colour type and bit depth LodePNG decodes is taken:
+    // RGBA (bpp 32) when the file holds any transparency, RGB (bpp 24) otherwise. Returns 1, or 3 for a
+    // file that cannot be read or decoded, leaving the image unchanged.
     uint32_t LoadPNG_forcePowerOfTwo(const std::string& path);
 
     // TGA: uncompressed or run-length, true colour (24/32 bit, stored as R, G, B (, A)) or

@@ -4,20 +4,24 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "render/fileBytes.h"
 
 namespace QEL {
 
 const char* const kPicturesAccepted =
-    "PNG with 8-bit RGB, RGBA, grey or palette colour, or TGA with 24-bit or 32-bit colour";
+    "PNG of any colour type and bit depth, or TGA with 24-bit or 32-bit colour";
 
 namespace {
 
+// What the decoder says of a PNG it cannot read, or its colour format when it can.
 std::string pngFormat(const uint8_t* data, size_t size) {
     unsigned width = 0, height = 0;
     lodepng::State state;
-    if (lodepng_inspect(&width, &height, &state, data, size) != 0) return "a damaged PNG";
+    std::vector<unsigned char> pixels;
+    const unsigned code = lodepng::decode(pixels, width, height, state, data, size);
+    if (code != 0) return std::string("a damaged PNG (") + lodepng_error_text(code) + ")";
     const LodePNGColorMode& color = state.info_png.color;
     const char* kind = "RGB";
     switch (color.colortype) {
@@ -59,6 +63,12 @@ std::string pictureFormatOf(const std::string& path) {
     if (startsWith(data, size, "BM")) return "a BMP picture";
     if (startsWith(data, size, "RIFF") && startsWith(data, size, "WEBP", 8)) return "a WebP picture";
     if (startsWith(data, size, "II*") || startsWith(data, size, "MM\0*")) return "a TIFF picture";
+    if (startsWith(data, size, "\0\0\1\0")) return "an ICO icon";
+    if (startsWith(data, size, "qoif")) return "a QOI picture";
+    if (startsWith(data, size, "8BPS")) return "a PSD (layered) picture";
+    if (startsWith(data, size, "gimp xcf")) return "an XCF (layered) picture";
+    if (startsWith(data, size, "ftypavif", 4) || startsWith(data, size, "ftypheic", 4)) return "an AVIF or HEIF picture";
+    if (startsWith(data, size, "\xFF\x0A") || startsWith(data, size, "\0\0\0\x0CJXL ")) return "a JPEG XL picture";
     if (startsWith(data, size, "<")) return "a text file (an SVG drawing must be exported to PNG first)";
     const std::string tga = tgaFormat(data, size);
     return tga.empty() ? "a file of no picture format the game knows" : tga;

@@ -9,7 +9,7 @@ namespace QEL {
 // The pictures the game can show.
 extern const char* const kPicturesAccepted;
 
-// "a PNG with 16-bit RGBA colour", "a JPEG picture", "a TGA with 8-bit colour-mapped colour", "an
+// "a damaged PNG (what its decoder found)", "a JPEG picture", "a TGA with 8-bit colour-mapped colour", "an
 // empty file"; for a file it cannot tell, "a file of no picture format the game knows".
 std::string pictureFormatOf(const std::string& path);
 

@@ -98,7 +98,7 @@ const xmlSchema& weaponFormat() {
         {"burst", "shotTypes", kOnce, "`1`: burst fire is offered; missing or other: not", {}, {{"1", 1}}, {"0"}},
         {"auto", "shotTypes", kOnce, "`1`: auto fire is offered; missing or other: not", {}, {{"1", 1}}, {"0"}},
         {"sounds", "kablixWeapon", kOnce, "the sounds; without it the weapon's own are silent"},
-        {"sound", "sounds", kEach, "text: a sound file, `.ogg` added unless the text ends in `.wav`; its variants `-v1` to `-v3` join it", {
+        {"sound", "sounds", kEach, "text: a sound file, `.ogg` added unless the text ends in `.wav` or `.oga`; its variants `-v1` to `-v3` join it", {
             {"id", kInt, "-1", "the slot it loads into; missing or outside 0 to 9: skipped", &kSoundSlots},
             {"offset", kInt, "0", "the frame on which an animation naming this slot plays it"}}},
         {"ejectCartridge", "kablixWeapon", kOnce, "the flying cartridges; without it none fly", {

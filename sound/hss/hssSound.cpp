@@ -46,11 +46,12 @@ std::string absolutePath(const char* path) {
     return std::string(directory) + "/" + path;
 }
 
+// ".ogg" and ".oga" (the name for Ogg audio) both say the file is Ogg Vorbis.
 bool endsWithOgg(const std::string& path) {
     if (path.size() < 4) return false;
     std::string tail = path.substr(path.size() - 4);
     for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".ogg";
+    return tail == ".ogg" || tail == ".oga";
 }
 
 uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -122,6 +123,90 @@ std::vector<int16_t> decodeAdpcm(const uint8_t* data, size_t size, int32_t chann
         }
     }
     return out;
+}
+
+// IMA ADPCM's published step and index tables.
+const int16_t kImaSteps[89] = {
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
+    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
+    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
+    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
+    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
+    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+const int8_t kImaIndexSteps[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
+
+struct ImaState {
+    int32_t sample = 0, index = 0;
+};
+
+int16_t imaExpand(ImaState& state, int32_t nibble) {
+    const int32_t step = kImaSteps[state.index];
+    int32_t difference = step >> 3;
+    if (nibble & 4) difference += step;
+    if (nibble & 2) difference += step >> 1;
+    if (nibble & 1) difference += step >> 2;
+    state.sample += (nibble & 8) ? -difference : difference;
+    state.sample = std::max(-32768, std::min(32767, state.sample));
+    state.index = std::max(0, std::min(88, state.index + kImaIndexSteps[nibble]));
+    return static_cast<int16_t>(state.sample);
+}
+
+// Decodes IMA ADPCM blocks: per channel a 4-byte header (first sample, step index), then words of
+// four bytes per channel in turn, each holding eight samples, low nibble first.
+std::vector<int16_t> decodeIma(const uint8_t* data, size_t size, int32_t channels, int32_t blockAlign) {
+    std::vector<int16_t> out;
+    const size_t header = 4u * static_cast<size_t>(channels), word = header;
+    if (blockAlign <= 0 || static_cast<size_t>(blockAlign) < header) return out;
+    out.reserve(size / static_cast<size_t>(channels) * 2 + 4);
+    for (size_t offset = 0; offset + header <= size; offset += static_cast<size_t>(blockAlign)) {
+        const size_t blockSize = std::min(size - offset, static_cast<size_t>(blockAlign));
+        const uint8_t* p = data + offset;
+        ImaState state[2];
+        for (int32_t c = 0; c < channels; ++c) {
+            state[c].sample = readS16(p + 4 * c);
+            state[c].index = std::min<int32_t>(p[4 * c + 2], 88);
+            out.push_back(static_cast<int16_t>(state[c].sample));
+        }
+        for (size_t group = header; group + word <= blockSize; group += word) {
+            const size_t first = out.size();
+            out.resize(first + 8 * static_cast<size_t>(channels));
+            for (int32_t c = 0; c < channels; ++c) {
+                for (int32_t i = 0; i < 8; ++i) {
+                    const uint8_t byte = p[group + 4 * c + i / 2];
+                    out[first + static_cast<size_t>(i * channels + c)] = imaExpand(state[c], i % 2 ? byte >> 4 : byte & 0x0F);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+// G.711 expansions to 16-bit linear, as the published reference code gives them.
+int16_t muLawSample(uint8_t code) {
+    code = static_cast<uint8_t>(~code);
+    const int32_t magnitude = ((((code & 0x0F) << 3) + 0x84) << ((code >> 4) & 7));
+    return static_cast<int16_t>(code & 0x80 ? 0x84 - magnitude : magnitude - 0x84);
+}
+
+int16_t aLawSample(uint8_t code) {
+    code ^= 0x55;
+    int32_t magnitude = (code & 0x0F) << 4;
+    const int32_t segment = (code & 0x70) >> 4;
+    magnitude += segment == 0 ? 8 : 0x108;
+    if (segment > 1) magnitude <<= segment - 1;
+    return static_cast<int16_t>(code & 0x80 ? magnitude : -magnitude);
+}
+
+// A 32-bit sample to 16 bits, rounded to the nearest (halves up) and held at the top.
+int16_t narrowed(int64_t sample32) {
+    return static_cast<int16_t>(std::min<int64_t>((sample32 + 0x8000) >> 16, 32767));
+}
+
+int16_t floatSample(double value) {
+    const double scaled = value * 2147483648.0;  // full scale of a 32-bit sample
+    if (!(scaled > -2147483648.5)) return scaled != scaled ? 0 : -32768;  // NaN is silence
+    if (scaled >= 2147483647.5) return 32767;
+    return narrowed(static_cast<int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5));
 }
 
 }  // namespace
@@ -233,16 +318,41 @@ int32_t hssSound::decodeOggToMemory() {
 
 namespace {
 
+// How a WAV file's samples are stored; all but 8-bit PCM are widened or decoded to 16-bit PCM.
+enum class wavEncoding { pcm8, pcm16, pcm24, pcm32, float32, float64, muLaw, aLaw, msAdpcm, imaAdpcm };
+
 // What a WAV file's chunks say before its samples are read.
 struct WavLayout {
+    wavEncoding encoding = wavEncoding::pcm16;
     uint16_t channels = 0;
     uint16_t blockAlign = 0;
-    uint16_t bits = 0;
     uint32_t rate = 0;
     int32_t coefficients[7][2] = {};  // Microsoft ADPCM only
     size_t dataOffset = 0;
     uint32_t dataSize = 0;            // what the file holds of the "data" chunk
 };
+
+// The encoding a format tag and sample size stand for; false for one the mixer cannot play. The
+// extensible tag (0xFFFE) names its encoding in the first two bytes of its sub-format. Any other tag
+// with 8 or 16 bits is read as PCM, as it always was.
+bool encodingOf(const uint8_t* format, size_t formatRead, uint16_t bits, wavEncoding& encoding) {
+    uint16_t tag = readU16(format);
+    if (tag == 0xFFFE && formatRead >= 26) tag = readU16(format + 24);
+    switch (tag) {
+    case 2: encoding = wavEncoding::msAdpcm; return bits == 4;
+    case 3: encoding = bits == 64 ? wavEncoding::float64 : wavEncoding::float32; return bits == 32 || bits == 64;
+    case 6: encoding = wavEncoding::aLaw; return bits == 8;
+    case 7: encoding = wavEncoding::muLaw; return bits == 8;
+    case 0x11: encoding = wavEncoding::imaAdpcm; return bits == 4;
+    default: break;
+    }
+    if (tag == 1 && (bits == 24 || bits == 32)) {
+        encoding = bits == 24 ? wavEncoding::pcm24 : wavEncoding::pcm32;
+        return true;
+    }
+    encoding = bits == 8 ? wavEncoding::pcm8 : wavEncoding::pcm16;
+    return bits == 8 || bits == 16;
+}
 
 // Reads the "fmt " chunk (which must come first) and finds the "data" chunk, every read bounded
 // by `size`. hssOk, hssErrBadWav for a broken file, hssErrFormat for a layout the mixer cannot play.
@@ -256,17 +366,16 @@ int32_t readWavLayout(const uint8_t* bytes, size_t size, WavLayout& layout) {
     if (formatRead < 16) return hssErrBadWav;
     std::memcpy(format, bytes + 20, formatRead);
 
-    const uint16_t formatTag = readU16(format);
     layout.channels = readU16(format + 2);
     layout.rate = readU32(format + 4);
     layout.blockAlign = readU16(format + 12);
-    layout.bits = readU16(format + 14);
-    if ((layout.bits != 4 && layout.bits != 8 && layout.bits != 16) || (layout.channels != 1 && layout.channels != 2))
+    if (!encodingOf(format, formatRead, readU16(format + 14), layout.encoding) ||
+        (layout.channels != 1 && layout.channels != 2))
         return hssErrFormat;
     if (layout.rate == 0 || layout.rate > kMaxSampleRate) return hssErrFormat;
-    if (layout.bits == 4) {
-        // Format tag 2 (Microsoft ADPCM) with its seven coefficient pairs after the extension size.
-        if (formatTag != 2 || formatRead < 50 || readU16(format + 20) != 7) return hssErrFormat;
+    if (layout.encoding == wavEncoding::msAdpcm) {
+        // Its seven coefficient pairs follow the extension size.
+        if (formatRead < 50 || readU16(format + 20) != 7) return hssErrFormat;
         for (int i = 0; i < 7; ++i) {
             layout.coefficients[i][0] = readS16(format + 22 + 4 * i);
             layout.coefficients[i][1] = readS16(format + 24 + 4 * i);
@@ -287,17 +396,58 @@ int32_t readWavLayout(const uint8_t* bytes, size_t size, WavLayout& layout) {
     return layout.dataSize == 0 ? hssErrBadWav : hssOk;
 }
 
-// The samples as the mixer plays them, in a block of malloc (16-bit, or unsigned 8-bit, PCM);
-// `frames` is set to the count of samples. Null when memory ran out.
+// Every sample of a fixed-size encoding through `expand` (its bytes in, one 16-bit sample out).
+template <typename Expand>
+std::vector<int16_t> widened(const uint8_t* samples, size_t size, size_t width, Expand expand) {
+    std::vector<int16_t> out(size / width);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = expand(samples + i * width);
+    return out;
+}
+
+// The samples of every encoding but 8-bit and 16-bit PCM, as 16-bit PCM.
+std::vector<int16_t> decodedSamples(const uint8_t* samples, const WavLayout& layout) {
+    const size_t size = layout.dataSize;
+    switch (layout.encoding) {
+    case wavEncoding::pcm24:
+        return widened(samples, size, 3, [](const uint8_t* p) {
+            return narrowed(static_cast<int32_t>(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24));
+        });
+    case wavEncoding::pcm32:
+        return widened(samples, size, 4, [](const uint8_t* p) { return narrowed(static_cast<int32_t>(readU32(p))); });
+    case wavEncoding::float32:
+        return widened(samples, size, 4, [](const uint8_t* p) {
+            float value;
+            const uint32_t bits = readU32(p);
+            std::memcpy(&value, &bits, 4);
+            return floatSample(value);
+        });
+    case wavEncoding::float64:
+        return widened(samples, size, 8, [](const uint8_t* p) {
+            double value;
+            const uint64_t bits = readU32(p) | uint64_t(readU32(p + 4)) << 32;
+            std::memcpy(&value, &bits, 8);
+            return floatSample(value);
+        });
+    case wavEncoding::muLaw: return widened(samples, size, 1, [](const uint8_t* p) { return muLawSample(*p); });
+    case wavEncoding::aLaw: return widened(samples, size, 1, [](const uint8_t* p) { return aLawSample(*p); });
+    case wavEncoding::msAdpcm:
+        return decodeAdpcm(samples, size, layout.channels, layout.blockAlign, layout.coefficients);
+    case wavEncoding::imaAdpcm: return decodeIma(samples, size, layout.channels, layout.blockAlign);
+    default: return {};
+    }
+}
+
+// The samples as the mixer plays them, in a block of malloc (16-bit, or unsigned 8-bit, PCM),
+// decoded here once so that mixing only reads them; `count` is set to the count of samples. Null
+// when memory ran out.
 void* copySamples(const uint8_t* samples, const WavLayout& layout, int64_t& count) {
-    if (layout.bits != 4) {
+    if (layout.encoding == wavEncoding::pcm8 || layout.encoding == wavEncoding::pcm16) {
         void* block = std::malloc(layout.dataSize);
         if (block) std::memcpy(block, samples, layout.dataSize);
-        count = layout.bits == 16 ? layout.dataSize / 2 : layout.dataSize;
+        count = layout.encoding == wavEncoding::pcm16 ? layout.dataSize / 2 : layout.dataSize;
         return block;
     }
-    std::vector<int16_t> pcm =
-        decodeAdpcm(samples, layout.dataSize, layout.channels, layout.blockAlign, layout.coefficients);
+    const std::vector<int16_t> pcm = decodedSamples(samples, layout);
     void* block = std::malloc(pcm.size() * 2 + 2);
     if (block && !pcm.empty()) std::memcpy(block, pcm.data(), pcm.size() * 2);
     count = static_cast<int64_t>(pcm.size());
@@ -321,7 +471,7 @@ int32_t hssSound::parseWav(const uint8_t* bytes, size_t size) {
     int64_t count = 0;
     data = copySamples(bytes + layout.dataOffset, layout, count);
     if (!data) return hssErrNoMemory;
-    eightBit = layout.bits == 8;
+    eightBit = layout.encoding == wavEncoding::pcm8;
     stereo = layout.channels == 2;
     length = stereo ? count / 2 : count;
     if (length == 0) {

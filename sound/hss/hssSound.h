@@ -1,7 +1,8 @@
-// One sound file for the mixer: WAV (8-bit, 16-bit, Microsoft ADPCM) decoded into memory, or
-// Ogg Vorbis streamed from its open file (every play gets a decoder of its own, so several
-// channels can stream one file at once). Owned by the sound manager's file record; the mixer's
-// channels borrow its data while they play it.
+// One sound file for the mixer: WAV decoded into memory when it is loaded (8-bit and 16-bit PCM as
+// they are; 24-bit and 32-bit PCM, 32-bit and 64-bit float, G.711 µ-law and A-law, Microsoft and
+// IMA ADPCM to 16-bit PCM, so the mixer only reads samples), or Ogg Vorbis streamed from its open
+// file (every play gets a decoder of its own, so several channels can stream one file at once).
+// Owned by the sound manager's file record; the mixer's channels borrow its data while they play it.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +25,7 @@ public:
     hssSound& operator=(const hssSound&) = delete;
 
     // Frees what the sound held, then reads `path` (relative paths are made absolute from the
-    // working directory). Ogg Vorbis is tried first; a path ending in ".ogg" reports the Ogg result
+    // working directory). Ogg Vorbis is tried first; a path ending in ".ogg" or ".oga" reports the Ogg result
     // (-200 cannot open, -100 not Vorbis, -10 no memory), any other the WAV result
     // (-200, -300 no "fmt " first or no usable "data", -100 unsupported layout, -10).
     int32_t load(const char* path, uint32_t flags = 0);

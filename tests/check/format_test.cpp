@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -78,6 +79,13 @@ const std::string kCollision = "E cAssetSerializer: Frame and animation sounds a
 const std::string kBrackets = std::string(1001, '<') + std::string(1001, '>');
 const std::string kNoRoot = "Invalid rules file. Missing <kablixWeapon> element", kNoName = "Name not specified in <kablixWeapon> element.";
 const std::string kNoAllow = "allowInterrupt not specified in <kablixWeapon> element.";
+const std::string kWavs = "WAV with 8-, 16-, 24- or 32-bit PCM, 32- or 64-bit float, mu-law, A-law, Microsoft or IMA ADPCM, mono or stereo";
+const std::string kNotWellFormed = "error: the XML is not well-formed: ", kLenient = "; the game reads it anyway, other XML tools will not";
+std::string utf16(const std::string& text) {  // little-endian, with its byte-order mark
+    std::string wide = "\xFF\xFE";
+    for (char c : text) wide += std::string(1, c) + '\0';
+    return wide;
+}
 // The check's line and the loader's for a picture or sound that is not there.
 std::string notFound(const std::string& kind, const std::string& file) {
     return "E weaponTest: " + kind + " NOT FOUND: " + file + "\nE cAssetMgr: " + kind + " NOT FOUND: " + file + "\n";
@@ -107,16 +115,16 @@ const Row kRows[] = {
      "W weaponTest: " + kNoAllow + "\nW cAssetSerializer: " + kNoAllow + "\n", 0, [](M& m) { EXPECT_FALSE(m.weapon()->allowInterrupt); }},
     {"no element", "@<?xml version='1.0'?>\n<!-- nothing -->\n", {"error: the file holds no element"}, "", -2},
     {"unparsable", "<?xml version='1.0'?>\n" + kRoot + "\n<images>\n<image id='0'\n@</images>",
-     {"error: the XML cannot be parsed: Error reading Attributes."}, kRefused, -2},
+     {"error: the XML cannot be parsed: not well-formed (invalid token)"}, kRefused, -2},
     {"an element left open", "<?xml version='1.0'?>\n" + kRoot + "\n" + standardImages() + "<animations>\n<animation name='shot0' "
-     "frameCount='1' bg='1'>\n<frame img='0'/>\n</animation@s></kablixWeapon>", {"error: the XML cannot be parsed: Error reading end "
-     "tag. (<animation> opened on line 5 is not closed)"}, kRefused, -2},
+     "frameCount='1' bg='1'>\n<frame img='0'/>\n</@animations></kablixWeapon>", {"error: the XML cannot be parsed: mismatched tag "
+     "(<animation> opened on line 5 is not closed)"}, kRefused, -2},
     {"an animation outside <animations>", anims("") + "@<animation name='shot1' frameCount='1' bg='1'><frame img='0'/></animation>",
      {"warning: <animation> belongs inside <animations>: in <kablixWeapon> it is never read"}, "", 0},
     {"deeper than the game reads", repeated("<a>", 999) + "@<a><a>" + repeated("</a>", 1001),
      {"error: elements nest more than 1000 deep: parsing this file would exhaust the stack (the game would crash)"}, kRefused, -2},
-    {"brackets that open no element", rooted("<kablixWeapon name='" + kBrackets + "' allowInterrupt='true'>", "<!--" + kBrackets +
-     "--><custom><![CDATA[" + kBrackets + "]]></custom>"), {}, "", 0},
+    {"brackets that open no element", rooted("<kablixWeapon name='@" + kBrackets + "' allowInterrupt='true'>", "<!--" + kBrackets +
+     "--><custom><![CDATA[" + kBrackets + "]]></custom>"), {kNotWellFormed + "not well-formed (invalid token)" + kLenient}, "", 0},
     {"no images", "<?xml version='1.0'?>\n@" + kRoot + kParts[1] + "<animations><animation name='shot0' frameCount='1' @bg='1'>"
      "<frame @img='0'/></animation></animations></kablixWeapon>\n", {"error: <images> element note specified.", "error: bg 1 names "
      "an image slot that no <image> fills", "error: frame img 0 names an image slot that no <image> fills"},
@@ -128,26 +136,30 @@ const Row kRows[] = {
     {"slots past the last, other extensions, an unreadable picture", "<images><image id='0'>gun.jpg</image><image id='1'>bg.png"
      "</image><image @id='15'>gun.png</image><image id='4'>spark.tga</image>@<image id='5'>junk.png</image></images>", {"error: image "
      "id 15 is not an image slot (0 to 14): the game reports \"TOO MANY IMAGES!\" and skips it", "error: cannot use image file "
-     "../assets/junk.png: it is a damaged PNG, which the game cannot use; it takes PNG with 8-bit RGB, RGBA, grey or palette colour, "
-     "or TGA with 24-bit or 32-bit colour"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
+     "../assets/junk.png: it is a damaged PNG (header chunk must have a size of 13 bytes), which the game cannot use; it takes "
+     "PNG of any colour type and bit depth, or TGA with 24-bit or 32-bit colour"}, "E cAssetSerializer: TOO MANY IMAGES!\nE Image: "
      "Could not load PNG: ../assets/junk.png decoder ERROR: 94\nW cAssetMgr: cAssetMgr could not load image file: ../assets/junk.png\n", 0,
      [](M& m) { EXPECT_EQ(m.imageSlot(4)->quadCount(), 1u); }},
     {"sound named with its extension", "<sounds>@<sound id='0'>snd.ogg</sound></sounds>", {missing("SOUND", "snd.ogg.ogg")},
      notFound("SOUND", "snd.ogg.ogg"), -2},
     {"sound slots past the last, variants, an undecodable sound", "<sounds><sound @id='12'>snd</sound><sound id='4'>snd</sound>"
-     "@<sound id='5'>junk</sound>@<sound id='6'>junk.WAV</sound></sounds>", {"error: sound id 12 is not a sound slot (0 to 9): the "
-     "game reports \"TOO MANY ANIMATIONS!\" and skips it", "error: cannot use sound file ../assets/junk.ogg: it is not an Ogg Vorbis "
-     "sound the mixer can decode", "error: cannot use sound file ../assets/junk.WAV: it is not a WAV sound the mixer can decode (8- or "
-     "16-bit PCM, or Microsoft ADPCM)"}, "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: "
-     "../assets/junk.ogg\nE cAssetMgr: cannot decode sound file: ../assets/junk.WAV\n", 0, [](M& m) {
+     "@<sound id='5'>junk</sound>@<sound id='6'>junk.WAV</sound>@<sound id='7'>gsm.wav</sound></sounds>", {"error: sound id 12 "
+     "is not a sound slot (0 to 9): the game reports \"TOO MANY ANIMATIONS!\" and skips it", "error: cannot use sound file "
+     "../assets/junk.ogg: it is a file of no sound format the game knows, which the mixer cannot decode; it takes Ogg Vorbis, mono "
+     "or stereo", "error: cannot use sound file ../assets/junk.WAV: it is a file of no sound format the game knows, which the mixer "
+     "cannot decode; it takes " + kWavs, "error: cannot use sound file ../assets/gsm.wav: "
+     "it is a WAV with format tag 49, 0-bit samples, stereo, which the mixer cannot decode; it takes " + kWavs},
+     "E cAssetSerializer: TOO MANY ANIMATIONS!\nE cAssetMgr: cannot decode sound file: ../assets/junk.ogg\nE cAssetMgr: cannot "
+     "decode sound file: ../assets/junk.WAV\nE cAssetMgr: cannot decode sound file: ../assets/gsm.wav\n", 0, [](M& m) {
          EXPECT_EQ(m.soundSlot(4)->pools.size(), 3u);  // snd, -v1, -v2
          EXPECT_TRUE(m.soundSlot(5)->pools.empty() && m.soundSlot(6)->pools.empty());
          EXPECT_EQ(m.loadProblems().at(0), "cannot decode sound ../assets/junk.ogg: the game plays Ogg Vorbis files, and WAV files "
                    "named with .wav");
      }},
-    {"sounds named as WAV files with a variant; a .wav name kept in an older .ogg", "<sounds><sound id='0'>tone.wav</sound>"
-     "<sound id='1'>old.wav</sound></sounds>", {}, "", 0, [](M& m) {
+    {"sounds named as WAV and .oga files with a variant; a .wav name kept in an older .ogg", "<sounds><sound id='0'>tone.wav"
+     "</sound><sound id='1'>old.wav</sound><sound id='2'>tune.oga</sound></sounds>", {}, "", 0, [](M& m) {
          ASSERT_TRUE(m.soundSlot(0)->pools.size() == 2u && m.soundSlot(1)->pools.size() == 2u);  // tone-v1.wav, old.wav-v1.ogg
+         ASSERT_EQ(m.soundSlot(2)->pools.size(), 2u);  // tune-v1.oga
          EXPECT_EQ(m.soundSlot(0)->pools[1]->instances.at(0)->file->sound->getKind(), QEL::hssSoundMemory);  // the WAV reader's
          EXPECT_EQ(m.soundSlot(1)->pools[0]->instances.at(0)->file->sound->getKind(), QEL::hssSoundStream);
          EXPECT_NE(m.soundSlot(0)->pools[0]->play2d(), 0u); }},
@@ -173,8 +185,8 @@ const Row kRows[] = {
      "for the last 17 ms", "warning: frameCount is 1 but the animation has 3 <frame> elements: those past the first 2 are never shown, "
      "and their sounds, cartridges and particles all happen when the animation ends", "error: the animation has no <frame>: nothing "
      "of the weapon is drawn while it plays"}, "", 0},
-    {"an animation the game never plays", anims("<animation @name='shotA' frameCount='1'><frame img='0'/></animation>"),
-     {"warning: animation 'shotA' is never played: the game plays intro, firstShot, shot0-9, burst0-9, lastShot, windDown, "
+    {"an animation the game never plays", anims("<animation @name='spare' frameCount='1'><frame img='0'/></animation>"),
+     {"warning: animation 'spare' is never played: the game plays intro, firstShot, shot0-9, burst0-9, lastShot, windDown, "
       "reload, emptyState, idle0-9 and the animations firstShotIsCharge and windDownInterruptsTo name"}, "", 0},
     {"forced starting mode that is not offered", custom("@<forceStartingMode>burst</forceStartingMode>"),
      {"warning: forceStartingMode 'burst' starts the weapon in a mode <shotTypes> does not enable"}, "", 1},
@@ -273,8 +285,37 @@ const Row kRows[] = {
      "<ammo> has no img: the game neither shows nor counts the rounds",
      "warning: unknown attribute imag: did you mean img?", "warning: unknown attribute colour in <ammo> is never read",
       "warning: unknown element <draworder>: did you mean drawOrder?"}, "", 0},
-    {"effects file that cannot be parsed", "<overlayHitEffects><effects>\n@</overlayHitEffects>",
-     {"error: the hit effects file cannot be parsed: Error reading end tag."}, kParseError, 0},
+    // XML the game reads leniently but a strict parser refuses: each at the strict parser's place; the weapon loads as before.
+    {"text after the root", rooted(kRoot) + "@trailing\n", {kNotWellFormed + "junk after document element (a file holds one "
+     "root element; nothing but comments may follow it)" + kLenient}, "", 0},
+    {"a second root", rooted(kRoot) + "@<kablixWeapon/>\n", {kNotWellFormed + "junk after document element (a file holds one "
+     "root element; nothing but comments may follow it)" + kLenient}, "", 0},
+    {"an unquoted value", "<ammo count=@3 img='2'/>", {kNotWellFormed + "not well-formed (invalid token)" + kLenient}, "", 0},
+    {"a bare ampersand", rooted("<kablixWeapon name='Tom &@ Jerry' allowInterrupt='true'>"), {kNotWellFormed + "not well-formed "
+     "(invalid token) (an '&' that starts no entity such as &amp; must be written &amp;)" + kLenient}, "", 0},
+    {"two dashes in a comment", "<!-- a --@ b -->", {kNotWellFormed + "not well-formed (invalid token)" + kLenient}, "", 0},
+    {"a name of a character names cannot hold", "<custom @@\xC3\x97='1'/>", {kNotWellFormed + "not well-formed (invalid token)" +
+     kLenient, "warning: unknown attribute \xC3\x97 in <custom> is never read"}, "", 0},
+    {"a control character", "<custom><light>off@\x01</light></custom>", {kNotWellFormed + "not well-formed (invalid token)" +
+     kLenient}, "", 0},
+    // What the game cannot read, named for what it is.
+    {"a '<' in text", custom("<drawOrder>1 <@ 2</drawOrder>"), {"error: the XML cannot be parsed: not well-formed (invalid token) "
+     "(a '<' that starts no tag must be written &lt;)"}, kRefused, -2},
+    {"a DOCTYPE internal subset", "<?xml version='1.0'?>\n<!DOCTYPE kablixWeapon @[ <!ENTITY e 'x'> ]>\n" + rooted(kRoot).substr(22),
+     {"error: a DOCTYPE with an internal subset ([ ... ]) is not supported: the game reads nothing after it; remove the DOCTYPE"},
+     "", -2},
+    {"saved as UTF-16", "@" + utf16(rooted(kRoot)), {"error: the file is saved as UTF-16, which the game cannot read: save it as "
+     "UTF-8"}, kRefused, -2},
+    {"an ICO named .png", image0(">icon.png</image>"), {"error: cannot use image file ../assets/icon.png: it is an ICO icon, which "
+     "the game cannot use; it takes PNG of any colour type and bit depth, or TGA with 24-bit or 32-bit colour"}, "E Image: Could not "
+     "load PNG: ../assets/icon.png decoder ERROR: 28\nW cAssetMgr: cAssetMgr could not load image file: ../assets/icon.png\n", 0},
+    {"a variant after a gap, a misspelt role, a count in words", "<sounds>@<sound id='0'>gap</sound></sounds>" + anims(
+     "<animation @name='winddown' frameCount='1'><frame img='0'/></animation><animation name='idle0' @frameCount='four'>"
+     "<frame img='0'/></animation>"), {"warning: sound file ../assets/gap-v3.ogg is never played: the variants stop at the first "
+     "one missing (gap-v2.ogg)", "warning: animation 'winddown' is never played: did you mean windDown?", "error: frameCount "
+     "'four' is not a number: the game reads it as 0, so the animation lasts no time and is never seen"}, "", 0},
+    {"effects file that cannot be parsed", "<overlayHitEffects><effects>\n</@overlayHitEffects>",
+     {"error: the hit effects file cannot be parsed: mismatched tag"}, kParseError, 0},
 };
 
 class WeaponFormat : public WeaponWorld {};
@@ -285,6 +326,11 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
     for (const char* junk : {"junk.png", "junk.ogg", "junk.WAV"})
         writeAsset(junk, std::string("\x89PNG\r\n\x1a\nOggS", 12) + std::string(200, 'x'));
     for (const char* sound : {"old.wav", "old.wav-v1"}) writeOgg(sound);
+    for (const char* sound : {"gap", "gap-v1", "gap-v3", "tune", "tune-v1"}) writeOgg(sound);
+    for (const char* oga : {"tune", "tune-v1"})
+        std::filesystem::rename(root / "assets" / (oga + std::string(".ogg")), root / "assets" / (oga + std::string(".oga")));
+    QEL::soundTest::writeFile((root / "assets" / "gsm.wav").string(), QEL::soundTest::wavRaw(0x31, 2, 8000, 0, {}, {1, 2, 3}));
+    writeAsset("icon.png", std::string("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14) + std::string(64, '\0'));
     for (const char* wav : {"tone.wav", "tone-v1.wav"})
         QEL::soundTest::writeFile((root / "assets" / wav).string(), QEL::soundTest::wav16(QEL::soundTest::sine(441, 44100, 440, 8000), 1, 44100));
     char resolved[PATH_MAX];
@@ -292,7 +338,7 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.what);
         const bool effectsRow = row.text.rfind("<overlayHitEffects", 0) == 0;
-        std::string text = effectsRow || row.text.rfind("<?", 1) != std::string::npos ? row.text : rooted(kRoot, row.text), expected;
+        std::string text = effectsRow || row.text.rfind("<?", 1) != std::string::npos || row.text.find('\0') != std::string::npos ? row.text : rooted(kRoot, row.text), expected;
         for (size_t at = 0, i = 0; i < row.findings.size() && (at = text.find('@', at)) != std::string::npos; ++i) {
             const size_t lineStart = at ? text.erase(at, 1).rfind('\n', at - 1) : (text.erase(0, 1), std::string::npos);
             const size_t column = at - lineStart;  // from the line's start, or from before the text (npos) on its first line

@@ -175,9 +175,9 @@ TEST(Wav, LayoutsThatCannotPlayGiveTheirCodesAndACutDataChunkPlaysWhatItHolds) {
                                         {shortFormat, hssErrBadWav},
                                         {wavRaw(1, 1, 44100, 16, {}, {}), hssErrBadWav},
                                         {wavRaw(1, 1, 44100, 16, {}, {7}), hssErrBadWav},  // no whole sample
-                                        {wavRaw(1, 1, 44100, 24, {}, data), hssErrFormat},
+                                        {wavRaw(1, 1, 44100, 12, {}, data), hssErrFormat},
                                         {wavRaw(1, 3, 44100, 16, {}, data), hssErrFormat},
-                                        {wavRaw(17, 1, 44100, 4, std::vector<uint8_t>(34, 0), data), hssErrFormat},
+                                        {wavRaw(0x40, 1, 44100, 4, std::vector<uint8_t>(34, 0), data), hssErrFormat},
                                         {wavRaw(1, 1, 0, 16, {}, data), hssErrFormat},
                                         {wavRaw(1, 1, 1000001, 16, {}, data), hssErrFormat},
                                         {cut, hssOk}}) {
