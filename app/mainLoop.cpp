@@ -290,7 +290,8 @@ std::string mainLoop::helpPage() const {
         line += (line.empty() ? "  " : "") + entry;
     }
     weapons += line;
-    return "Kablix keys\n" + keyTable() + "\nWeapons (* in hand):\n" + weapons;
+    const std::string room = app.roomName().empty() ? "the default room" : "room " + app.roomName();
+    return "Kablix keys\n" + keyTable() + "\nWeapons (* in hand):\n" + weapons + "\nNetwork: " + room + "\n";
 }
 
 std::string catalogueKeyFor(SDLKey key) {

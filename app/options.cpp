@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "net/QelPeer.h"
+
 namespace QEL {
 
 namespace {
@@ -36,6 +38,11 @@ constexpr KeyHelp kKeys[] = {
     {"Escape", "quit (the counts are stored); closes the help first"},
 };
 
+bool validPort(const char* text) {
+    const int port = std::atoi(text);
+    return port >= 1 && port <= 65535 && std::to_string(port) == text;
+}
+
 }  // namespace
 
 // Options come first; what follows them is the weapon names, as before there were options.
@@ -50,6 +57,18 @@ Options parseOptions(int argc, char** argv) {
         }
         if (std::strcmp(option, "--preview") == 0) {
             options.preview = true;
+            continue;
+        }
+        if (std::strcmp(option, "--room") == 0 && i + 1 < argc && validRoomName(argv[i + 1])) {
+            options.room = argv[++i];
+            continue;
+        }
+        if (std::strcmp(option, "--room-key") == 0 && i + 1 < argc) {
+            options.roomKeyFile = argv[++i];
+            continue;
+        }
+        if (std::strcmp(option, "--port") == 0 && i + 1 < argc && validPort(argv[i + 1])) {
+            options.port = std::atoi(argv[++i]);
             continue;
         }
         const bool scaleGiven = std::strcmp(option, "--scale") == 0 && i + 1 < argc;
@@ -67,6 +86,11 @@ Options parseOptions(int argc, char** argv) {
         options.action = Options::Action::previewUsage;
         return options;
     }
+    if (!options.roomKeyFile.empty() && options.room.empty()) {
+        options.action = Options::Action::unknownOption;
+        options.unknown = "--room-key without --room";
+        return options;
+    }
     if (names > 1 && !options.preview) options.action = Options::Action::usage;
     if (names >= 1) options.weapon = argv[i];
     if (names == 2 && options.preview) options.animation = argv[i + 1];
@@ -76,7 +100,7 @@ Options parseOptions(int argc, char** argv) {
 void printUsage(const char* program) { std::printf("usage: %s <assetName>\n", program); }
 
 void printHelp(const char* program) {
-    std::printf("usage: %s [--scale N] [WEAPON]\n"
+    std::printf("usage: %s [--scale N] [--room NAME [--room-key FILE]] [--port N] [WEAPON]\n"
                 "       %s [--scale N] --preview WEAPON [ANIMATION]\n"
                 "       %s --help | --version\n\n"
                 "Plays WEAPON (a weapon file's name in ../assets without .xml), or the weapon on key 0\n"
@@ -88,6 +112,11 @@ void printHelp(const char* program) {
                 "             frame's sound, cartridges and particles fire); Up / Down the previous /\n"
                 "             next animation; Space play / pause; [ ] half / double speed (1/8 to 1);\n"
                 "             F1 screenshot.png; Escape quit\n"
+                "  --room NAME      play in network room NAME (1 to 32 letters, digits, . _ -): copies\n"
+                "             in other rooms, or in none, never link with this one\n"
+                "  --room-key FILE  link only with copies of the room holding the passphrase on\n"
+                "             FILE's first line (proved on every link; the passphrase never travels)\n"
+                "  --port N   the UDP port for advertisements and links (default 54776)\n"
                 "  --help     this text\n"
                 "  --version  the version\n\n"
                 "Keys:\n",

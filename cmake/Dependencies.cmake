@@ -7,6 +7,7 @@ pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
 pkg_check_modules(SDL_TTF REQUIRED IMPORTED_TARGET SDL_ttf)
 pkg_check_modules(TREMOR REQUIRED IMPORTED_TARGET vorbisidec ogg)
 pkg_check_modules(ENET REQUIRED IMPORTED_TARGET libenet)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 
 # TinyXML and LodePNG ship no pkg-config files on Debian 12.
 find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)
