@@ -307,8 +307,9 @@ void QelPeer::handleAdvertisement() {
     if (isRepeatAdvertisement(guid, from)) return;
     const bool wouldConnect = guid != myGuid && !knowsGuid(guid);
     if (wouldConnect && attemptsTo(from) >= kAttemptsPerAddress) return;
-    if (!mayLog()) return;  // a real copy advertises again in a few seconds
-    handleMessage(Message{ID_ADVERTISE_SYSTEM, from, guid, nullptr, 0}, false);
+    const Message message{ID_ADVERTISE_SYSTEM, from, guid, nullptr, 0};
+    if (mayLog()) return handleMessage(message, false);
+    if (wouldConnect) connectTo(message);  // unlogged: the lines are what the budget holds back
 }
 
 // Repeats from ourselves or from a copy still linked change nothing and are not logged; an
