@@ -71,6 +71,11 @@ Options parseOptions(int argc, char** argv) {
             options.port = std::atoi(argv[++i]);
             continue;
         }
+        if ((std::strcmp(option, "--room") == 0 || std::strcmp(option, "--port") == 0) && i + 1 < argc) {
+            options.action = Options::Action::unknownOption;  // a room name or port it cannot take
+            options.unknown = std::string(option) + " " + argv[i + 1];
+            return options;
+        }
         const bool scaleGiven = std::strcmp(option, "--scale") == 0 && i + 1 < argc;
         const int scale = scaleGiven ? std::atoi(argv[i + 1]) : 0;
         if (!scaleGiven || scale < 1 || scale > 4 || std::strlen(argv[i + 1]) != 1) {

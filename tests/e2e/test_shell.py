@@ -54,6 +54,8 @@ class ShellTest(unittest.TestCase):
         # Options are answered without a display; an argument starting with "--" is never a weapon.
         for args, status, out, err in ((["--help"], 0, "  Escape ", ""), (["--version"], 0, "kablix ", ""),
                                        (["--scales", "2"], 2, "", "kablix: unknown option --scales "),
+                                       (["--room", "a b"], 2, "", "kablix: unknown option --room a b "),
+                                       (["--room", "r", "--room-key", "/no/key"], 2, "", "kablix: cannot read the room key"),
                                        ([], 1, "", "kablix: cannot open the X display (DISPLAY is not set): ")):
             run = subprocess.run([usage.binary] + args, env={"PATH": os.environ["PATH"]}, capture_output=True, text=True)
             self.assertEqual((run.returncode, out in run.stdout, run.stderr.count("\n")), (status, True, len(err) > 0))

@@ -155,6 +155,10 @@ class HostileTest(unittest.TestCase):
             copy.block(["probe: peerCount %d connections %d" % (linked, linked)], copy.command("count"))
         b.command("shoot 5")
         a.line("gotshot 20005")
+        b.command("mode 4")  # a new team links anew, and its shots carry it
+        a.wait(lambda lines: lines.count("peerConnected 1") == 2 or None, "the link anew")
+        b.command("shoot 5")
+        a.line("gotshot 30005")
         a.quit()
         self.assertIn("refused: its room key is another", "".join(a.errors))
 
