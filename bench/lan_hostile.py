@@ -32,6 +32,7 @@ ATTACKS = [
     ("the honest copy's GUID", ["--guid", "GUID", "flood", "100", "20003"]),
     ("junk 60,000/s", ["junk", "60000"]),
     ("junk at full speed", ["junk", "0"]),
+    ("made-up advertisements 1,000/s", ["ads", "1000"]),
 ]
 
 

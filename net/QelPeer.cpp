@@ -484,8 +484,9 @@ void QelPeer::handleShotPacket(Link& link, const uint8_t* data, size_t length, b
     const ShotFault fault = judgeShot(link, received, now);
     if (fault != ShotFault::none) return countFault(link, fault);
     if (!mayLog()) {
+        if (ignoreShots) return;
         ++link.tally.unlogged;
-        if (!ignoreShots && listener) listener->shotReceived(received, false);
+        if (listener) listener->shotReceived(received, false);
         return;
     }
     Message message = messageFrom(link, ID_SHOT);

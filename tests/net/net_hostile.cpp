@@ -8,6 +8,8 @@
 //       holds COUNT connections that never say hello, opening new ones as they are dropped
 //   net_hostile ADDRESS [--port N] junk RATE SECONDS
 //       sends RATE datagrams of random bytes a second (0: as fast as it can)
+//   net_hostile ADDRESS [--port N] ads RATE SECONDS
+//       the same with advertisements of made-up copies, each under a GUID of its own
 //
 // Prints "hostile: linked" once a flood's link stands, and at the end "hostile: sent N" (shots or
 // datagrams) or "hostile: held N" (the most connections standing at once).
@@ -129,6 +131,11 @@ int junk(const Attack& attack) {
         for (const long target = due(rate, secondsSince(start), sent); sent < target; ++sent) {
             for (uint8_t& byte : bytes) byte = uint8_t(random());
             buffer.dataLength = 8 + random() % 56;
+            if (attack.kind == "ads") {
+                const uint8_t mark[] = {29, 'Q', 'E', 'L', 1};
+                std::memcpy(bytes, mark, sizeof mark);
+                buffer.dataLength = sizeof mark + 8;
+            }
             enet_socket_send(sending, &attack.target, &buffer, 1);
         }
         if (rate > 0) std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -159,8 +166,8 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (attack.kind == "flood" && attack.values.size() == 3) return flood(attack);
     if (attack.kind == "silent" && attack.values.size() == 2) return silent(attack);
-    if (attack.kind == "junk" && attack.values.size() == 2) return junk(attack);
+    if ((attack.kind == "junk" || attack.kind == "ads") && attack.values.size() == 2) return junk(attack);
     std::fprintf(stderr, "usage: net_hostile ADDRESS [--port N] [--guid G] [--room NAME --team M] "
-                         "flood RATE SHOT SECONDS | silent COUNT SECONDS | junk RATE SECONDS\n");
+                         "flood RATE SHOT SECONDS | silent COUNT SECONDS | junk|ads RATE SECONDS\n");
     return 2;
 }

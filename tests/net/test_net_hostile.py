@@ -30,6 +30,7 @@ ATTACKS = [
     ("shots naming no effect", ["flood", "1000", "20777", "3"], 3, 0),
     ("untagged shots", ["flood", "1000", "3", "3"], 3, 40),  # the default room keeps the old team rule
     ("junk datagrams", ["junk", "60000", "4"], 4, 0),
+    ("made-up advertisements", ["ads", "1000", "3"], 3, 0),
 ]
 
 
