@@ -1,5 +1,5 @@
 // QelPeer: this copy's link to the other copies on the local network. It owns one ENet host on
-// UDP port 54776, announces itself with a broadcast advertisement at start and every 5 seconds
+// UDP port 54776 (or the one its settings name), announces itself with a broadcast advertisement at start and every 5 seconds
 // after (so that a copy whose link dropped, or that missed the first one, finds the others again),
 // connects to every other copy it hears advertising, sends shots to all connected copies and reports every
 // network event as a plain printf line; received shots and peer counts go to a listener. Built and
@@ -102,8 +102,10 @@ public:
     void startPeer();
     // Sends ID_SHOT with `shotNumber` to every connected copy.
     void shoot(int32_t shotNumber);
-    // Handles everything that arrived since the last call, and advertises again when it is
-    // time; with `ignoreShots` received shots are dropped with a line.
+    // Handles everything that arrived since the last call (reading the socket until it is empty,
+    // for a few milliseconds at most), drops links that said no hello in time, writes the
+    // summaries due and advertises again when it is time; with `ignoreShots` received shots are
+    // dropped with a line.
     void pollMessages(bool ignoreShots);
     void printConnections();
     void peerConnected();
@@ -111,14 +113,11 @@ public:
 
     uint64_t getMyGUID() const { return myGuid; }
     int32_t numberOfConnections() const;
-    const PeerSettings& settings() const { return config; }
-    int32_t linksRefused() const { return refusedTotal; }
-    int32_t shotsDropped() const { return droppedTotal; }
 
     ENetHost* host = nullptr;     // owned; null before startPeer or when the port is taken
     ENetEvent packet{};           // the event being handled by pollMessages
-    ENetAddress socketAddress{};  // every local address, port 54776
-    int32_t port = kPeerPort;
+    ENetAddress socketAddress{};  // every local address, the settings' port
+    int32_t port = kPeerPort;     // the settings' port once started
     QelPeerListener* listener;    // not owned
 
 private:
