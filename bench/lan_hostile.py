@@ -39,7 +39,8 @@ ATTACKS = [
 class Probe:
     def __init__(self, host, binary):
         self.process = subprocess.Popen(host.wrap([binary, "3"]), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True, env=dict(os.environ, SDL_AUDIODRIVER="dummy"))
+                                        stderr=subprocess.DEVNULL, text=True,
+                                        env=dict(os.environ, SDL_AUDIODRIVER="dummy"))
         self.lines = []
         threading.Thread(target=lambda: self.lines.extend(self.process.stdout), daemon=True).start()
 

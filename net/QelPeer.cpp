@@ -297,10 +297,7 @@ void QelPeer::handleAdvertisement() {
     if (config.room.empty()) {
         if (length != kAdvertisementSize || data[mark] != kAdvertisementMark[mark - 1]) return;
     } else {
-        const size_t nameAt = kAdvertisementSize + 1;
-        if (data[mark] != kRoomMark || length != nameAt + config.room.size() || data[nameAt - 1] != config.room.size() ||
-            std::memcmp(data + nameAt, config.room.data(), config.room.size()) != 0)
-            return;
+        if (data[mark] != kRoomMark || !namesOurRoom(data, length, kAdvertisementSize + 1)) return;
     }
     const uint64_t guid = readBigEndian64(data + 1 + mark);
     const ENetAddress from = host->receivedAddress;
@@ -321,6 +318,14 @@ bool QelPeer::isRepeatAdvertisement(uint64_t guid, const ENetAddress& from) {
     if (heard.size() >= kMaxAdvertisersHeard) heard.clear();
     heard.push_back(Advertiser{guid, from});
     return false;
+}
+
+// Whether the message of `length` bytes at `data` ends in this room's name, at `nameAt` after
+// its length byte.
+bool QelPeer::namesOurRoom(const uint8_t* data, size_t length, size_t nameAt) const {
+    const std::string& room = config.room;
+    return length == nameAt + room.size() && data[nameAt - 1] == room.size() &&
+           std::memcmp(data + nameAt, room.data(), room.size()) == 0;
 }
 
 size_t QelPeer::attemptsTo(const ENetAddress& address) const {
@@ -402,10 +407,7 @@ void QelPeer::handleHello(Link& link, const uint8_t* data, size_t length) {
     if (length == 0 || data[0] != ID_HELLO) return refuseLink(link, "its first message was no hello");
     if (!room && length != kHelloSize) return refuseLink(link, "it is in a named room");
     if (room) {
-        const size_t nameAt = kRoomHelloSize;
-        if (length != nameAt + config.room.size() || data[nameAt - 1] != config.room.size() ||
-            std::memcmp(data + nameAt, config.room.data(), config.room.size()) != 0)
-            return refuseLink(link, "it is in another room");
+        if (!namesOurRoom(data, length, kRoomHelloSize)) return refuseLink(link, "it is in another room");
         link.team = data[kHelloSize];
         if (link.team != 0 && !isTeamMode(link.team)) return refuseLink(link, "its hello names no game mode");
         std::memcpy(link.theirNonce.data(), data + kHelloSize + 1, kLinkNonceSize);

@@ -1,8 +1,8 @@
 // QelPeer: this copy's link to the other copies on the local network. It owns one ENet host on
-// UDP port 54776 (or the one its settings name), announces itself with a broadcast advertisement at start and every 5 seconds
-// after (so that a copy whose link dropped, or that missed the first one, finds the others again),
-// connects to every other copy it hears advertising, sends shots to all connected copies and reports every
-// network event as a plain printf line; received shots and peer counts go to a listener. Built and
+// UDP port 54776 (or the one its settings name), announces itself with a broadcast advertisement
+// at start and every 5 seconds after (so that a copy whose link dropped, or that missed the first
+// one, finds the others again), connects to every other copy it hears advertising, sends shots to
+// all connected copies and reports every network event as a plain printf line; received shots and peer counts go to a listener. Built and
 // destroyed by the application while networking is on; used only on the main thread. ENet has no
 // threads of its own: all sending and receiving happens inside pollMessages (each frame), shoot
 // and the destructor.
@@ -177,6 +177,7 @@ private:
     bool mayLog();
     int say(const char* format, ...) __attribute__((format(printf, 2, 3)));
     size_t attemptsTo(const ENetAddress& address) const;
+    bool namesOurRoom(const uint8_t* data, size_t length, size_t nameAt) const;
     void handleMessage(const Message& message, bool ignoreShots);
     void handleShot(const Message& message);
     void connectTo(const Message& message);
