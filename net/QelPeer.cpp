@@ -363,8 +363,9 @@ void QelPeer::sendHello(ENetPeer* peer, const Link& link) {
 }
 
 void QelPeer::handleDisconnect(Link& link) {
-    const Link gone = link;
+    Link gone = link;
     link = Link{};
+    if (gone.tally.any()) writeSummary(gone, appTimeMs());  // the last second of a link that went
     if (gone.state == LinkState::linked && packet.data != kDropNotice) {
         const uint8_t id = packet.data == kGoodbyeNotice ? ID_DISCONNECTION_NOTIFICATION : ID_CONNECTION_LOST;
         handleMessage(messageFrom(gone, id), false);
