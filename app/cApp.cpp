@@ -60,7 +60,17 @@ void cApp::setUpOpenGL(float red, float green, float blue, float alpha) {
 
 void cApp::peerCountChanged(int32_t count) {
     peerCount = count;
-    text->setNetworkBadge(multiplayerMode, peerCount);
+    showNetworkBadge();
+}
+
+void cApp::linkTroubleChanged(int32_t refused, int32_t dropped) {
+    linksRefused = refused;
+    shotsDropped = dropped;
+    showNetworkBadge();
+}
+
+void cApp::showNetworkBadge() {
+    if (text) text->setNetworkBadge(multiplayerMode, peerCount, peerSettings.room, linksRefused, shotsDropped);
 }
 
 void cApp::setWindowSize(int32_t width, int32_t height) {
@@ -84,7 +94,7 @@ void cApp::setViewport(int32_t width, int32_t height) {
     windowWidth = width;
     windowHeight = height;
     peerCount = 0;
-    if (text) text->setNetworkBadge(multiplayerMode, peerCount);
+    showNetworkBadge();
     glViewport(viewportX, viewportY, width, height == 0 ? 1 : height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -69,10 +69,16 @@ public:
     void sendShot(int32_t shotNumber);
     // A shot number received from a copy (or the Shift test keys): a hit unless it is 0 or comes
     // from this player's own team.
-    void receiveShot(int32_t shotNumber);
-    // What the peer reports: a received shot, the number of connected copies.
-    void shotReceived(int32_t shotNumber) override { receiveShot(shotNumber); }
+    void receiveShot(int32_t shotNumber, bool logged = true);
+    // What the peer reports: a received shot, the number of connected copies, links refused and
+    // shots dropped; and what it asks: whether a shot names a hit effect.
+    void shotReceived(int32_t shotNumber, bool logged) override { receiveShot(shotNumber, logged); }
     void peerCountChanged(int32_t count) override;
+    void linkTroubleChanged(int32_t refused, int32_t dropped) override;
+    bool knowsShot(int32_t shotNumber) override;
+    // The port, room and room key every peer of this run starts with (the team is the mode's).
+    void setPeerSettings(const PeerSettings& settings) { peerSettings = settings; }
+    const std::string& roomName() const { return peerSettings.room; }
 
     // The size of the window the picture is shown in, when it is not 568 × 320.
     void setWindowSize(int32_t width, int32_t height);
@@ -104,6 +110,7 @@ private:
     void explainLoad(const std::string& name, WeaponLoad result, bool review, bool checkFailed = false);
     void setUpOpenGL(float red, float green, float blue, float alpha);
     void servePeer();
+    void showNetworkBadge();
     void updateWeapon(bool drawPicture);
 
     int32_t windowWidth = kScreenWidth;
@@ -116,6 +123,9 @@ private:
     std::unique_ptr<QelPeer> peer;            // null while networking is off
     int32_t pendingShot = -1;                 // shot number to send to peers; -1 when none
     int32_t peerCount = 0;
+    PeerSettings peerSettings;
+    int32_t linksRefused = 0;  // by the running peer
+    int32_t shotsDropped = 0;
     int32_t multiplayerMode = 1;              // 0 open play, 1 networking off, 2-4 team 1-3
     int32_t shakeAction = 0;
     std::unique_ptr<screenText> text;  // the help page and the network badge

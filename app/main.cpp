@@ -118,11 +118,26 @@ void answerOptions(const QEL::Options& options, const char* program) {
     std::exit(0);
 }
 
+// The network's port and room from the options; a room key that cannot be read ends the start.
+QEL::PeerSettings networkSettings(const QEL::Options& options) {
+    QEL::PeerSettings settings;
+    settings.port = options.port;
+    settings.room = options.room;
+    std::string error;
+    settings.keyed = !options.roomKeyFile.empty();
+    if (settings.keyed && !QEL::readRoomKey(options.roomKeyFile, options.room, settings.key, error)) {
+        std::fprintf(stderr, "kablix: %s\n", error.c_str());
+        std::exit(2);
+    }
+    return settings;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const QEL::Options options = QEL::parseOptions(argc, argv);
     answerOptions(options, argv[0]);
+    const QEL::PeerSettings network = networkSettings(options);
     startSDL();
     startVideo();
     QEL::hssQuietAlsa();
@@ -137,6 +152,7 @@ int main(int argc, char** argv) {
         std::exit(-1);
     }
     app->setWindowSize(QEL::kScreenWidth * options.scale, QEL::kScreenHeight * options.scale);
+    app->setPeerSettings(network);
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
     if (options.preview) {
         QEL::weaponPreview preview(*app, options.animation);

@@ -290,7 +290,9 @@ std::string mainLoop::helpPage() const {
         line += (line.empty() ? "  " : "") + entry;
     }
     weapons += line;
-    return "Kablix keys\n" + keyTable() + "\nWeapons (* in hand):\n" + weapons;
+    // The title line names the network room: the page has no line to spare.
+    const std::string room = app.roomName().empty() ? "the default room" : "room " + app.roomName();
+    return "Kablix keys (network: " + room + ")\n" + keyTable() + "\nWeapons (* in hand):\n" + weapons;
 }
 
 std::string catalogueKeyFor(SDLKey key) {

@@ -17,15 +17,22 @@ void cApp::setMultiplayerMode(int32_t mode) {
             peer.reset();
             logStatus("shut off networking.");
         }
-    } else if (!peer) {
-        peer = std::make_unique<QelPeer>(this);
+    } else if (peer && !peerSettings.room.empty()) {
+        // A room's hello fixes each link's team: a new team links anew.
+        peer.reset();
+    }
+    if (mode != 1 && !peer) {
+        PeerSettings settings = peerSettings;
+        settings.team = mode;
+        peer = std::make_unique<QelPeer>(this, settings);
         peer->startPeer();
         peerCount = 0;
+        linksRefused = shotsDropped = 0;
     }
     multiplayerMode = mode;
     pendingShot = -1;  // a shot waiting for a peer was meant for the game just left
     if (assetMgr) assetMgr->setTeamMode(mode);
-    text->setNetworkBadge(mode, peerCount);
+    showNetworkBadge();
     logStatus("Changing multiplayer mode:", mode);
 }
 
@@ -39,14 +46,16 @@ void cApp::sendShot(int32_t shotNumber) {
     peer->shoot(tagShot(shotNumber, multiplayerMode));
 }
 
-void cApp::receiveShot(int32_t shotNumber) {
+void cApp::receiveShot(int32_t shotNumber, bool logged) {
     if (shotNumber == 0) {
-        logStatus("Received message with ID 0 from peer? ignoring.");
+        if (logged) logStatus("Received message with ID 0 from peer? ignoring.");
         return;
     }
     int32_t hit = 0;
     if (!shotHitsPlayer(shotNumber, multiplayerMode, hit)) return;  // players of one team do not hurt each other
-    if (assetMgr) assetMgr->receiveHit(hit);
+    if (assetMgr) assetMgr->receiveHit(hit, logged);
 }
+
+bool cApp::knowsShot(int32_t shotNumber) { return !assetMgr || assetMgr->knowsHitEffect(shotNumber); }
 
 }  // namespace QEL

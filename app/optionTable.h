@@ -18,6 +18,13 @@ constexpr OptionRow kOptionRows[] = {
      "\"preview: ANIMATION N/COUNT\" for each frame shown; nothing is counted in scores.db. Keys: Right / Left "
      "step one frame (the frame's sound, cartridges and particles fire); Up / Down the previous / next "
      "animation; Space play / pause; [ ] half / double speed (1/8 to 1); F1 screenshot.png; Escape quit"},
+    {"--room", "NAME",
+     "play in network room NAME (1 to 32 letters, digits, . _ -): copies in other rooms, or in none, never "
+     "link with this one"},
+    {"--room-key", "FILE",
+     "link only with copies of the room holding the passphrase on FILE's first line (proved on every link; "
+     "the passphrase never travels)"},
+    {"--port", "N", "the UDP port for advertisements and links (default 54776)"},
     {"--help", "", "this text"},
     {"--version", "", "the version"},
 };

@@ -1,11 +1,14 @@
 #include "app/options.h"
 
 #include "app/optionTable.h"
+#include "net/QelPeer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "net/QelPeer.h"
 
 namespace QEL {
 
@@ -69,6 +72,18 @@ std::string optionLine(const OptionRow& row) {
     return result + head + text + "\n";
 }
 
+// What a value-taking option accepts, for the line that says one is missing.
+std::string valueRange(const std::string& option) {
+    if (option == "--scale") return " (1 to 4)";
+    if (option == "--port") return " (1 to 65535)";
+    return "";
+}
+
+bool validPort(const char* text) {
+    const int port = std::atoi(text);
+    return port >= 1 && port <= 65535 && std::to_string(port) == text;
+}
+
 }  // namespace
 
 // Options come first; what follows them is the weapon names, as before there were options.
@@ -87,8 +102,23 @@ Options parseOptions(int argc, char** argv) {
             options.preview = true;
             continue;
         }
-        if (i + 1 >= argc) return refused(Options::Action::badValue, option + " needs a value (1 to 4)");
+        if (i + 1 >= argc) return refused(Options::Action::badValue, option + " needs a value" + valueRange(option));
         const char* value = argv[++i];
+        if (option == "--room-key") {
+            options.roomKeyFile = value;
+            continue;
+        }
+        if (option == "--room") {
+            if (!validRoomName(value))
+                return refused(Options::Action::badValue, option + " " + value + " is not a room name (1 to 32 letters, digits, . _ -)");
+            options.room = value;
+            continue;
+        }
+        if (option == "--port") {
+            if (!validPort(value)) return refused(Options::Action::badValue, option + " " + value + " is out of range (1 to 65535)");
+            options.port = std::atoi(value);
+            continue;
+        }
         const int scale = std::atoi(value);
         if (scale < 1 || scale > 4 || std::strlen(value) != 1)
             return refused(Options::Action::badValue, option + " " + value + " is out of range (1 to 4)");
@@ -97,6 +127,11 @@ Options parseOptions(int argc, char** argv) {
     const int names = argc - i;
     if (options.preview && (names < 1 || names > 2)) {
         options.action = Options::Action::previewUsage;
+        return options;
+    }
+    if (!options.roomKeyFile.empty() && options.room.empty()) {
+        options.action = Options::Action::unknownOption;
+        options.unknown = "--room-key without --room";
         return options;
     }
     if (names > 1 && !options.preview) options.action = Options::Action::usage;
@@ -108,7 +143,7 @@ Options parseOptions(int argc, char** argv) {
 void printUsage(const char* program) { std::printf("usage: %s <assetName>\n", program); }
 
 void printHelp(const char* program) {
-    std::printf("usage: %s [--scale N] [WEAPON]\n"
+    std::printf("usage: %s [--scale N] [--room NAME [--room-key FILE]] [--port N] [WEAPON]\n"
                 "       %s [--scale N] --preview WEAPON [ANIMATION]\n"
                 "       %s --help | --version\n\n"
                 "Plays WEAPON (a weapon file's name in ../assets without .xml), or the weapon on key 0\n"

@@ -16,6 +16,9 @@ struct Options {
     std::string animation;  // preview: the animation to open on; empty for the weapon's first
     int32_t scale = 1;    // the window is this many times 568 × 320 (1 to 4)
     std::string unknown;  // unknownOption: the argument not understood; badValue: what is wrong with it
+    std::string room;         // --room NAME: the network room; empty for the default room
+    std::string roomKeyFile;  // --room-key FILE: the file holding the room's passphrase
+    int32_t port = 54776;     // --port N: the UDP port of advertisements and links
 };
 
 Options parseOptions(int argc, char** argv);

@@ -1,7 +1,7 @@
 """How the team game holds up with many copies on one network: the real game (team 2) and N net
 probes (team 1, the game's network side without a window), each in a namespace of its own on one
 bridge, all started together. Prints how long the game took to connect to every probe, how many
-of the probes' shots it logged, and the probes' peer counts (N for a full mesh).
+of the probes' shots it took (logged, or counted in its summaries once the log's budget is spent), and the probes' peer counts (N for a full mesh).
 
     sudo python3 bench/lan_scale.py [--probes 40] [--shots 100] [--build build]
 """
@@ -28,6 +28,13 @@ class Probe:
     def send(self, command):
         self.process.stdin.write(command + "\n")
         self.process.stdin.flush()
+
+
+def delivered(out):
+    """Shots 10005 the game took: those logged, and those its per-link summaries count as taken
+    after the log's budget was spent."""
+    return out.count("gotshot 10005\n") + sum(int(n) for n in re.findall(r"^ID_SHOT summary from \S+ \d+: (\d+) taken",
+                                                                        out, re.M))
 
 
 def wait_until(predicate, timeout):
@@ -86,8 +93,8 @@ def run(args):
                 probe.send("shoot 5")
             time.sleep(0.1)
         wanted = args.probes * args.shots
-        wait_until(lambda: game.stdout().count("gotshot 10005\n") >= wanted, 30)
-        logged = game.stdout().count("gotshot 10005\n")
+        wait_until(lambda: delivered(game.stdout()) >= wanted, 30)
+        logged = delivered(game.stdout())
         for probe in probes:
             probe.send("count")
         time.sleep(1.0)
@@ -97,7 +104,7 @@ def run(args):
         print("probes: %d, shots each: %d" % (args.probes, args.shots))
         print("game connected to all: %s, %.1f s after networking went on (peer count %s)"
               % ("yes" if linked else "no", connect_time, peers[-1] if peers else 0))
-        print("shots logged by the game: %d of %d" % (logged, wanted))
+        print("shots taken by the game: %d of %d" % (logged, wanted))
         out = game.stdout()
         print("game: %d connection attempts given up, %d links lost" % (out.count("Message with identifier 17 has"),
                                                                       out.count("   lost peer\n")))

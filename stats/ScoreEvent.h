@@ -17,6 +17,7 @@ enum EventType : int32_t {
     eventIdled = 6,            // data1: fire mode; logged, never stored
     eventWeaponLoaded = 7,     // the weapon was taken up
     eventPlayerDeath = 8,
+    eventIncomingHits = 9,     // received hits summed up: data1 their number, data2 the damage they took; never logged
 };
 
 // The weapon's fire modes, as events carry them; the manager holds kNoFireMode while none is offered.

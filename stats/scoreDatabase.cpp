@@ -41,6 +41,7 @@ ScoreCounts countEvents(const std::vector<ScoreEvent>& events) {
     for (const ScoreEvent& event : events) {
         switch (event.type) {
             case eventIncomingHit: counts[colHit] += 1; counts[colDamageTaken] += event.data2; break;
+            case eventIncomingHits: counts[colHit] += event.data1; counts[colDamageTaken] += event.data2; break;
             case eventReload: counts[colReload] += 1; break;
             case eventEmptyShot: counts[colEmptyShot] += 1; break;
             case eventShot: countShot(counts, event.data1, event.data2); break;

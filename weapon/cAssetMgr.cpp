@@ -2,6 +2,8 @@
 #include "weapon/cAssetMgr.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 
 #include <GL/gl.h>
 
@@ -353,13 +355,31 @@ void cAssetMgr::buildModeIndicator() {
     glGetError();
 }
 
-void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2) {
+void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2, bool logged) {
     if (eventGuard) return;
     eventGuard = true;
-    std::cout << "   E: " << eventLogName(type) << " data1: " << data1 << " data2: " << data2 << std::endl
-              << std::flush;
-    if (type != eventIdled) events.push_back(ScoreEvent{type, data1, data2});
+    if (logged) {
+        std::cout << "   E: " << eventLogName(type) << " data1: " << data1 << " data2: " << data2 << std::endl
+                  << std::flush;
+    }
+    if (type == eventIncomingHit) {
+        addToHitTally(data2);
+    } else if (type != eventIdled) {
+        events.push_back(ScoreEvent{type, data1, data2});
+    }
     eventGuard = false;
+}
+
+// One tally event per batch; a new one starts when the batch was stored or the tally is full.
+void cAssetMgr::addToHitTally(int32_t damage) {
+    const bool open = hitTally < events.size() && events[hitTally].type == eventIncomingHits &&
+                      events[hitTally].data1 < INT32_MAX && std::abs(events[hitTally].data2) < (1 << 30);
+    if (!open) {
+        hitTally = events.size();
+        events.push_back(ScoreEvent{eventIncomingHits, 0, 0});
+    }
+    events[hitTally].data1 += 1;
+    events[hitTally].data2 += damage;
 }
 
 bool cAssetMgr::storeEventsToDB() {

@@ -67,8 +67,10 @@ public:
     QuadSet* setAmmo(int32_t rounds, int32_t imageIndex);
     // Next available fire mode (auto → burst → single); the first call after a load picks the start.
     int32_t toggleAssetMode();
-    // Logs the event line and keeps the event for the score database (idle events are only logged).
-    void recordEvent(int32_t type, int32_t data1, int32_t data2);
+    // Logs the event line (unless `logged` is false) and keeps the event for the score database
+    // (idle events are only logged). Received hits are summed into one event, so that a flood of
+    // them takes no memory.
+    void recordEvent(int32_t type, int32_t data1, int32_t data2, bool logged = true);
     bool storeEventsToDB();
     // What the last load could not use (a picture refused, a sound that does not decode), one
     // sentence each naming its file: the weapon loads without it, and the player is told once.
@@ -102,8 +104,11 @@ public:
     void tapInput();
     // The shield input; true when the player is now dodging (which lets go of the trigger).
     bool injectDodgeInput(bool pressed);
-    // A peer's shot with overlay effect `effectId` hit this player.
-    void receiveHit(int32_t effectId);
+    // A peer's shot with overlay effect `effectId` hit this player; `logged` false leaves out its
+    // event line (the network's log budget is spent).
+    void receiveHit(int32_t effectId, bool logged = true);
+    // Whether EFFECTS.xml has an effect `effectId` (any id, when it gave no effects at all).
+    bool knowsHitEffect(int32_t effectId) const;
     // One turn on the clock reading `now`: every side effect of the frames due, and the picture
     // drawn when `drawPicture` is set (otherwise the picture on screen stays). `netShotOut`
     // receives the shot number a frame asked to send since the last turn (-1 when none).
@@ -224,6 +229,8 @@ private:
 
     // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
     bool eventGuard = false;
+    void addToHitTally(int32_t damage);
+    size_t hitTally = SIZE_MAX;  // index in `events` of the received hits' tally
     std::vector<ScoreEvent> events;
     std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
     bool dirty = true;        // something shown changed since the last picture

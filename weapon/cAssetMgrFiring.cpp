@@ -185,11 +185,11 @@ bool cAssetMgr::injectDodgeInput(bool pressed) {
     return true;
 }
 
-void cAssetMgr::receiveHit(int32_t effectId) {
+void cAssetMgr::receiveHit(int32_t effectId, bool logged) {
     if (playerDead()) return;
     int32_t taken = 0;
     if (cOverlayEffect* effect = hitEffects->findEffect(effectId)) effect->play(taken);
-    recordEvent(eventIncomingHit, effectId, taken);
+    recordEvent(eventIncomingHit, effectId, taken, logged);
     if (!damageEnabled) return;
     if (damage->hit(-taken, inputHeld)) return;
 
@@ -198,6 +198,10 @@ void cAssetMgr::receiveHit(int32_t effectId) {
     stopAllSounds();
     const std::string cry = "death" + std::to_string(rand() % 3 + 1);
     if (cSound* sound = soundManager->findSound(cry)) soundManager->play(sound, false);
+}
+
+bool cAssetMgr::knowsHitEffect(int32_t effectId) const {
+    return hitEffects->effects.empty() || hitEffects->findEffect(effectId) != nullptr;
 }
 
 void cAssetMgr::stopAllSounds() {

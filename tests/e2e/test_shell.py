@@ -55,6 +55,8 @@ class ShellTest(unittest.TestCase):
         for args, status, out, err in ((["--help"], 0, "  Escape ", ""), (["--version"], 0, "kablix ", ""),
                                        (["--scales", "2"], 2, "", "kablix: unknown option --scales "),
                                        (["--scale", "5"], 2, "", "kablix: --scale 5 is out of range (1 to 4)\n"),
+                                       (["--room", "a b"], 2, "", "kablix: --room a b is not a room name (1 to 32 letters, digits, . _ -)\n"),
+                                       (["--room", "r", "--room-key", "/no/key"], 2, "", "kablix: cannot read the room key"),
                                        ([], 1, "", "kablix: cannot open the X display (DISPLAY is not set): ")):
             run = subprocess.run([usage.binary] + args, env={"PATH": os.environ["PATH"]}, capture_output=True, text=True)
             self.assertEqual((run.returncode, out in run.stdout, run.stderr.count("\n")), (status, True, len(err) > 0))

@@ -46,7 +46,7 @@ class InstallTest(unittest.TestCase):
         launcher, own = os.path.join(prefix, "games", "kablix"), os.path.join(home, ".local", "share", "kablix")
         subprocess.run(["cmake", "--install", BUILD, "--prefix", prefix], check=True, capture_output=True)
         env = dict(os.environ, HOME=home, XDG_DATA_HOME="")
-        for option, out in (("--help", "usage: kablix [--scale N] [WEAPON]\n"), ("--version", "kablix ")):
+        for option, out in (("--help", "usage: kablix [--scale N] [--room NAME [--room-key FILE]] [--port N] [WEAPON]\n"), ("--version", "kablix ")):
             answer = subprocess.run([launcher, option], env=env, capture_output=True, text=True)
             self.assertEqual((answer.returncode, answer.stdout.startswith(out), answer.stderr), (0, True, ""))
         self.assertFalse(os.path.exists(home), "--help and --version make no folder")

@@ -1,4 +1,4 @@
-// net_probe MODE: one copy's network side without a window (drawing calls go nowhere) for
+// net_probe [--room NAME] [--room-key FILE] [--port N] MODE: one copy's network side without a window (drawing calls go nowhere) for
 // test_net.py. It switches networking on in MODE, polls the peer every few milliseconds and reads
 // commands from standard input, one a line, echoing each as "probe: <command>":
 //     shoot N | mode M     cApp::sendShot(N) | cApp::setMultiplayerMode(M)
@@ -19,9 +19,25 @@
 #include <string>
 
 int main(int argc, char** argv) {
+    QEL::PeerSettings settings;
+    std::string keyFile;
+    int at = 1;
+    for (; at + 1 < argc && std::string(argv[at]).compare(0, 2, "--") == 0; at += 2) {
+        const std::string option = argv[at];
+        if (option == "--room") settings.room = argv[at + 1];
+        if (option == "--room-key") keyFile = argv[at + 1];
+        if (option == "--port") settings.port = std::atoi(argv[at + 1]);
+    }
+    std::string error;
+    settings.keyed = !keyFile.empty();
+    if (settings.keyed && !QEL::readRoomKey(keyFile, settings.room, settings.key, error)) {
+        std::cerr << error << std::endl;
+        return 2;
+    }
     QEL::cApp* app = QEL::createApp(0, 0, 0, 1);
     if (!app) return 1;
-    app->setMultiplayerMode(argc > 1 ? std::atoi(argv[1]) : 0);
+    app->setPeerSettings(settings);
+    app->setMultiplayerMode(at < argc ? std::atoi(argv[at]) : 0);
     std::cout << "probe: ready" << std::endl;
     std::string pending, line;
     bool loading = false;

@@ -67,18 +67,19 @@ TEST_F(Stats, EveryEventKindIsCountedAndLaterBatchesAddToTheRow) {
         {3, 1, 0},                                  // a burst recorded before its rounds
         {3, 2, 0},  {3, 2, 5},  {3, 7, 4},          // auto: no rounds, five rounds; an unknown mode
         {0, 3, 10}, {0, 4, 0},                      // hits of 10 and 0 damage
+        {9, 1000, 25},                              // a thousand hits summed up, 25 damage in all
         {1, 0, -1}, {2, 0, -1}, {5, 1, -1}, {8, -1, -1}, {42, 1, 1},
     }));
     EXPECT_EQ(takeLog(), "   Saving scores...\n\n   SQL Lite: 'rifle' added to DB.\n");
     EXPECT_EQ(row("rifle"), (Row{{"used", 1}, {"modeSwitch", 1}, {"singleShot", 3}, {"burstShot", 1}, {"autoShot", 5},
-                                 {"hit", 2}, {"damageTaken", 10}, {"reload", 1}, {"emptyShot", 1},
+                                 {"hit", 1002}, {"damageTaken", 35}, {"reload", 1}, {"emptyShot", 1},
                                  {"interruptedShot", 1}, {"deaths", 1}}));
     // Hits are counted when the batch's damage adds up to 0; a weapon without events has its row.
     EXPECT_TRUE(store("rifle", {{3, 1, 3}, {0, 1, 0}, {0, 1, 0}}));
     EXPECT_TRUE(store("pistol", {}));
     EXPECT_NE(takeLog().find("   SQL Lite: 'pistol' added to DB.\n"), std::string::npos);
     EXPECT_EQ(row("rifle")["burstShot"], 4);
-    EXPECT_EQ(row("rifle")["hit"], 4);
+    EXPECT_EQ(row("rifle")["hit"], 1004);
     EXPECT_EQ(query("SELECT COUNT(*) AS n FROM score WHERE name='pistol'")["n"], 1);
 }
 
