@@ -18,6 +18,15 @@ constexpr OptionRow kOptionRows[] = {
      "\"preview: ANIMATION N/COUNT\" for each frame shown; nothing is counted in scores.db. Keys: Right / Left "
      "step one frame (the frame's sound, cartridges and particles fire); Up / Down the previous / next "
      "animation; Space play / pause; [ ] half / double speed (1/8 to 1); F1 screenshot.png; Escape quit"},
+    {"--add-pack", "FILE.zip",
+     "checks the pack archive FILE.zip and copies it into the packs folder as NAME.zip (NAME from its pack.xml), "
+     "then exits; an archive that is refused is named with the reason and nothing is written"},
+    {"--replace", "", "with --add-pack: replaces an installed pack of the same name"},
+    {"--remove-pack", "NAME", "removes the installed pack NAME from the packs folder, then exits"},
+    {"--list-packs", "", "lists the packs in ../packs and in every --packs folder (name, version, title, author, "
+     "license, weapons, file), then exits"},
+    {"--packs", "DIR", "another folder of packs (may be given more than once); --add-pack and --remove-pack use the "
+     "last one given (default: ../packs)"},
     {"--help", "", "this text"},
     {"--version", "", "the version"},
 };

@@ -3,19 +3,22 @@
 // `--preview WEAPON [ANIMATION]` takes the names that follow the options.
 #pragma once
 
+#include "app/packInstaller.h"
+
 #include <cstdint>
 #include <string>
 
 namespace QEL {
 
 struct Options {
-    enum class Action { play, usage, previewUsage, help, version, unknownOption, badValue };
+    enum class Action { play, usage, previewUsage, help, version, unknownOption, badValue, packs };
     Action action = Action::play;
     std::string weapon;   // play: the weapon to start with; empty for the catalogue's entry 0
     bool preview = false; // --preview: `weapon` is looked at frame by frame instead of played
     std::string animation;  // preview: the animation to open on; empty for the weapon's first
     int32_t scale = 1;    // the window is this many times 568 × 320 (1 to 4)
     std::string unknown;  // unknownOption: the argument not understood; badValue: what is wrong with it
+    packRequest packs;    // packs: what to do in the packs folders, then exit
 };
 
 Options parseOptions(int argc, char** argv);

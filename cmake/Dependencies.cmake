@@ -8,6 +8,7 @@ pkg_check_modules(SDL_TTF REQUIRED IMPORTED_TARGET SDL_ttf)
 pkg_check_modules(TREMOR REQUIRED IMPORTED_TARGET vorbisidec ogg)
 pkg_check_modules(ENET REQUIRED IMPORTED_TARGET libenet)
 pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
+pkg_check_modules(PHYSFS REQUIRED IMPORTED_TARGET physfs)
 
 # TinyXML and LodePNG ship no pkg-config files on Debian 12.
 find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)
