@@ -147,7 +147,7 @@ packOutcome installPack(packReader& files, const std::string& archive, const std
 
     const std::string target = packsDir + "/" + manifest.name + ".zip";
     struct stat info;
-    if (exists(packsDir + "/" + manifest.name, info))
+    if (exists(packsDir + "/" + manifest.name, info) && S_ISDIR(info.st_mode))
         return refused("a pack folder named '" + manifest.name + "' is in " + packsDir + " (remove it by hand to install this one)");
     if (exists(target, info) && !replace)
         return refused("a pack named '" + manifest.name + "' is already installed in " + packsDir + " (--replace replaces it)");
@@ -169,7 +169,7 @@ packOutcome installPack(packReader& files, const std::string& archive, const std
 packOutcome removePack(const std::string& name, const std::string& packsDir) {
     if (!validPackName(name)) return refused("'" + name + "' is not a pack name (1 to 24 of a-z, 0-9, '-' and '_')");
     struct stat info;
-    if (exists(packsDir + "/" + name, info))
+    if (exists(packsDir + "/" + name, info) && S_ISDIR(info.st_mode))
         return refused(packsDir + "/" + name + " is a pack folder; only installed archives are removed (remove it by hand)");
     const std::string target = packsDir + "/" + name + ".zip";
     if (!exists(target, info)) return refused("no pack named '" + name + "' is installed in " + packsDir);
