@@ -6,6 +6,8 @@ namespace {
 
 constexpr uint32_t kEndSignature = 0x06054b50;
 constexpr uint32_t kEntrySignature = 0x02014b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr size_t kZip64LocatorBytes = 20;  // sits just before the end record
 constexpr size_t kEndBytes = 22;           // the end record without its comment
 constexpr size_t kMaxCommentBytes = 65535; // the comment's length is a 16-bit field
 constexpr size_t kEntryBytes = 46;         // a directory entry before its name
@@ -38,11 +40,16 @@ bool readZipDirectory(const unsigned char* data, size_t size, size_t maxEntries,
     const uint32_t count = read16(end + 10), directoryBytes = read32(end + 12), directoryAt = read32(end + 16);
     if (read16(end + 4) != 0 || read16(end + 6) != 0 || read16(end + 8) != count)
         return refuse(problem, "it is a zip archive split over several files");
+    const size_t endAt = static_cast<size_t>(end - data);
     if (count == 0xffff || directoryBytes == 0xffffffff || directoryAt == 0xffffffff)
         return refuse(problem, "it is a ZIP64 archive");
-    const size_t endAt = static_cast<size_t>(end - data);
-    if (directoryAt > endAt || directoryBytes > endAt - directoryAt)
-        return refuse(problem, "its central directory lies outside the file");
+    // A ZIP64 record would give readers that honour it a second directory, unlike the one judged here.
+    if (endAt >= kZip64LocatorBytes && read32(end - kZip64LocatorBytes) == kZip64LocatorSignature)
+        return refuse(problem, "it is a ZIP64 archive");
+    // Readers look for a directory that does not end at the end record (after bytes put in front of
+    // the archive) by guesswork of their own, so only one that ends exactly there is judged.
+    if (directoryAt > endAt || directoryBytes != endAt - directoryAt)
+        return refuse(problem, "its central directory is not where its end record says");
     const unsigned char* at = data + directoryAt;
     const unsigned char* stop = at + directoryBytes;
     for (uint32_t n = 0; n < count && entries.size() <= maxEntries; ++n) {
