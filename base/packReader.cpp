@@ -3,6 +3,7 @@
 #include <physfs.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace QEL {
 
@@ -11,6 +12,46 @@ namespace {
 std::string physfsError() { return PHYSFS_getErrorByCode(PHYSFS_getLastErrorCode()); }
 
 std::string cannotMount() { return "it cannot be opened as a pack (" + physfsError() + ")"; }
+
+// A read-only stream over bytes the caller keeps. PhysicsFS 3.0's own memory stream
+// (PHYSFS_mountMemory) is not freed when its archive is unmounted, so every install would leak it.
+struct byteStream {
+    const unsigned char* bytes;
+    PHYSFS_uint64 size;
+    PHYSFS_uint64 at = 0;
+};
+
+PHYSFS_Io* newByteStream(const unsigned char* bytes, PHYSFS_uint64 size);
+
+PHYSFS_sint64 readStream(PHYSFS_Io* io, void* out, PHYSFS_uint64 wanted) {
+    byteStream& stream = *static_cast<byteStream*>(io->opaque);
+    const PHYSFS_uint64 count = std::min(wanted, stream.size - stream.at);
+    std::memcpy(out, stream.bytes + stream.at, static_cast<size_t>(count));
+    stream.at += count;
+    return static_cast<PHYSFS_sint64>(count);
+}
+int seekStream(PHYSFS_Io* io, PHYSFS_uint64 to) {
+    byteStream& stream = *static_cast<byteStream*>(io->opaque);
+    if (to > stream.size) return 0;
+    stream.at = to;
+    return 1;
+}
+PHYSFS_sint64 tellStream(PHYSFS_Io* io) { return static_cast<PHYSFS_sint64>(static_cast<byteStream*>(io->opaque)->at); }
+PHYSFS_sint64 streamLength(PHYSFS_Io* io) { return static_cast<PHYSFS_sint64>(static_cast<byteStream*>(io->opaque)->size); }
+PHYSFS_Io* duplicateStream(PHYSFS_Io* io) {
+    const byteStream& stream = *static_cast<byteStream*>(io->opaque);
+    return newByteStream(stream.bytes, stream.size);
+}
+int flushStream(PHYSFS_Io*) { return 1; }
+void destroyStream(PHYSFS_Io* io) {
+    delete static_cast<byteStream*>(io->opaque);
+    delete io;
+}
+
+PHYSFS_Io* newByteStream(const unsigned char* bytes, PHYSFS_uint64 size) {
+    return new PHYSFS_Io{0, new byteStream{bytes, size}, readStream, nullptr, seekStream, tellStream, streamLength,
+                         duplicateStream, flushStream, destroyStream};
+}
 
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -50,9 +91,12 @@ bool packReader::mount(const std::string& path, const std::string& name) {
 bool packReader::mountArchiveBytes(const std::vector<unsigned char>& bytes, const std::string& path,
                                    const std::string& name) {
     if (!owner) return false;
-    // PhysicsFS picks the archiver by the name's extension, so the name it is given ends in .zip.
-    if (!PHYSFS_mountMemory(bytes.data(), bytes.size(), nullptr, path.c_str(), ("/" + name).c_str(), 1))
-        return fail(cannotMount());
+    // PhysicsFS tries the archiver the name's extension suggests first; on failure the stream stays ours.
+    PHYSFS_Io* stream = newByteStream(bytes.data(), bytes.size());
+    if (PHYSFS_mountIo(stream, path.c_str(), ("/" + name).c_str(), 1)) return true;
+    const std::string problem = cannotMount();
+    destroyStream(stream);
+    return fail(problem);
     return true;
 }
 
