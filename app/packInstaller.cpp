@@ -30,10 +30,18 @@ std::string systemError() { return std::strerror(errno); }
 
 bool exists(const std::string& path, struct stat& info) { return ::lstat(path.c_str(), &info) == 0; }
 
+// An entry's name as a refusal shows it: control characters, which could rewrite the terminal
+// line, are shown as '?'.
+std::string shownName(std::string name) {
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return "entry '" + name + "'";
+}
+
 // Every way an entry may reach outside the pack or be something other than a file or folder.
 std::string entryProblem(const zipEntry& entry) {
     const std::string& name = entry.name;
-    const std::string quoted = "entry '" + name + "'";
+    const std::string quoted = shownName(name);
     if (name.empty() || name.find('\0') != std::string::npos) return "an entry has an empty or broken name";
     if (name[0] == '/' || name[0] == '\\' || (name.size() > 1 && name[1] == ':')) return quoted + " has an absolute path";
     for (size_t start = 0; start <= name.size();) {
@@ -77,17 +85,15 @@ bool readArchive(const std::string& archive, std::vector<unsigned char>& bytes, 
     return true;
 }
 
-// Mounts the archive under `mountName` and reads its manifest there.
+// The archive's manifest, read through a mount of its own that is gone again on return.
 bool readManifest(packReader& files, const std::vector<unsigned char>& bytes, const std::string& archive,
-                  const std::string& mountName, packManifest& manifest, std::string& problem) {
-    if (!files.mountArchiveBytes(bytes, archive, mountName)) return problem = files.problem(), false;
+                  packManifest& manifest, std::string& problem) {
+    if (!files.mountArchiveBytes(bytes, archive, kIncoming)) return problem = files.problem(), false;
     std::string text;
-    if (!files.readFile(mountName + "/pack.xml", kMaxManifestBytes, text)) {
-        files.unmount(archive);
-        return problem = "its pack.xml " + files.problem(), false;
-    }
-    if (readPackManifest(text, manifest, problem)) return true;
+    const bool read = files.readFile(std::string(kIncoming) + "/pack.xml", kMaxManifestBytes, text);
+    if (!read) problem = files.problem();
     files.unmount(archive);
+    if (read && readPackManifest(text, manifest, problem)) return true;
     problem = "its pack.xml " + problem;
     return false;
 }
@@ -112,6 +118,20 @@ bool writeAtomically(const std::vector<unsigned char>& bytes, const std::string&
     problem = target + ": " + (whole ? systemError() : error);
     ::unlink(temporary.c_str());
     return false;
+}
+
+// Each weapon of the archive judged by `vet` under the pack's own name, as the game will name it;
+// a refusal when any finding came back, else an empty line.
+packOutcome vetWeapons(packReader& files, const std::vector<unsigned char>& bytes, const std::string& archive,
+                       const std::string& name, const weaponVetter& vet) {
+    packOutcome outcome;
+    if (!files.mountArchiveBytes(bytes, archive, name)) return refused(files.problem());
+    for (const std::string& weapon : files.weaponFiles(name))
+        for (std::string& finding : vet(files, weapon)) outcome.findings.push_back(std::move(finding));
+    files.unmount(archive);
+    if (!outcome.findings.empty())
+        outcome.line = "its weapons fail the weapon check (" + std::to_string(outcome.findings.size()) + " findings)";
+    return outcome;
 }
 
 std::string listLine(const packManifest& manifest, size_t weapons, const std::string& path) {
@@ -142,8 +162,7 @@ packOutcome installPack(packReader& files, const std::string& archive, const std
     problem = archiveProblem(bytes);
     if (!problem.empty()) return refused(problem);
     packManifest manifest;
-    if (!readManifest(files, bytes, archive, kIncoming, manifest, problem)) return refused(problem);
-    files.unmount(archive);
+    if (!readManifest(files, bytes, archive, manifest, problem)) return refused(problem);
 
     const std::string target = packsDir + "/" + manifest.name + ".zip";
     struct stat info;
@@ -152,15 +171,8 @@ packOutcome installPack(packReader& files, const std::string& archive, const std
     if (exists(target, info) && !replace)
         return refused("a pack named '" + manifest.name + "' is already installed in " + packsDir + " (--replace replaces it)");
     if (vet) {
-        packOutcome outcome = refused("");
-        files.mountArchiveBytes(bytes, archive, manifest.name);
-        for (const std::string& weapon : files.weaponFiles(manifest.name))
-            for (std::string& finding : vet(files, weapon)) outcome.findings.push_back(std::move(finding));
-        files.unmount(archive);
-        if (!outcome.findings.empty()) {
-            outcome.line = "its weapons have " + std::to_string(outcome.findings.size()) + " errors";
-            return outcome;
-        }
+        packOutcome outcome = vetWeapons(files, bytes, archive, manifest.name, vet);
+        if (!outcome.line.empty()) return outcome;
     }
     if (!writeAtomically(bytes, packsDir, target, problem)) return refused(problem);
     return packOutcome{true, "added pack " + manifest.name + " " + manifest.version + " as " + target, {}};
