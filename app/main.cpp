@@ -113,6 +113,7 @@ void answerOptions(const QEL::Options& options, const char* program) {
     case Action::badValue:
         std::fprintf(stderr, "kablix: %s\n", options.unknown.c_str());
         std::exit(2);
+    case Action::packs: std::exit(QEL::runPackRequest(options.packs));
     }
     std::fflush(stdout);
     std::exit(0);

@@ -25,6 +25,15 @@ constexpr OptionRow kOptionRows[] = {
      "link only with copies of the room holding the passphrase on FILE's first line (proved on every link; "
      "the passphrase never travels)"},
     {"--port", "N", "the UDP port for advertisements and links (default 54776)"},
+    {"--add-pack", "FILE.zip",
+     "checks the pack archive FILE.zip and copies it into the packs folder as NAME.zip (NAME from its pack.xml), "
+     "then exits; an archive that is refused is named with the reason and nothing is written"},
+    {"--replace", "", "with --add-pack: replaces an installed pack of the same name"},
+    {"--remove-pack", "NAME", "removes the installed pack NAME from the packs folder, then exits"},
+    {"--list-packs", "", "lists the packs in ../packs and in every --packs folder (name, version, title, author, "
+     "license, weapons, file), then exits"},
+    {"--packs", "DIR", "a folder of packs besides ../packs (may be given more than once): --list-packs lists it too, "
+     "and --add-pack and --remove-pack use the last one given"},
     {"--help", "", "this text"},
     {"--version", "", "the version"},
 };

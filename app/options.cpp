@@ -72,11 +72,12 @@ std::string optionLine(const OptionRow& row) {
     return result + head + text + "\n";
 }
 
-// What a value-taking option accepts, for the line that says one is missing.
-std::string valueRange(const std::string& option) {
-    if (option == "--scale") return " (1 to 4)";
-    if (option == "--port") return " (1 to 65535)";
-    return "";
+// What a value-taking option accepts, for the lines that say one is missing or wrong.
+std::string valueRange(const OptionRow& row) {
+    const std::string option = row.name;
+    if (option == "--scale") return "(1 to 4)";
+    if (option == "--port") return "(1 to 65535)";
+    return std::string("(") + row.argument + ")";
 }
 
 bool validPort(const char* text) {
@@ -98,32 +99,32 @@ Options parseOptions(int argc, char** argv) {
             options.action = option == "--help" ? Options::Action::help : Options::Action::version;
             return options;
         }
-        if (option == "--preview") {
-            options.preview = true;
-            continue;
-        }
-        if (i + 1 >= argc) return refused(Options::Action::badValue, option + " needs a value" + valueRange(option));
+        if (option == "--preview") options.preview = true;
+        if (option == "--list-packs") options.packs.list = true;
+        if (option == "--replace") options.packs.replace = true;
+        if (!*row->argument) continue;
+        if (i + 1 >= argc) return refused(Options::Action::badValue, option + " needs a value " + valueRange(*row));
         const char* value = argv[++i];
-        if (option == "--room-key") {
-            options.roomKeyFile = value;
-            continue;
-        }
+        if (option == "--add-pack") options.packs.addArchive = value;
+        if (option == "--remove-pack") options.packs.removeName = value;
+        if (option == "--packs") options.packs.packsDirs.push_back(value);
+        if (option == "--room-key") options.roomKeyFile = value;
         if (option == "--room") {
             if (!validRoomName(value))
                 return refused(Options::Action::badValue, option + " " + value + " is not a room name (1 to 32 letters, digits, . _ -)");
             options.room = value;
-            continue;
         }
         if (option == "--port") {
-            if (!validPort(value)) return refused(Options::Action::badValue, option + " " + value + " is out of range (1 to 65535)");
+            if (!validPort(value)) return refused(Options::Action::badValue, option + " " + value + " is out of range " + valueRange(*row));
             options.port = std::atoi(value);
-            continue;
         }
+        if (option != "--scale") continue;
         const int scale = std::atoi(value);
         if (scale < 1 || scale > 4 || std::strlen(value) != 1)
             return refused(Options::Action::badValue, option + " " + value + " is out of range (1 to 4)");
         options.scale = scale;
     }
+    if (options.packs.wanted()) options.action = Options::Action::packs;
     const int names = argc - i;
     if (options.preview && (names < 1 || names > 2)) {
         options.action = Options::Action::previewUsage;
@@ -145,10 +146,11 @@ void printUsage(const char* program) { std::printf("usage: %s <assetName>\n", pr
 void printHelp(const char* program) {
     std::printf("usage: %s [--scale N] [--room NAME [--room-key FILE]] [--port N] [WEAPON]\n"
                 "       %s [--scale N] --preview WEAPON [ANIMATION]\n"
+                "       %s --add-pack FILE.zip [--replace] | --remove-pack NAME | --list-packs [--packs DIR]\n"
                 "       %s --help | --version\n\n"
                 "Plays WEAPON (a weapon file's name in ../assets without .xml), or the weapon on key 0\n"
                 "of gunList.txt in the current folder.\n\n",
-                program, program, program);
+                program, program, program, program);
     for (const OptionRow& row : kOptionRows) std::fputs(optionLine(row).c_str(), stdout);
     std::fputs("\nKeys:\n", stdout);
     std::fputs(keyTable().c_str(), stdout);

@@ -3,13 +3,15 @@
 // `--preview WEAPON [ANIMATION]` takes the names that follow the options.
 #pragma once
 
+#include "app/packInstaller.h"
+
 #include <cstdint>
 #include <string>
 
 namespace QEL {
 
 struct Options {
-    enum class Action { play, usage, previewUsage, help, version, unknownOption, badValue };
+    enum class Action { play, usage, previewUsage, help, version, unknownOption, badValue, packs };
     Action action = Action::play;
     std::string weapon;   // play: the weapon to start with; empty for the catalogue's entry 0
     bool preview = false; // --preview: `weapon` is looked at frame by frame instead of played
@@ -19,6 +21,7 @@ struct Options {
     std::string room;         // --room NAME: the network room; empty for the default room
     std::string roomKeyFile;  // --room-key FILE: the file holding the room's passphrase
     int32_t port = 54776;     // --port N: the UDP port of advertisements and links
+    packRequest packs;    // packs: what to do in the packs folders, then exit
 };
 
 Options parseOptions(int argc, char** argv);

@@ -16,9 +16,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/packInstaller.h"
 #include "base/appTime.h"
 #include "base/dataFileReader.h"
 #include "check/packChecker.h"
@@ -244,6 +246,27 @@ void net(const uint8_t* data, size_t size) {
     pump(3);
 }
 
+// A pack archive as --add-pack takes it (every weapon file read through the pack reader), then
+// the packs folder listed, so the archive, when taken, is mounted from disk as well.
+std::unique_ptr<QEL::packReader> packFiles;  // PhysicsFS is started once per process
+void startPack() {
+    packFiles = std::make_unique<QEL::packReader>();
+    require(packFiles->ready(), packFiles->problem());
+}
+void pack(const uint8_t* data, size_t size) {
+    const std::string archive = write("incoming.zip", data, size), packs = (root / "packs").string();
+    const auto readWeapon = [](QEL::packReader& files, const std::string& weapon) {
+        std::string text;
+        files.readFile(weapon, 1 << 20, text);
+        return std::vector<std::string>();
+    };
+    QEL::installPack(*packFiles, archive, packs, true, readWeapon);
+    std::vector<std::string> problems;
+    QEL::listPacks(*packFiles, packs, problems);
+    std::error_code error;
+    fs::remove_all(packs, error);
+}
+
 struct Harness {
     const char* input;
     bool glContext;  // textures need one
@@ -256,7 +279,7 @@ const Harness kHarnesses[] = {
     {"wav", false, wav, nullptr},         {"ogg", false, ogg, nullptr},
     {"weapon_load", true, weaponLoad, nullptr}, {"effects", true, effects, nullptr},
     {"gunlist", false, gunlist, nullptr}, {"damage", true, damage, nullptr},
-    {"net", false, net, startNet},
+    {"net", false, net, startNet},        {"pack", false, pack, startPack},
 };
 const Harness* harness = nullptr;
 

@@ -15,13 +15,13 @@ root=$(pwd)
 export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
-all_inputs="png tga wav ogg weapon_load effects gunlist damage net"
+all_inputs="png tga wav ogg weapon_load effects gunlist damage net pack"
 
 # Longest input each harness is given (libFuzzer's -max_len), in bytes.
 max_len() {
   case "$1" in
     tga|gunlist) echo 4096 ;;
-    wav|effects) echo 8192 ;;
+    wav|effects|pack) echo 8192 ;;
     png|ogg) echo 16384 ;;
     weapon_load) echo 32768 ;;
     damage) echo 256 ;;

@@ -1,12 +1,15 @@
 // The rules loader's document slot and the weapon check's kept document: filled, replaced, kept or cleared, and no round
 // of loads leaves a block on the heap (operator new and delete count the live blocks). Refused files: tests/check.
+// A pack's manifest read or refused with its one reason.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "testing/assetsFolder.h"
+#include "xml/packManifest.h"
 #include "weapon/weaponTest.h"
 
 static std::atomic<long> live{0};
@@ -65,6 +68,28 @@ TEST_F(XmlLoad, SlotsAreFilledReplacedOrClearedAndNothingLeaks) {
     const long before = (round(), live.load());  // the first round pays the libraries' one-time set-up
     round();
     EXPECT_EQ(live.load(), before);
+}
+
+TEST(PackManifest, ReadOrRefusedWithOneReason) {
+    const std::string full = "<kablixPack name=\"desert_2-b\" title=\"Desert Arms\" version=\"1.2\" author=\"A\" license=\"CC0\"/>";
+    for (auto [text, problem] : {std::pair{full, ""}, {"<kablixPack name=\"x\" title=\"X\" version=\"1\"/>", ""},
+                                 {"<kablixPack name=\"x\" title=\"X\"", "is not well-formed XML ("},
+                                 {"<kablixWeapon name=\"x\"/>", "has no <kablixPack> root element"},
+                                 {"<kablixPack name=\"x\" title=\"X\" version=\"1\" titel=\"Y\"/>", "has an unknown attribute 'titel'"},
+                                 {"<kablixPack name=\"x\" title=\"X\"/>", "has no version (<kablixPack version=\"...\">)"},
+                                 {"<kablixPack name=\"x\" title=\"X\" version=\"1&#10;2\"/>", "has a version longer than 80 characters or with control characters"},
+                                 {"<kablixPack name=\"abcdefghijklmnopqrstuvwxy\" title=\"X\" version=\"1\"/>", "has the name 'abcdefghijklmnopqrstuvwxy', but"},
+                                 {"<kablixPack name=\"a.b\" title=\"X\" version=\"1\"/>", "has the name 'a.b', but"}}) {
+        QEL::packManifest manifest;
+        std::string found;
+        EXPECT_EQ(QEL::readPackManifest(text, manifest, found), !*problem) << text;
+        EXPECT_EQ(found.substr(0, std::strlen(problem)), problem) << text;
+    }
+    QEL::packManifest manifest;
+    std::string found;
+    ASSERT_TRUE(QEL::readPackManifest(full, manifest, found));
+    EXPECT_EQ(manifest.name + "|" + manifest.title + "|" + manifest.version + "|" + manifest.author + "|" + manifest.license,
+              "desert_2-b|Desert Arms|1.2|A|CC0");
 }
 
 }  // namespace

@@ -1,0 +1,112 @@
+"""Packs added, listed, replaced and removed by the real game from .zip archives, and hostile archives refused with
+their reason named and nothing changed on disk."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
+from kablix_e2e import default_binary  # noqa: E402
+
+MANIFEST = '<kablixPack name="%s" title="Desert Arms" version="%s" author="A. Maker" license="CC-BY-4.0"/>'
+
+
+def entry(name, data, mode=0, method=zipfile.ZIP_DEFLATED):
+    info = zipfile.ZipInfo(name)
+    info.compress_type, info.external_attr = method, mode << 16
+    return info, data
+
+
+GOOD = [entry("rifle.xml", "<kablixWeapon name=\"rifle\"/>"), entry("rifle.png", os.urandom(300)), entry("sub/", "", 0o40755)]
+HOSTILE = (  # what the archive holds besides the weapon, and the reason its refusal names
+    ([entry("pack.xml", MANIFEST % ("desert", "1")), entry("../evil.xml", "x")], "entry '../evil.xml' climbs out of the pack with '..'"),
+    ([entry("pack.xml", MANIFEST % ("desert", "1")), entry("sub\\..\\..\\evil", "x")], "climbs out of the pack with '..'"),
+    ([entry("pack.xml", MANIFEST % ("desert", "1")), entry("/tmp/evil", "x")], "entry '/tmp/evil' has an absolute path"),
+    ([entry("pack.xml", MANIFEST % ("desert", "1")), entry("shot.ogg", "/etc/passwd", 0o120777)], "entry 'shot.ogg' is a symbolic link"),
+    ([entry("pack.xml", MANIFEST % ("desert", "1")), entry("tty", "", 0o20666)], "entry 'tty' is a device or other special file"),
+    ([entry("pack.xml", MANIFEST % ("desert", "1"))] + [entry("f%d" % i, "") for i in range(4094)], "it has more than 4096 entries"),
+    ([entry("pack.xml", MANIFEST % ("desert", "1")), entry("bomb.png", bytes(8 << 20))], "entry 'bomb.png' is packed more than 100:1"),
+    ([entry("pack.xml", MANIFEST % ("desert", "1"))] + [entry("big%d.ogg" % i, bytes(33 << 20), 0, zipfile.ZIP_STORED) for i in (1, 2)],
+     "it unpacks to more than 64 MiB"),
+    ([], "its pack.xml does not exist"),
+    ([entry("pack.xml", MANIFEST % ("Desert", "1"))], "its pack.xml has the name 'Desert', but a pack's name is 1 to 24 of"),
+    ([entry("pack.xml", "<kablixPack name=\"desert\" version=\"1\"/>")], "its pack.xml has no title"),
+    (b"PK\x03\x04 not really", "it is not a zip archive"),
+)
+
+
+def tree(top):
+    """Every path under top with its bytes, so any change on disk shows."""
+    found = {}
+    for folder, _, files in os.walk(top):
+        found[folder] = None
+        for name in files:
+            with open(os.path.join(folder, name), "rb") as f:
+                found[os.path.join(folder, name)] = f.read()
+    return found
+
+
+class PackInstallTest(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="kablix-packs-")
+        self.archives = tempfile.mkdtemp(prefix="kablix-archives-")
+        self.addCleanup(subprocess.run, ["rm", "-rf", self.root, self.archives])
+        os.mkdir(os.path.join(self.root, "play"))
+
+    def archive(self, name, contents):
+        path = os.path.join(self.archives, name)
+        if isinstance(contents, bytes):
+            with open(path, "wb") as f:
+                f.write(contents)
+            return path
+        with zipfile.ZipFile(path, "w") as archive:
+            for info, data in contents:
+                archive.writestr(info, data)
+        return path
+
+    def kablix(self, *args):
+        run = subprocess.run([default_binary()] + list(args), cwd=os.path.join(self.root, "play"), capture_output=True, text=True)
+        return run.returncode, run.stdout, run.stderr
+
+    def assertRefusedUnchanged(self, archive, reason, *args):
+        before = tree(self.root)
+        status, out, err = self.kablix("--add-pack", archive, *args)
+        self.assertEqual((status, out, err.startswith("kablix: cannot add %s: " % archive), reason in err), (1, "", True, True), err)
+        self.assertEqual(tree(self.root), before, reason)
+
+    def test_hostile_archives_change_nothing_and_a_good_one_is_added_listed_replaced_and_removed(self):
+        for number, (contents, reason) in enumerate(HOSTILE):
+            hostile = contents if isinstance(contents, bytes) else GOOD + contents
+            self.assertRefusedUnchanged(self.archive("hostile%d.zip" % number, hostile), reason)
+        self.assertFalse(os.path.exists(os.path.join(self.root, "packs")))
+
+        packs = os.path.join(self.root, "packs")
+        good = self.archive("desert.zip", [entry("pack.xml", MANIFEST % ("desert", "1.2"))] + GOOD)
+        self.assertEqual(self.kablix("--add-pack", good), (0, "added pack desert 1.2 as ../packs/desert.zip\n", ""))
+        with open(good, "rb") as source, open(os.path.join(packs, "desert.zip"), "rb") as installed:
+            self.assertEqual(installed.read(), source.read())
+        listed = 'desert %s "Desert Arms" by A. Maker (CC-BY-4.0): 1 weapon in ../packs/desert.zip\n'
+        self.assertEqual(self.kablix("--list-packs"), (0, listed % "1.2", ""))
+
+        newer = self.archive("desert-1.3.zip", [entry("pack.xml", MANIFEST % ("desert", "1.3"))] + GOOD)
+        self.assertRefusedUnchanged(newer, "a pack named 'desert' is already installed in ../packs (--replace replaces it)")
+        self.assertEqual(self.kablix("--add-pack", newer, "--replace")[:2], (0, "added pack desert 1.3 as ../packs/desert.zip\n"))
+        self.assertEqual(sorted(os.listdir(packs)), ["desert.zip"])  # no temporary file is left
+        other = os.path.join(self.root, "more")
+        self.assertEqual(self.kablix("--packs", other, "--add-pack", good)[0], 0)
+        self.assertEqual(self.kablix("--list-packs", "--packs", other, "--packs", "../packs")[1],
+                         listed % "1.3" + (listed % "1.2").replace("../packs", other))
+
+        self.assertEqual(self.kablix("--remove-pack", "desert"), (0, "removed pack desert from ../packs\n", ""))
+        self.assertEqual(os.listdir(packs), [])
+        self.assertEqual(self.kablix("--remove-pack", "desert")[::2], (1, "kablix: cannot remove pack desert: no pack named "
+                                                                          "'desert' is installed in ../packs\n"))
+        self.assertEqual(self.kablix("--remove-pack", "../more/desert")[0], 1)
+        self.assertTrue(os.path.exists(os.path.join(other, "desert.zip")))
+
+
+if __name__ == "__main__":
+    unittest.main()
