@@ -130,11 +130,12 @@ namespace {
 constexpr uint32_t kNoticeMs = 8000;  // long enough to read three findings
 }  // namespace
 
-cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, bool review) {
+cApp::WeaponLoad cApp::takeWeapon(const std::string& name, FireMode keepMode, bool review) {
     WeaponLoad result = WeaponLoad::loaded;
-    if (!testWeapon(name)) {
+    const checkedWeapon checked = testWeapon(name);
+    if (!checked) {
         result = WeaponLoad::refused;
-    } else if (loadCurrentWeapon(keepMode) == -2) {
+    } else if (!loadWeapon(checked, keepMode)) {
         result = WeaponLoad::failed;
     }
     explainLoad(name, result, review);
@@ -144,9 +145,9 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, boo
 // The first weapon has always been loaded whenever its file parsed, even when its check failed:
 // it still is, and the notice says what the check found.
 void cApp::takeFirstWeapon(const std::string& name, bool review) {
-    const bool passed = testWeapon(name);
-    const bool loaded = loadCurrentWeapon() != -2;
-    explainLoad(name, !passed ? WeaponLoad::refused : loaded ? WeaponLoad::loaded : WeaponLoad::failed, review);
+    const checkedWeapon checked = testWeapon(name);
+    const bool loaded = loadWeapon(checked).has_value();
+    explainLoad(name, !checked ? WeaponLoad::refused : loaded ? WeaponLoad::loaded : WeaponLoad::failed, review);
 }
 
 void cApp::explainLoad(const std::string& name, WeaponLoad result, bool review) {
@@ -160,14 +161,14 @@ void cApp::explainLoad(const std::string& name, WeaponLoad result, bool review) 
     }
 }
 
-int32_t cApp::loadCurrentWeapon(int32_t keepMode) {
-    int32_t result = -2;
+std::optional<FireMode> cApp::loadWeapon(const checkedWeapon& checked, FireMode keepMode) {
+    std::optional<FireMode> result;
     pendingShot = -1;  // a shot of the weapon put down is not the new weapon's
     try {
-        result = assetMgr->loadAsset(static_cast<FireMode>(keepMode));
-        if (result != -2) inHand = lastTestedWeaponName;
+        result = assetMgr->loadAsset(checked, keepMode);
+        if (result) inHand = checked.name;
     } catch (...) {
-        result = -2;
+        result.reset();
     }
     // What arrived during the load is handled now; shots among it are stale and dropped.
     if (peer) peer->pollMessages(true);

@@ -5,14 +5,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "net/QelPeer.h"
 #include "render/screen.h"
+#include "stats/ScoreEvent.h"
 
 namespace QEL {
 
 class cAssetMgr;
+class checkedWeapon;
 class cSoundManager;
 class screenText;
 class ScaledOutput;
@@ -31,21 +34,20 @@ public:
 
     // What taking up a weapon came to.
     enum class WeaponLoad { loaded, refused, failed };
-    // Checks and loads the weapon with base name `name` (in `keepMode`, as loadCurrentWeapon). A
+    // Checks and loads the weapon with base name `name` (in `keepMode`, as loadWeapon). A
     // weapon that is refused (the weapon in hand stays) or fails to load is explained by a notice
     // over the picture for a few seconds, or for as long as no weapon is in hand; a weapon that
     // loads replaces the notice with what it could not use, if anything. With `review` (its author
     // is working on it: a save loaded it again, or it is previewed) whatever kablix-check finds in
     // a weapon that loads is shown too.
-    WeaponLoad takeWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
+    WeaponLoad takeWeapon(const std::string& name, FireMode keepMode = kNoFireMode, bool review = false);
     // The weapon the game starts with: loaded whenever its file parses, even when its check
     // fails (which the notice then explains).
     void takeFirstWeapon(const std::string& name, bool review);
 
-    // Loads the weapon whose document the last weapon check kept, in `keepMode` when it offers
-    // that mode (-1: its own start mode). Returns the fire mode chosen, or -2 when the weapon
-    // could not be loaded.
-    int32_t loadCurrentWeapon(int32_t keepMode = -1);
+    // Loads the weapon `checked` found, in `keepMode` when it offers that mode (kNoFireMode: its
+    // own start mode). Returns the fire mode chosen, or nothing when it could not be loaded.
+    std::optional<FireMode> loadWeapon(const checkedWeapon& checked, FireMode keepMode = kNoFireMode);
 
     // What a shake does, chosen by shakeAction: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
     void applyShake();

@@ -7,7 +7,6 @@
 #include "app/weaponPreview.h"
 #include "render/screen.h"
 #include "weapon/cAssetMgr.h"
-#include "weapon/weaponTest.h"
 
 #include <SDL/SDL.h>
 
@@ -149,7 +148,6 @@ int main(int argc, char** argv) {
 
     app->assetManager()->storeEventsToDB();
     QEL::destroyApp(app);
-    QEL::releaseLastTestedDocument();
     delete catalogue;
     std::cout << std::flush;
     SDL_Quit();

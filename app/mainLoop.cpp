@@ -263,14 +263,15 @@ void mainLoop::setDamage(bool enabled) {
 void mainLoop::setDodge(bool pressed) { app.assetManager()->injectDodgeInput(pressed); }
 
 // The weapon in use keeps working unless the new one passes the check.
-void mainLoop::switchWeapon(const std::string& name, int32_t keepMode, bool review) {
+void mainLoop::switchWeapon(const std::string& name, FireMode keepMode, bool review) {
     switch (app.takeWeapon(name, keepMode, review)) {
     case cApp::WeaponLoad::refused: logStatus("WEAPON LOADING CANCELLED!"); return;
     case cApp::WeaponLoad::failed: logStatus("THE ASSET FAILED TO LOAD!"); return;
     case cApp::WeaponLoad::loaded: break;
     }
-    logStatus("FPS: ", backgroundOff);
-    logStatus("Portrait: ", portraitDisplay);
+    const displayFlags& flags = app.assetManager()->weaponDisplay();
+    logStatus("FPS: ", flags.backgroundOff);
+    logStatus("Portrait: ", flags.portraitDisplay);
 }
 
 void mainLoop::receiveSimulatedShot(int shotNumber) { app.receiveShot(shotNumber); }

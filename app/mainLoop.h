@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "stats/ScoreEvent.h"
+
 namespace QEL {
 
 class cApp;
@@ -79,9 +81,9 @@ private:
     void setShotStats(bool enabled);
     void setDamage(bool enabled);
     void setDodge(bool pressed);
-    // keepMode: the fire mode to start in when the weapon offers it; -1 for its own start mode.
-    // `review`: the weapon was saved while in hand (cApp::takeWeapon).
-    void switchWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
+    // keepMode: the fire mode to start in when the weapon offers it (kNoFireMode: its own start
+    // mode). `review`: the weapon was saved while in hand (cApp::takeWeapon).
+    void switchWeapon(const std::string& name, FireMode keepMode = kNoFireMode, bool review = false);
     void receiveSimulatedShot(int shotNumber);
 
     // Trace lines with steady-clock seconds: "kablix: frame count N at T s" at most once a

@@ -19,7 +19,6 @@
 #include "sound/cSoundManager.h"
 #include "stats/scoreDatabase.h"
 #include "weapon/cAssetSerializer.h"
-#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -82,12 +81,12 @@ void cAssetMgr::toggleDebugLight() { debugLight->toggle(); }
 
 void cAssetMgr::setTeamMode(int32_t mode) { damage->set(mode); }
 
-// A hit that knocks the weapon away: the weapon whose checked document is kept is normally the
-// one in hand and stays; any other is checked and taken up.
+// A hit that knocks the weapon away: the weapon in hand stays; any other is checked and taken up.
 bool cAssetMgr::changeWeaponOnHit(const std::string& weaponName) {
-    if (lastTestedDocument && weaponName == lastTestedWeaponName) return true;
-    if (!testWeapon(weaponName)) return false;
-    loadAsset();
+    if (asset && weaponName == sourceName) return true;
+    const checkedWeapon checked = testWeapon(weaponName);
+    if (!checked) return false;
+    loadAsset(checked);
     return true;
 }
 
@@ -96,22 +95,24 @@ QuadSet* cAssetMgr::imageSlot(int32_t index) {
     return imageSlots[index].get();
 }
 
-int32_t cAssetMgr::loadAsset(FireMode keepMode) {
+std::optional<FireMode> cAssetMgr::loadAsset(const checkedWeapon& checked, FireMode keepMode) {
     // The check that let this weapon through chose its layout; the damage display is laid out anew
     // for it as the old weapon is put down.
-    damage->setPortrait(portraitDisplay);
+    display = checked.flags;
+    damage->setPortrait(display.portraitDisplay);
     unloadAsset();
     problems.clear();
     ++filesRead;
-    sourceName = lastTestedWeaponName;
+    // Only a file the check parsed is the weapon's source (and watched while the load fails).
+    sourceName = checked.document ? checked.name : std::string();
     sourceFiles.clear();
     if (!sourceName.empty()) sourceFiles.push_back(assetPath(sourceName, "xml"));
     asset = std::make_unique<cAsset>(this);
-    if (!serializer->loadXML(asset.get())) {
+    if (!serializer->loadXML(asset.get(), checked.document.get())) {
         // The weapon was never taken up: nothing of it goes to the score database.
         asset.reset();
         unloadAsset();
-        return -2;
+        return std::nullopt;
     }
     recordEvent(eventWeaponLoaded, -1, -1);
     ejector->gravityX = asset->gravityX;

@@ -11,12 +11,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "render/types.h"
 #include "stats/ScoreEvent.h"
 #include "weapon/cAsset.h"
+#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -55,10 +57,11 @@ public:
     cAssetMgr& operator=(const cAssetMgr&) = delete;
 
     // --- Loading (cAssetMgr.cpp) ---
-    // Loads the weapon of the last checked document; the fire mode chosen, or -2 when the file
-    // could not be read (the manager then holds no weapon). It starts in `keepMode` when it offers
-    // that mode (a reload keeps the mode the player chose), otherwise in its own start mode.
-    int32_t loadAsset(FireMode keepMode = kNoFireMode);
+    // Loads the weapon `checked` found (a check that failed still hands over what it parsed);
+    // the fire mode chosen, or nothing when the file could not be read (the manager then holds no
+    // weapon). It starts in `keepMode` when it offers that mode (a reload keeps the mode the
+    // player chose), otherwise in its own start mode.
+    std::optional<FireMode> loadAsset(const checkedWeapon& checked, FireMode keepMode = kNoFireMode);
     // Stores the events of the weapon being put down and empties every slot.
     void unloadAsset();
     bool loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName);
@@ -80,6 +83,8 @@ public:
     // The catalogue name the last weapon load read, kept when that load failed (so that its file
     // is watched until it is mended); empty before the first load.
     const std::string& weaponSource() const { return sourceName; }
+    // The display flags the check of the last weapon load found.
+    const displayFlags& weaponDisplay() const { return display; }
     // Every file read that is read again when it changes: the last weapon load's (its file,
     // pictures, sounds and the variants looked for, particle pictures), the hit effects' file and
     // pictures, every decoded sound file. Paths as assetPath spells them.
@@ -259,6 +264,7 @@ private:
     cAnimFrame* previewed = nullptr;  // the frame a preview shows; null: none
     FireMode modeToKeep = kNoFireMode;  // the start mode asked of the load in progress
     std::string sourceName;                 // see weaponSource
+    displayFlags display;                   // see weaponDisplay
     std::vector<std::string> sourceFiles;   // what the last weapon load read or looked for
     uint32_t filesRead = 0;                 // see filesVersion
 };

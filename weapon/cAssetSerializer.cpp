@@ -9,7 +9,6 @@
 #include "weapon/cAsset.h"
 #include "weapon/cAssetMgr.h"
 #include "weapon/weaponFormat.h"
-#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -24,13 +23,13 @@ ruledElement setting(TiXmlElement* custom, const char* name) {
 
 cAssetMgr* cAssetSerializer::manager() const { return asset ? asset->assetMgr : nullptr; }
 
-bool cAssetSerializer::loadXML(cAsset* target) {
+bool cAssetSerializer::loadXML(cAsset* target, TiXmlDocument* document) {
     asset = target;
-    if (!lastTestedDocument) {
+    if (!document) {
         logError("QEL::cAssetSerializer::loadXML", "Could not determine what weapon to load! (the last tested weapon)");
         return false;
     }
-    return processDocument(lastTestedDocument);
+    return processDocument(document);
 }
 
 bool cAssetSerializer::processRoot(TiXmlElement* root) {

@@ -1,4 +1,4 @@
-// cAssetSerializer: reads the weapon file kept by the last weapon check into the cAsset that
+// cAssetSerializer: reads the weapon document a weapon check parsed into the cAsset that
 // cAssetMgr has just created, and on the way makes the manager load the weapon's images and
 // sounds into its slots, sets up the ammunition and the cartridge ejector, and adds the weapon's
 // emitters to the manager's particle layer (shared by name across weapons).
@@ -25,9 +25,10 @@ class cAssetSerializer : public XMLSerializer {
 public:
     cAssetSerializer() = default;
 
-    // Reads lastTestedDocument into `target`; false (after its log line) when there is none or
-    // the weapon file is not usable. The asset is then partly filled and must be discarded.
-    bool loadXML(cAsset* target);
+    // Reads `document` (the checked weapon's, not owned) into `target`; false (after its log line)
+    // when there is none or the weapon file is not usable. The asset is then partly filled and
+    // must be discarded.
+    bool loadXML(cAsset* target, TiXmlDocument* document);
     using XMLSerializer::loadXML;
 
     bool processRoot(TiXmlElement* root) override;

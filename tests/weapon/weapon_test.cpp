@@ -283,8 +283,7 @@ TEST_F(Weapon, AWholeWeaponIsReadPlaysAndGoesWithItsSounds) {
 }
 
 TEST_F(Weapon, FailuresLeaveNoWeaponAndStoreNothing) {
-    QEL::releaseLastTestedDocument();
-    EXPECT_EQ(mgr().loadAsset(), -2);
+    EXPECT_FALSE(mgr().loadAsset(QEL::checkedWeapon()));
     const std::string good = kSingle + anims({"shot1"});
     for (const auto& [xml, line] : std::vector<std::pair<std::string, std::string>>{
              {"", "Could not determine what weapon to load!"},
