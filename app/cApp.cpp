@@ -177,37 +177,50 @@ std::optional<FireMode> cApp::loadWeapon(const checkedWeapon& checked, FireMode 
 
 void cApp::applyShake() {
     switch (shakeAction) {
-    case 0: assetMgr->requestReload(); break;
-    case 1:
+    case ShakeAction::reload: assetMgr->requestReload(); break;
+    case ShakeAction::fire:
         assetMgr->injectInputDown();
         assetMgr->injectInputUp();
         break;
-    case 2: assetMgr->tapInput(); break;
-    default: break;
+    case ShakeAction::fireAndReload: assetMgr->tapInput(); break;
+    case ShakeAction::nothing: break;
     }
 }
 
-void cApp::onMouseDown(int32_t x, int32_t y) {
+InputAction cApp::pointerAction(int32_t x, int32_t y) const {
     ScaledOutput::toPicture(shownWidth, shownHeight, x, y);
     const cAsset* asset = assetMgr->weapon();
     const int32_t switchX = asset ? asset->switchPosX : -100;
     const int32_t switchY = asset ? asset->switchPosY : -100;
-    if (switchX < x && x < switchX + 64 && switchY < y && y < switchY + 64) {
-        assetMgr->toggleAssetMode();
-        return;
-    }
+    if (switchX < x && x < switchX + 64 && switchY < y && y < switchY + 64) return InputAction::nextFireMode;
     const int32_t damageMode = assetMgr->damageDisplay().mode();
     if (assetMgr->damageIsEnabled() && damageMode >= 2 && damageMode <= 4) {
         // With no weapon in hand the strip follows the default, landscape orientation.
         // Only the strip raises the shield; a press anywhere else still fires, or nobody could shoot
         // in a team game.
         const bool landscape = asset ? asset->landscapeMode : true;
-        if (landscape ? y < 70 : x < 100) {
-            assetMgr->injectDodgeInput(true);
-            return;
-        }
+        if (landscape ? y < 70 : x < 100) return InputAction::shieldDown;
     }
-    assetMgr->injectInputDown();
+    return InputAction::triggerDown;
+}
+
+void cApp::onMouseDown(int32_t x, int32_t y) { act(pointerAction(x, y)); }
+
+void cApp::act(InputAction action) {
+    switch (action) {
+    case InputAction::triggerDown: assetMgr->injectInputDown(); break;
+    case InputAction::triggerUp: assetMgr->injectInputUp(); break;
+    case InputAction::pointerUp:
+        assetMgr->injectInputUp();
+        assetMgr->injectDodgeInput(false);
+        break;
+    case InputAction::shieldDown: assetMgr->injectDodgeInput(true); break;
+    case InputAction::shieldUp: assetMgr->injectDodgeInput(false); break;
+    case InputAction::nextFireMode: assetMgr->toggleAssetMode(); break;
+    case InputAction::reload: assetMgr->requestReload(); break;
+    case InputAction::shake: applyShake(); break;
+    default: break;
+    }
 }
 
 cApp* createApp(float red, float green, float blue, float alpha) {

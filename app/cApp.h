@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/inputTable.h"
 #include "net/QelPeer.h"
 #include "render/screen.h"
 #include "stats/ScoreEvent.h"
@@ -49,13 +50,19 @@ public:
     // own start mode). Returns the fire mode chosen, or nothing when it could not be loaded.
     std::optional<FireMode> loadWeapon(const checkedWeapon& checked, FireMode keepMode = kNoFireMode);
 
-    // What a shake does, chosen by shakeAction: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
+    // What a shake does (the numbers are the input table's arguments).
+    enum class ShakeAction : int32_t { reload = 0, fire = 1, fireAndReload = 2, nothing = 3 };
     void applyShake();
 
-    // A mouse press at window pixel (x, y), origin top left, taken to the picture it falls on
-    // (the window may be larger than the picture): switches the fire mode, dodges,
-    // or pulls the trigger.
+    // What a press at window pixel (x, y), origin top left, stands for once taken to the picture
+    // it falls on (the window may be larger than the picture): on the fire-mode switch the next
+    // mode, on the shield strip of a team game the shield, anywhere else the trigger.
+    InputAction pointerAction(int32_t x, int32_t y) const;
+    // A mouse press there: carries out pointerAction.
     void onMouseDown(int32_t x, int32_t y);
+    // Carries out an action on the weapon: the trigger, the shield, the fire mode, a reload, a
+    // shake, or a pointer's release (the trigger, then the shield). Other actions do nothing here.
+    void act(InputAction action);
 
     // Stores the window size and sets the viewport and identity matrices for it. A height of 0
     // is given to OpenGL as 1. Also clears peerCount: a window set up anew counts no peers yet.
@@ -88,7 +95,7 @@ public:
     const std::string& weaponInHand() const { return inHand; }
 
     // Chooses what applyShake does.
-    void setShakeAction(int32_t action) { shakeAction = action; }
+    void setShakeAction(ShakeAction action) { shakeAction = action; }
     // The weapon asset manager; it lives as long as the application object.
     cAssetMgr* assetManager() const { return assetMgr.get(); }
     // The running peer, or null while networking is off.
@@ -114,7 +121,7 @@ private:
     int32_t pendingShot = -1;                 // shot number to send to peers; -1 when none
     int32_t peerCount = 0;
     int32_t multiplayerMode = 1;              // 0 open play, 1 networking off, 2-4 team 1-3
-    int32_t shakeAction = 0;
+    ShakeAction shakeAction = ShakeAction::reload;
     std::unique_ptr<screenText> text;  // the help page and the network badge
     std::unique_ptr<ScaledOutput> output;
     int32_t shownWidth = kScreenWidth;   // the window the picture is shown in
