@@ -82,8 +82,10 @@ void openWindow(int32_t scale) {
     }
 }
 
+// SDL reports only the joysticks opened; they stay open for the whole run, and their buttons and
+// axes are rows of the input table.
 void openJoysticks() {
-    // The handles are not kept: joystick events are not acted on.
+    SDL_JoystickEventState(SDL_ENABLE);
     for (int index = 0; index < SDL_NumJoysticks(); ++index) SDL_JoystickOpen(index);
 }
 
