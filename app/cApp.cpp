@@ -193,8 +193,7 @@ InputAction cApp::pointerAction(int32_t x, int32_t y) const {
     const int32_t switchX = asset ? asset->switchPosX : -100;
     const int32_t switchY = asset ? asset->switchPosY : -100;
     if (switchX < x && x < switchX + 64 && switchY < y && y < switchY + 64) return InputAction::nextFireMode;
-    const int32_t damageMode = assetMgr->damageDisplay().mode();
-    if (assetMgr->damageIsEnabled() && damageMode >= 2 && damageMode <= 4) {
+    if (assetMgr->damageIsEnabled() && assetMgr->damageDisplay().teamMode()) {
         // With no weapon in hand the strip follows the default, landscape orientation.
         // Only the strip raises the shield; a press anywhere else still fires, or nobody could shoot
         // in a team game.

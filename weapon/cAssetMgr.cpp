@@ -54,14 +54,6 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     }
     for (std::unique_ptr<cSoundSlot>& slot : soundSlots) slot = std::make_unique<cSoundSlot>(soundManager);
 
-    // Shots may be cut short only when the weapon allows it; idles and the wind-down always.
-    interruptCounted.push_back("firstShot");
-    for (int n = 0; n <= 10; ++n) interruptCounted.push_back("shot" + std::to_string(n));
-    for (int n = 0; n <= 10; ++n) interruptCounted.push_back("custom" + std::to_string(n));
-    interruptFree.push_back("windDown");
-    interruptFree.push_back("emptyState");
-    for (int n = 0; n <= 10; ++n) interruptFree.push_back("idle" + std::to_string(n));
-
     soundManager->createSound("death1", assetPath("death01", "ogg"));
     soundManager->createSound("death2", assetPath("death02", "ogg"));
     soundManager->createSound("death3", assetPath("death03", "ogg"));

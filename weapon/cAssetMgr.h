@@ -178,6 +178,9 @@ private:
     cAnimation* nextAnimation();
     // "emptyState" when empty, else a random idle, else null.
     cAnimation* restAnimation();
+    // What stands still at rest without idles: the wind-down, else burst1 or shot1 by the fire
+    // mode (its last frame shows); null when there is none. Both update and pictureDue ask it.
+    const cAnimation* stillAnimation() const;
     void reloadFinished();
     // Every round back in the magazine and on screen.
     void refillMagazine();
@@ -251,8 +254,6 @@ private:
     std::unique_ptr<cSoundSlot> soundSlots[kSoundSlotCount];
     cSoundManager* soundManager;              // not owned
     std::vector<int32_t> playingFrameSounds;  // ids of sounds started by frames
-    std::vector<std::string> interruptCounted;
-    std::vector<std::string> interruptFree;
     int32_t pendingNetShot = -1;
     std::unique_ptr<cOverlayFXMgr> hitEffects;
     std::unique_ptr<cOverlayFXMgr> particleLayer;

@@ -127,15 +127,19 @@ bool cAssetMgr::animationFrameDue(uint32_t now) const {
         return frameDue(currentAnimation, now) != currentFrame;
     }
     if (asset->hasIntro) {
-        const cAnimation* intro = asset->findAnimation("intro");
+        const cAnimation* intro = asset->withRole(animationRole::intro);
         return intro && !intro->frames.empty() && intro->frames.front() != currentFrame;
     }
     if (asset->hasIdle) return true;
-    const cAnimation* still = asset->findAnimation("windDown");
-    if (!still) still = asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
+    const cAnimation* still = stillAnimation();
     // Nothing to show: due once, to take the last frame shown off the screen.
     if (!still) return currentFrame != nullptr;
     return !still->frames.empty() && still->frames.back() != currentFrame;
+}
+
+const cAnimation* cAssetMgr::stillAnimation() const {
+    if (const cAnimation* windDown = asset->withRole(animationRole::windDown)) return windDown;
+    return asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
 }
 
 // A frame lasts 34 ms at most: the search is short and asks the very rule update uses.
