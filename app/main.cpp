@@ -83,9 +83,9 @@ void openWindow(int32_t scale) {
 }
 
 // SDL reports only the joysticks opened; they stay open for the whole run, and their buttons and
-// axes are rows of the input table.
+// axes are rows of the input table. Their events are on from the start: asking for them again
+// (SDL_JoystickEventState) would throw away every event waiting, keys pressed during start-up too.
 void openJoysticks() {
-    SDL_JoystickEventState(SDL_ENABLE);
     for (int index = 0; index < SDL_NumJoysticks(); ++index) SDL_JoystickOpen(index);
 }
 
