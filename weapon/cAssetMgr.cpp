@@ -100,7 +100,7 @@ std::optional<FireMode> cAssetMgr::loadAsset(const checkedWeapon& checked, FireM
     sourceFiles.clear();
     if (!sourceName.empty()) sourceFiles.push_back(assetPath(sourceName, "xml"));
     asset = std::make_unique<cAsset>(this);
-    if (!serializer->loadXML(asset.get(), checked.document.get())) {
+    if (!serializer->loadXML(asset.get(), checked.document.get(), *this)) {
         // The weapon was never taken up: nothing of it goes to the score database.
         asset.reset();
         unloadAsset();
@@ -212,6 +212,20 @@ bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instance
         if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
     }
     return true;
+}
+
+// Weapon emitters live as long as the particle layer and are shared by every weapon that names the
+// same picture.
+cEmitter* cAssetMgr::weaponEmitter(const std::string& file, int32_t blend) {
+    const std::string key = "DYN_" + file;
+    cEmitter* emitter = particleLayer->findEmitter(key);
+    if (!emitter) {
+        emitter = new cEmitter(kScreenWidth, kScreenHeight);
+        emitter->setup(key, file, blend);
+        particleLayer->addEmitter(emitter);
+    }
+    sourceFiles.push_back(emitter->picturePath());
+    return emitter;
 }
 
 // Two slots naming the same file share one pool: a second pool could not name its sounds, which

@@ -18,6 +18,7 @@
 #include "render/types.h"
 #include "stats/ScoreEvent.h"
 #include "weapon/cAsset.h"
+#include "weapon/weaponLoadTarget.h"
 #include "weapon/weaponTest.h"
 
 namespace QEL {
@@ -49,10 +50,11 @@ public:
     std::vector<cSoundPool*> pools;  // borrowed from the sound manager's groups
 };
 
-class cAssetMgr {
+// The weapon file reader fills the slots, the magazine and the cartridges through weaponLoadTarget.
+class cAssetMgr : private weaponLoadTarget {
 public:
     explicit cAssetMgr(cSoundManager* soundManager);
-    ~cAssetMgr();
+    ~cAssetMgr() override;
     cAssetMgr(const cAssetMgr&) = delete;
     cAssetMgr& operator=(const cAssetMgr&) = delete;
 
@@ -64,10 +66,10 @@ public:
     std::optional<FireMode> loadAsset(const checkedWeapon& checked, FireMode keepMode = kNoFireMode);
     // Stores the events of the weapon being put down and empties every slot.
     void unloadAsset();
-    bool loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName);
-    bool loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName);
+    bool loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName) override;
+    bool loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) override;
     // Sets up the magazine; returns the slot showing the rounds, or null when none is shown.
-    QuadSet* setAmmo(int32_t rounds, int32_t imageIndex);
+    QuadSet* setAmmo(int32_t rounds, int32_t imageIndex) override;
     // Next available fire mode (auto → burst → single); the first call after a load picks the start.
     int32_t toggleAssetMode();
     // Logs the event line and keeps the event for the score database (idle events are only logged).
@@ -77,7 +79,7 @@ public:
     // sentence each naming its file: the weapon loads without it, and the player is told once.
     const std::vector<std::string>& loadProblems() const { return problems; }
     // Image slot `index`, or the default slot for any index outside 0 to 14.
-    QuadSet* imageSlot(int32_t index);
+    QuadSet* imageSlot(int32_t index) override;
 
     // --- Files changed on disk (cAssetMgr.cpp) ---
     // The catalogue name the last weapon load read, kept when that load failed (so that its file
@@ -162,8 +164,11 @@ public:
     const cAssetSerializer& reader() const { return *serializer; }
 
 private:
-    // The weapon file reader fills the slots, the magazine and the cartridges.
-    friend class cAssetSerializer;
+    // The rest of what the weapon file reader fills (weaponLoadTarget.h).
+    cSoundSlot* soundSlotAt(int32_t index) override { return soundSlots[index].get(); }
+    int32_t soundOffset(int32_t index) const override { return soundOffsets[index]; }
+    cCartridgeEjector& cartridges() override { return *ejector; }
+    cEmitter* weaponEmitter(const std::string& file, int32_t blend) override;
 
     // Firing (cAssetMgrFiring.cpp).
     // Starts `animation` (null: at rest) on the program clock; its first frame is shown anew.
