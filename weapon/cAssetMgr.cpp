@@ -17,13 +17,13 @@
 #include "render/pictureFormat.h"
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
-#include "stats/scoreDatabase.h"
+#include "weapon/weaponEvents.h"
 #include "weapon/cAssetSerializer.h"
 
 namespace QEL {
 
 cAssetMgr::cAssetMgr(cSoundManager* soundManager)
-    : scores(std::make_unique<scoreDatabase>(assetPath("scores", "db"))), soundManager(soundManager) {
+    : events(std::make_unique<weaponEvents>(assetPath("scores", "db"))), soundManager(soundManager) {
     serializer = std::make_unique<cAssetSerializer>();
     ejector = std::make_unique<cCartridgeEjector>(
         soundManager->createSoundPool(3, "shellHitFloor", assetPath("ShellsHittingFloor1", "ogg")));
@@ -360,24 +360,12 @@ void cAssetMgr::buildModeIndicator() {
     glGetError();
 }
 
-void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2) {
-    if (eventGuard) return;
-    eventGuard = true;
-    std::cout << "   E: " << eventLogName(type) << " data1: " << data1 << " data2: " << data2 << std::endl
-              << std::flush;
-    if (type != eventIdled) events.push_back(ScoreEvent{type, data1, data2});
-    eventGuard = false;
-}
+void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2) { events->record(type, data1, data2); }
 
+// A weapon looked at was not used; without a weapon the events are nobody's.
 bool cAssetMgr::storeEventsToDB() {
-    if (previewing) {
-        events.clear();  // a weapon looked at was not used
-        return false;
-    }
-    if (asset) return scores->store(asset->name, events);
-    // Without a weapon the events are nobody's; batches left pending by earlier stores still go in.
-    events.clear();
-    scores->storePending();
+    if (!previewing && asset) return events->store(asset->name);
+    events->drop(!previewing);
     return false;
 }
 

@@ -31,7 +31,7 @@ class debugLight;
 class cOverlayFXMgr;
 class cSoundManager;
 class cSoundPool;
-class scoreDatabase;
+class weaponEvents;
 
 constexpr int32_t kImageSlotCount = 15;  // indices 0 to 14; any other index gives the default slot
 constexpr int32_t kSoundSlotCount = 10;  // indices 0 to 9
@@ -233,9 +233,7 @@ private:
     void clearSlots();
 
     // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
-    bool eventGuard = false;
-    std::vector<ScoreEvent> events;
-    std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
+    std::unique_ptr<weaponEvents> events;  // goes last: putting the weapon down stores its events
     bool dirty = true;        // something shown changed since the last picture
     bool drawing = true;      // off: update advances and fires every side effect but draws nothing
     bool drewScreen = false;  // set by drawFrame when it drew; cleared at each update
