@@ -29,8 +29,7 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
         soundManager->createSoundPool(3, "shellHitFloor", assetPath("ShellsHittingFloor1", "ogg")));
     damage = std::make_unique<teamDamage>(soundManager);
     debugLight = std::make_unique<QEL::debugLight>();
-    defaultSlot = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
-    defaultSlot->unlock();
+    slots = std::make_unique<weaponSlots>(soundManager);
     modeIndicator = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
     modeIndicator->unlock();
 
@@ -40,19 +39,6 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     loadHitEffects();
 
     emptyClick = soundManager->createSoundPool(3, "emptyClick", assetPath("emptySound", "ogg"));
-
-    // Stands in for a missing picture: one blank quad over the whole screen.
-    if (Quad* blank = defaultSlot->addQuad()) {
-        blank->setAllColors(Color(1.0f, 1.0f, 1.0f, 0.0f));
-        blank->position = FloatCoords(-1.0f, 1.0f, 1.0f, 1.0f);
-    }
-    defaultSlot->rebuild();
-
-    for (std::unique_ptr<QuadSet>& slot : imageSlots) {
-        slot = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
-        slot->unlock();
-    }
-    for (std::unique_ptr<cSoundSlot>& slot : soundSlots) slot = std::make_unique<cSoundSlot>(soundManager);
 
     soundManager->createSound("death1", assetPath("death01", "ogg"));
     soundManager->createSound("death2", assetPath("death02", "ogg"));
@@ -82,9 +68,14 @@ bool cAssetMgr::changeWeaponOnHit(const std::string& weaponName) {
     return true;
 }
 
-QuadSet* cAssetMgr::imageSlot(int32_t index) {
-    if (index < 0 || index >= kImageSlotCount) return defaultSlot.get();
-    return imageSlots[index].get();
+QuadSet* cAssetMgr::imageSlot(int32_t index) { return slots->image(index); }
+
+bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName) {
+    return slots->loadImage(slot, padColor, fileName);
+}
+
+bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
+    return slots->loadSound(slot, offset, instances, fileName);
 }
 
 std::optional<FireMode> cAssetMgr::loadAsset(const checkedWeapon& checked, FireMode keepMode) {
@@ -93,7 +84,7 @@ std::optional<FireMode> cAssetMgr::loadAsset(const checkedWeapon& checked, FireM
     display = checked.flags;
     damage->setPortrait(display.portraitDisplay);
     unloadAsset();
-    problems.clear();
+    slots->startLoad();
     ++filesRead;
     // Only a file the check parsed is the weapon's source (and watched while the load fails).
     sourceName = checked.document ? checked.name : std::string();
@@ -139,79 +130,9 @@ void cAssetMgr::unloadAsset() {
 void cAssetMgr::clearSlots() {
     // The cartridges' quads live in an image slot: they go with it.
     if (ejector) ejector->reset();
-    for (const std::unique_ptr<QuadSet>& slot : imageSlots) {
-        slot->unlock();
-        slot->clearQuads();
-        slot->rebuild();
-    }
     // Frame sounds belong to the slots' pools, which go away now.
     playingFrameSounds.clear();
-    for (int32_t i = 0; i < kSoundSlotCount; ++i) {
-        emptySoundSlot(i);
-        soundOffsets[i] = 0;
-    }
-}
-
-bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName) {
-    const char* fn = "QEL::cAssetMgr::loadImageIntoSlot";
-    // A name too short to carry an extension is reported as it was given.
-    const std::string base = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
-    sourceFiles.push_back(assetPath(base, "png"));
-    if (fileName.size() < 4 || !assetFileExists(base, "png")) {
-        logError(fn, "IMAGE NOT FOUND: ", base, ".", "png");
-        return false;
-    }
-    if (slot < 0 || slot >= kImageSlotCount) return false;
-    QuadSet* set = imageSlots[slot].get();
-    set->unlock();
-    set->clearQuads();
-
-    const std::string path = assetPath(base, "png");
-    Image image;
-    image.padR = padColor.r;
-    image.padG = padColor.g;
-    image.padB = padColor.b;
-    image.padA = padColor.a;
-    uint32_t result = image.LoadPNG_forcePowerOfTwo(path);
-    if (result == kImageUnreadable) result = image.LoadTGA(path);
-    if (result != kImageLoaded || !set->setTexture(image)) {
-        logWarning(fn, "cAssetMgr could not load image file: ", path);
-        problems.push_back("cannot use picture " + path + ": " + pictureRefusal(path));
-        set->rebuild();
-        return true;
-    }
-    if (Quad* quad = set->addQuad()) {
-        quad->setTextureRect(FloatCoords(0, 0, 600, 400));
-        // A placeholder size: each frame places the weapon image itself.
-        quad->position = FloatCoords(0.0f, 0.0f, 0.5f, 0.5f);
-    }
-    set->rebuild();
-    return true;
-}
-
-bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
-    const std::string file = soundFileName(fileName);  // looks on disk for a ".wav" name
-    sourceFiles.push_back(assetPath(file));
-    if (!assetFileExists(file)) {
-        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", file);
-        return false;
-    }
-    if (slot < 0 || slot >= kSoundSlotCount) return false;
-    cSoundSlot* target = soundSlots[slot].get();
-    emptySoundSlot(slot);
-    soundOffsets[slot] = offset;
-    // Variants -v1 to -v3; the first missing one ends the search. A sound that does not decode
-    // leaves no pool behind.
-    for (int n = 0; n <= 3; ++n) {
-        const std::string variant = n == 0 ? fileName : soundVariantName(fileName, n);
-        if (n > 0) {
-            const std::string variantFile = soundFileName(variant);
-            sourceFiles.push_back(assetPath(variantFile));  // a variant added later is seen too
-            if (!assetFileExists(variantFile)) break;
-        }
-        if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
-    }
-    return true;
+    slots->clear();
 }
 
 // Weapon emitters live as long as the particle layer and are shared by every weapon that names the
@@ -226,43 +147,6 @@ cEmitter* cAssetMgr::weaponEmitter(const std::string& file, int32_t blend) {
     }
     sourceFiles.push_back(emitter->picturePath());
     return emitter;
-}
-
-// Two slots naming the same file share one pool: a second pool could not name its sounds, which
-// the first one's already carry.
-cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
-    for (const std::unique_ptr<cSoundSlot>& slot : soundSlots) {
-        for (cSoundPool* pool : slot->pools) {
-            if (pool && pool->name == name) return pool;
-        }
-    }
-    const std::string path = assetPath(soundFileName(name));
-    cSoundPool* pool = soundManager->createSoundPool(instances, name, path);
-    // A file that is there but does not decode is said once, here, rather than at every play.
-    // (A pool whose first name another sound holds made nothing either, but not for its file.)
-    const bool made = pool->instances.empty() || pool->instances.front() || soundManager->findSound(name + "_0");
-    if (!made) {
-        logError("QEL::cAssetMgr::loadSoundIntoSlot", "cannot decode sound file: ", path);
-        problems.push_back("cannot decode sound " + path + ": the game plays Ogg Vorbis files, and WAV files named with .wav");
-        soundManager->destroyGroup(pool);
-        return nullptr;
-    }
-    return pool;
-}
-
-// A pool goes with the last slot holding it, so that memory comes back when weapons change; the
-// shared sounds' pools (empty click, shells, shield) are never in a slot.
-void cAssetMgr::emptySoundSlot(int32_t index) {
-    cSoundSlot* emptied = soundSlots[index].get();
-    for (cSoundPool* pool : emptied->pools) {
-        bool shared = false;
-        for (const std::unique_ptr<cSoundSlot>& other : soundSlots) {
-            if (other.get() != emptied && std::find(other->pools.begin(), other->pools.end(), pool) != other->pools.end())
-                shared = true;
-        }
-        if (!shared) soundManager->destroyGroup(pool);
-    }
-    emptied->pools.clear();
 }
 
 QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
@@ -280,7 +164,7 @@ QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
         if (asset) asset->ammoImage = nullptr;
         return nullptr;
     }
-    QuadSet* set = imageSlots[imageIndex].get();
+    QuadSet* set = slots->image(imageIndex);
     if (asset) asset->ammoImage = set;
     // The rounds replace the slot's quads: cartridges drawn from the same slot would lose theirs.
     if (ejector && ejector->image == set) ejector->reset();
@@ -381,6 +265,7 @@ void cAssetMgr::loadHitEffects() {
 
 std::vector<std::string> cAssetMgr::filesInUse() const {
     std::vector<std::string> files = sourceFiles;
+    files.insert(files.end(), slots->filesRead().begin(), slots->filesRead().end());
     files.push_back(assetPath("EFFECTS", "xml"));
     for (const cOverlayFXMgr* layer : {hitEffects.get(), particleLayer.get()}) {
         for (const cEmitter* emitter : layer->emitters) files.push_back(emitter->picturePath());
@@ -399,7 +284,9 @@ bool cAssetMgr::fileChanged(const std::string& path) {
         loadHitEffects();
         return true;
     }
-    return std::find(sourceFiles.begin(), sourceFiles.end(), path) != sourceFiles.end();
+    const std::vector<std::string>& slotFiles = slots->filesRead();
+    return std::find(sourceFiles.begin(), sourceFiles.end(), path) != sourceFiles.end() ||
+           std::find(slotFiles.begin(), slotFiles.end(), path) != slotFiles.end();
 }
 
 }  // namespace QEL

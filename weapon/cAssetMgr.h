@@ -1,9 +1,10 @@
-// cAssetMgr: the one object that holds the weapon in the user's hand. It owns the loaded cAsset,
-// the weapon file reader, the 15 image slots (plus a default slot for any other index), the 10
-// sound slots, the shared sounds (empty click, shells hitting the floor, death cries), the hit
-// effects and the weapon's particle layer, the damage display, the cartridge ejector, the debug
-// light, the fire-mode switch and the list of recorded events. The firing state machine and the
-// drawing of each frame run on it (cAssetMgrFiring.cpp, cAssetMgrDrawing.cpp).
+// cAssetMgr: the one object that holds the weapon in the user's hand, composed of its parts: the
+// slots the weapon is loaded into (weaponSlots), the event recorder (weaponEvents), the weapon
+// file reader (which fills it through weaponLoadTarget), and the loaded cAsset. It also owns the
+// shared sounds (empty click, shells hitting the floor, death cries), the hit effects and the
+// weapon's particle layer, the damage display, the cartridge ejector, the debug light and the
+// fire-mode switch. The firing state machine and the drawing of each frame run on it
+// (cAssetMgrFiring.cpp, cAssetMgrDrawing.cpp).
 //
 // Slots, pools and emitters handed out to the asset are borrowed: nothing outside frees them.
 // Everything runs on the main thread.
@@ -19,6 +20,7 @@
 #include "stats/ScoreEvent.h"
 #include "weapon/cAsset.h"
 #include "weapon/weaponLoadTarget.h"
+#include "weapon/weaponSlots.h"
 #include "weapon/weaponTest.h"
 
 namespace QEL {
@@ -32,23 +34,6 @@ class cOverlayFXMgr;
 class cSoundManager;
 class cSoundPool;
 class weaponEvents;
-
-constexpr int32_t kImageSlotCount = 15;  // indices 0 to 14; any other index gives the default slot
-constexpr int32_t kSoundSlotCount = 10;  // indices 0 to 9
-
-// What a frame's sound points at: one pool per variant of the slot's sound, in loading order.
-// The manager's emptySoundSlot destroys the pools no other slot shares.
-class cSoundSlot {
-public:
-    explicit cSoundSlot(cSoundManager* soundManager) : soundManager(soundManager) {}
-    cSoundSlot(const cSoundSlot&) = delete;
-    cSoundSlot& operator=(const cSoundSlot&) = delete;
-
-    bool hasVariants() const { return !pools.empty(); }
-
-    cSoundManager* soundManager;     // not owned
-    std::vector<cSoundPool*> pools;  // borrowed from the sound manager's groups
-};
 
 // The weapon file reader fills the slots, the magazine and the cartridges through weaponLoadTarget.
 class cAssetMgr : private weaponLoadTarget {
@@ -77,7 +62,7 @@ public:
     bool storeEventsToDB();
     // What the last load could not use (a picture refused, a sound that does not decode), one
     // sentence each naming its file: the weapon loads without it, and the player is told once.
-    const std::vector<std::string>& loadProblems() const { return problems; }
+    const std::vector<std::string>& loadProblems() const { return slots->loadProblems(); }
     // Image slot `index`, or the default slot for any index outside 0 to 14.
     QuadSet* imageSlot(int32_t index) override;
 
@@ -158,15 +143,15 @@ public:
     bool playerDead() const;
     bool dodging() const;
     // What the weapon file reader filled in, for the format checks.
-    const cSoundSlot* soundSlot(int32_t index) const { return soundSlots[index].get(); }
+    const cSoundSlot* soundSlot(int32_t index) const { return slots->sound(index); }
     const cCartridgeEjector& cartridgeEjector() const { return *ejector; }
     const cOverlayFXMgr& particles() const { return *particleLayer; }
     const cAssetSerializer& reader() const { return *serializer; }
 
 private:
     // The rest of what the weapon file reader fills (weaponLoadTarget.h).
-    cSoundSlot* soundSlotAt(int32_t index) override { return soundSlots[index].get(); }
-    int32_t soundOffset(int32_t index) const override { return soundOffsets[index]; }
+    cSoundSlot* soundSlotAt(int32_t index) override { return slots->sound(index); }
+    int32_t soundOffset(int32_t index) const override { return slots->soundOffset(index); }
     cCartridgeEjector& cartridges() override { return *ejector; }
     cEmitter* weaponEmitter(const std::string& file, int32_t blend) override;
 
@@ -227,8 +212,6 @@ private:
     bool offersMode(FireMode mode) const;
     // Reads EFFECTS.xml into hitEffects, dropping what it held.
     void loadHitEffects();
-    cSoundPool* poolForSlot(int32_t instances, const std::string& name);
-    void emptySoundSlot(int32_t index);
     bool changeWeaponOnHit(const std::string& weaponName);
     void clearSlots();
 
@@ -249,12 +232,9 @@ private:
     std::unique_ptr<QEL::debugLight> debugLight;
     int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
     int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
-    std::unique_ptr<QuadSet> defaultSlot;
-    std::unique_ptr<QuadSet> imageSlots[kImageSlotCount];
+    std::unique_ptr<weaponSlots> slots;
     std::unique_ptr<QuadSet> modeIndicator;
-    int32_t soundOffsets[kSoundSlotCount] = {};
     cSoundPool* emptyClick = nullptr;  // owned by the sound manager
-    std::unique_ptr<cSoundSlot> soundSlots[kSoundSlotCount];
     cSoundManager* soundManager;              // not owned
     std::vector<int32_t> playingFrameSounds;  // ids of sounds started by frames
     int32_t pendingNetShot = -1;
@@ -263,13 +243,12 @@ private:
     bool damageEnabled = true;
     bool shotStatsEnabled = true;
     bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
-    std::vector<std::string> problems;  // see loadProblems
     bool previewing = false;
     cAnimFrame* previewed = nullptr;  // the frame a preview shows; null: none
     FireMode modeToKeep = kNoFireMode;  // the start mode asked of the load in progress
     std::string sourceName;                 // see weaponSource
     displayFlags display;                   // see weaponDisplay
-    std::vector<std::string> sourceFiles;   // what the last weapon load read or looked for
+    std::vector<std::string> sourceFiles;   // the weapon file and particle pictures the last load read
     uint32_t filesRead = 0;                 // see filesVersion
 };
 
