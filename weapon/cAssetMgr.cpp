@@ -18,6 +18,7 @@
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
 #include "weapon/weaponEvents.h"
+#include "weapon/weaponScreen.h"
 #include "weapon/cAssetSerializer.h"
 
 namespace QEL {
@@ -30,8 +31,6 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     damage = std::make_unique<teamDamage>(soundManager);
     debugLight = std::make_unique<QEL::debugLight>();
     slots = std::make_unique<weaponSlots>(soundManager);
-    modeIndicator = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
-    modeIndicator->unlock();
 
     particleLayer = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
     hitEffects = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
@@ -39,6 +38,7 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     loadHitEffects();
 
     emptyClick = soundManager->createSoundPool(3, "emptyClick", assetPath("emptySound", "ogg"));
+    screen = std::make_unique<weaponScreen>(weaponScreen::layers{*particleLayer, *hitEffects, *ejector, *damage, *debugLight});
 
     soundManager->createSound("death1", assetPath("death01", "ogg"));
     soundManager->createSound("death2", assetPath("death02", "ogg"));
@@ -212,7 +212,7 @@ int32_t cAssetMgr::toggleAssetMode() {
                         : fireMode == kFireModeSingle ? "single fire"
                                                       : "invalid fire mode";
     logStatus(label);
-    buildModeIndicator();
+    screen->showMode(*asset, fireMode);
     dirty = true;
     recordEvent(eventSwitchedMode, fireMode, -1);
     return fireMode;
@@ -221,27 +221,6 @@ int32_t cAssetMgr::toggleAssetMode() {
 bool cAssetMgr::offersMode(FireMode mode) const {
     return (mode == kFireModeSingle && asset->singleEnabled) || (mode == kFireModeBurst && asset->burstEnabled) ||
            (mode == kFireModeAuto && asset->autoEnabled);
-}
-
-void cAssetMgr::buildModeIndicator() {
-    modeIndicator->unlock();
-    if (fireMode != kFireModeSingle && fireMode != kFireModeBurst && fireMode != kFireModeAuto) {
-        logError("QEL::cAssetMgr::toggleAssetMode", "[cAssetMgr] invalid fire mode for: ", asset->name);
-        return;
-    }
-    if (!modeIndicator->getHasTexture()) modeIndicator->loadTexture(assetPath("_switchModeButton", "png"));
-    Quad* quad = modeIndicator->getQuad(0);
-    if (!quad) quad = modeIndicator->addQuad();
-    if (quad) {
-        // One 64 × 64 column per mode: single, burst, auto.
-        quad->setTextureRect(FloatCoords(static_cast<float>(fireMode * 64), 0, 64, 64));
-        quad->position = FloatCoords(pixelToDeviceX(static_cast<float>(asset->switchPosX)),
-                                     pixelToDeviceY(static_cast<float>(asset->switchPosY)),
-                                     widthFraction(64), heightFraction(64));
-        quad->angle = asset->landscapeMode ? 0.0f : 90.0f;
-    }
-    modeIndicator->rebuild();
-    glGetError();
 }
 
 void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2) { events->record(type, data1, data2); }

@@ -1,10 +1,10 @@
 // cAssetMgr: the one object that holds the weapon in the user's hand, composed of its parts: the
-// slots the weapon is loaded into (weaponSlots), the event recorder (weaponEvents), the weapon
-// file reader (which fills it through weaponLoadTarget), and the loaded cAsset. It also owns the
-// shared sounds (empty click, shells hitting the floor, death cries), the hit effects and the
-// weapon's particle layer, the damage display, the cartridge ejector, the debug light and the
-// fire-mode switch. The firing state machine and the drawing of each frame run on it
-// (cAssetMgrFiring.cpp, cAssetMgrDrawing.cpp).
+// slots the weapon is loaded into (weaponSlots), the event recorder (weaponEvents), the screen
+// (weaponScreen), the weapon file reader (which fills it through weaponLoadTarget), and the loaded
+// cAsset. It also owns the shared sounds (empty click, shells hitting the floor, death cries), the
+// hit effects and the weapon's particle layer, the damage display, the cartridge ejector and the
+// debug light. The firing state machine (cAssetMgrFiring.cpp) and the choice of what each turn
+// shows (cAssetMgrDrawing.cpp) run on it.
 //
 // Slots, pools and emitters handed out to the asset are borrowed: nothing outside frees them.
 // Everything runs on the main thread.
@@ -34,6 +34,7 @@ class cOverlayFXMgr;
 class cSoundManager;
 class cSoundPool;
 class weaponEvents;
+class weaponScreen;
 
 // The weapon file reader fills the slots, the magazine and the cartridges through weaponLoadTarget.
 class cAssetMgr : private weaponLoadTarget {
@@ -199,16 +200,11 @@ private:
     void ejectCartridges(const cAnimFrame* frame);
     void stopFrameSound(int32_t id);
     void pruneFrameSounds();
-    void drawWeaponImage(cAnimFrame* frame);
-    void drawBackgroundOf(cAnimation* animation);
-    void drawOverlays();
-    void clearUnlessCovered(const cAnimation* animation);
     bool animationFrameDue(uint32_t now) const;
     // update's work while previewing: the previewed frame, never new.
     bool showPreviewed();
 
     // Loading (cAssetMgr.cpp).
-    void buildModeIndicator();
     bool offersMode(FireMode mode) const;
     // Reads EFFECTS.xml into hitEffects, dropping what it held.
     void loadHitEffects();
@@ -233,7 +229,7 @@ private:
     int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
     int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
     std::unique_ptr<weaponSlots> slots;
-    std::unique_ptr<QuadSet> modeIndicator;
+    std::unique_ptr<weaponScreen> screen;  // draws the layers, borrowing them
     cSoundPool* emptyClick = nullptr;  // owned by the sound manager
     cSoundManager* soundManager;              // not owned
     std::vector<int32_t> playingFrameSounds;  // ids of sounds started by frames
