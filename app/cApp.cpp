@@ -142,11 +142,12 @@ namespace {
 constexpr uint32_t kNoticeMs = 8000;  // long enough to read three findings
 }  // namespace
 
-cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, bool review) {
+cApp::WeaponLoad cApp::takeWeapon(const std::string& name, FireMode keepMode, bool review) {
     WeaponLoad result = WeaponLoad::loaded;
-    if (!testWeapon(name)) {
+    const checkedWeapon checked = testWeapon(name);
+    if (!checked) {
         result = WeaponLoad::refused;
-    } else if (loadCurrentWeapon(keepMode) == -2) {
+    } else if (!loadWeapon(checked, keepMode)) {
         result = WeaponLoad::failed;
     }
     explainLoad(name, result, review);
@@ -156,11 +157,14 @@ cApp::WeaponLoad cApp::takeWeapon(const std::string& name, int32_t keepMode, boo
 // The first weapon has always been loaded whenever its file parsed, even when its check failed:
 // it still is, and the notice says what the check found.
 void cApp::takeFirstWeapon(const std::string& name, bool review, const std::string& fallback) {
-    const bool passed = testWeapon(name);
-    const bool loaded = loadCurrentWeapon() != -2;
-    if (!loaded && !fallback.empty() && fallback != name && testWeapon(fallback)) loadCurrentWeapon();
-    const WeaponLoad result = loaded ? WeaponLoad::loaded : passed ? WeaponLoad::failed : WeaponLoad::refused;
-    explainLoad(name, result, review, loaded && !passed);
+    const checkedWeapon checked = testWeapon(name);
+    const bool loaded = loadWeapon(checked).has_value();
+    if (!loaded && !fallback.empty() && fallback != name) {
+        const checkedWeapon standIn = testWeapon(fallback);
+        if (standIn) loadWeapon(standIn);
+    }
+    const WeaponLoad result = loaded ? WeaponLoad::loaded : checked ? WeaponLoad::failed : WeaponLoad::refused;
+    explainLoad(name, result, review, loaded && !checked);
 }
 
 // The notice goes to standard error too, where a player who started the game from a terminal
@@ -183,14 +187,14 @@ void cApp::explainLoad(const std::string& name, WeaponLoad result, bool review, 
     }
 }
 
-int32_t cApp::loadCurrentWeapon(int32_t keepMode) {
-    int32_t result = -2;
+std::optional<FireMode> cApp::loadWeapon(const checkedWeapon& checked, FireMode keepMode) {
+    std::optional<FireMode> result;
     pendingShot = -1;  // a shot of the weapon put down is not the new weapon's
     try {
-        result = assetMgr->loadAsset(static_cast<FireMode>(keepMode));
-        if (result != -2) inHand = lastTestedWeaponName;
+        result = assetMgr->loadAsset(checked, keepMode);
+        if (result) inHand = checked.name;
     } catch (...) {
-        result = -2;
+        result.reset();
     }
     // What arrived during the load is handled now; shots among it are stale and dropped.
     if (peer) peer->pollMessages(true);
@@ -199,37 +203,49 @@ int32_t cApp::loadCurrentWeapon(int32_t keepMode) {
 
 void cApp::applyShake() {
     switch (shakeAction) {
-    case 0: assetMgr->requestReload(); break;
-    case 1:
+    case ShakeAction::reload: assetMgr->requestReload(); break;
+    case ShakeAction::fire:
         assetMgr->injectInputDown();
         assetMgr->injectInputUp();
         break;
-    case 2: assetMgr->tapInput(); break;
-    default: break;
+    case ShakeAction::fireAndReload: assetMgr->tapInput(); break;
+    case ShakeAction::nothing: break;
     }
 }
 
-void cApp::onMouseDown(int32_t x, int32_t y) {
+InputAction cApp::pointerAction(int32_t x, int32_t y) const {
     ScaledOutput::toPicture(shownWidth, shownHeight, x, y);
     const cAsset* asset = assetMgr->weapon();
     const int32_t switchX = asset ? asset->switchPosX : -100;
     const int32_t switchY = asset ? asset->switchPosY : -100;
-    if (switchX < x && x < switchX + 64 && switchY < y && y < switchY + 64) {
-        assetMgr->toggleAssetMode();
-        return;
-    }
-    const int32_t damageMode = assetMgr->damageDisplay().mode();
-    if (assetMgr->damageIsEnabled() && damageMode >= 2 && damageMode <= 4) {
+    if (switchX < x && x < switchX + 64 && switchY < y && y < switchY + 64) return InputAction::nextFireMode;
+    if (assetMgr->damageIsEnabled() && assetMgr->damageDisplay().teamMode()) {
         // With no weapon in hand the strip follows the default, landscape orientation.
         // Only the strip raises the shield; a press anywhere else still fires, or nobody could shoot
         // in a team game.
         const bool landscape = asset ? asset->landscapeMode : true;
-        if (landscape ? y < 70 : x < 100) {
-            assetMgr->injectDodgeInput(true);
-            return;
-        }
+        if (landscape ? y < 70 : x < 100) return InputAction::shieldDown;
     }
-    assetMgr->injectInputDown();
+    return InputAction::triggerDown;
+}
+
+void cApp::onMouseDown(int32_t x, int32_t y) { act(pointerAction(x, y)); }
+
+void cApp::act(InputAction action) {
+    switch (action) {
+    case InputAction::triggerDown: assetMgr->injectInputDown(); break;
+    case InputAction::triggerUp: assetMgr->injectInputUp(); break;
+    case InputAction::pointerUp:
+        assetMgr->injectInputUp();
+        assetMgr->injectDodgeInput(false);
+        break;
+    case InputAction::shieldDown: assetMgr->injectDodgeInput(true); break;
+    case InputAction::shieldUp: assetMgr->injectDodgeInput(false); break;
+    case InputAction::nextFireMode: assetMgr->toggleAssetMode(); break;
+    case InputAction::reload: assetMgr->requestReload(); break;
+    case InputAction::shake: applyShake(); break;
+    default: break;
+    }
 }
 
 cApp* createApp(float red, float green, float blue, float alpha) {

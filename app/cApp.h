@@ -5,15 +5,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/inputTable.h"
 #include "net/QelPeer.h"
 #include "render/screen.h"
 #include "render/types.h"
+#include "stats/ScoreEvent.h"
 
 namespace QEL {
 
 class cAssetMgr;
+class checkedWeapon;
 class cSoundManager;
 class screenText;
 class ScaledOutput;
@@ -32,30 +36,35 @@ public:
 
     // What taking up a weapon came to.
     enum class WeaponLoad { loaded, refused, failed };
-    // Checks and loads the weapon with base name `name` (in `keepMode`, as loadCurrentWeapon). A
+    // Checks and loads the weapon with base name `name` (in `keepMode`, as loadWeapon). A
     // weapon that is refused (the weapon in hand stays) or fails to load is explained by a notice
     // over the picture for a few seconds, or for as long as no weapon is in hand; a weapon that
     // loads replaces the notice with what it could not use, if anything. With `review` (its author
     // is working on it: a save loaded it again, or it is previewed) whatever kablix-check finds in
     // a weapon that loads is shown too.
-    WeaponLoad takeWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
+    WeaponLoad takeWeapon(const std::string& name, FireMode keepMode = kNoFireMode, bool review = false);
     // The weapon the game starts with: loaded whenever its file parses, even when its check
     // fails (which the notice then explains). One that cannot be loaded at all leaves its notice
     // over weapon `fallback` (the catalogue's key 0), when that one passes its check.
     void takeFirstWeapon(const std::string& name, bool review, const std::string& fallback = std::string());
 
-    // Loads the weapon whose document the last weapon check kept, in `keepMode` when it offers
-    // that mode (-1: its own start mode). Returns the fire mode chosen, or -2 when the weapon
-    // could not be loaded.
-    int32_t loadCurrentWeapon(int32_t keepMode = -1);
+    // Loads the weapon `checked` found, in `keepMode` when it offers that mode (kNoFireMode: its
+    // own start mode). Returns the fire mode chosen, or nothing when it could not be loaded.
+    std::optional<FireMode> loadWeapon(const checkedWeapon& checked, FireMode keepMode = kNoFireMode);
 
-    // What a shake does, chosen by shakeAction: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
+    // What a shake does (the numbers are the input table's arguments).
+    enum class ShakeAction : int32_t { reload = 0, fire = 1, fireAndReload = 2, nothing = 3 };
     void applyShake();
 
-    // A mouse press at window pixel (x, y), origin top left, taken to the picture it falls on
-    // (the window may be larger than the picture): switches the fire mode, dodges,
-    // or pulls the trigger.
+    // What a press at window pixel (x, y), origin top left, stands for once taken to the picture
+    // it falls on (the window may be larger than the picture): on the fire-mode switch the next
+    // mode, on the shield strip of a team game the shield, anywhere else the trigger.
+    InputAction pointerAction(int32_t x, int32_t y) const;
+    // A mouse press there: carries out pointerAction.
     void onMouseDown(int32_t x, int32_t y);
+    // Carries out an action on the weapon: the trigger, the shield, the fire mode, a reload, a
+    // shake, or a pointer's release (the trigger, then the shield). Other actions do nothing here.
+    void act(InputAction action);
 
     // Stores the window size and sets the viewport and identity matrices for it. A height of 0
     // is given to OpenGL as 1. Also clears peerCount: a window set up anew counts no peers yet.
@@ -96,7 +105,7 @@ public:
     const std::string& weaponInHand() const { return inHand; }
 
     // Chooses what applyShake does.
-    void setShakeAction(int32_t action) { shakeAction = action; }
+    void setShakeAction(ShakeAction action) { shakeAction = action; }
     // The weapon asset manager; it lives as long as the application object.
     cAssetMgr* assetManager() const { return assetMgr.get(); }
     // The running peer, or null while networking is off.
@@ -127,7 +136,7 @@ private:
     int32_t linksRefused = 0;  // by the running peer
     int32_t shotsDropped = 0;
     int32_t multiplayerMode = 1;              // 0 open play, 1 networking off, 2-4 team 1-3
-    int32_t shakeAction = 0;
+    ShakeAction shakeAction = ShakeAction::reload;
     std::unique_ptr<screenText> text;  // the help page and the network badge
     std::unique_ptr<ScaledOutput> output;
     int32_t shownWidth = kScreenWidth;   // the window the picture is shown in

@@ -8,7 +8,6 @@
 #include "render/screen.h"
 #include "sound/hss/hssDriver.h"
 #include "weapon/cAssetMgr.h"
-#include "weapon/weaponTest.h"
 
 #include <SDL/SDL.h>
 
@@ -84,8 +83,10 @@ void openWindow(int32_t scale) {
     }
 }
 
+// SDL reports only the joysticks opened; they stay open for the whole run, and their buttons and
+// axes are rows of the input table. Their events are on from the start: asking for them again
+// (SDL_JoystickEventState) would throw away every event waiting, keys pressed during start-up too.
 void openJoysticks() {
-    // The handles are not kept: joystick events are not acted on.
     for (int index = 0; index < SDL_NumJoysticks(); ++index) SDL_JoystickOpen(index);
 }
 
@@ -172,7 +173,6 @@ int main(int argc, char** argv) {
 
     app->assetManager()->storeEventsToDB();
     QEL::destroyApp(app);
-    QEL::releaseLastTestedDocument();
     delete catalogue;
     std::cout << std::flush;
     SDL_Quit();

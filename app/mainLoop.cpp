@@ -3,7 +3,6 @@
 #include "base/appTime.h"
 #include "app/cApp.h"
 #include "app/liveReload.h"
-#include "app/options.h"
 #include "base/dataFileReader.h"
 #include "base/log.h"
 #include "effects/debugLight.h"
@@ -19,6 +18,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <thread>
+#include <vector>
 
 namespace QEL {
 
@@ -114,107 +114,70 @@ void mainLoop::traceTurn(bool drawn) {
 // A quit request is never taken back: no event type clears it.
 void mainLoop::handleEvent(const SDL_Event& event) {
     switch (event.type) {
-    case SDL_KEYDOWN:
-        onKeyDown(event.key.keysym.sym);
-        break;
-    case SDL_KEYUP:
-        onKeyUp(event.key.keysym.sym);
-        break;
+    case SDL_KEYDOWN: dispatch(InputDevice::key, event.key.keysym.sym, InputEdge::press); break;
+    case SDL_KEYUP: dispatch(InputDevice::key, event.key.keysym.sym, InputEdge::release); break;
     case SDL_MOUSEBUTTONDOWN:
-        app.onMouseDown(event.button.x, event.button.y);
-        if (traceFrames && pressHandledAt < 0) pressHandledAt = steadySeconds();
+        dispatch(InputDevice::mouseButton, event.button.button, InputEdge::press, event.button.x, event.button.y);
         break;
-    case SDL_MOUSEBUTTONUP:
-        onMouseUp();
-        break;
-    case SDL_VIDEORESIZE:
-        app.setViewport(event.resize.w, event.resize.h);
-        break;
-    case SDL_QUIT:
-        quit = true;
-        break;
-    default:
-        break;
-    }
-}
-
-void mainLoop::onKeyDown(SDLKey key) {
-    handleCommonKey(key);
-    if (shift)
-        handleSimulatedShot(key);
-    else
-        handleWeaponKey(key);
-}
-
-void mainLoop::onKeyUp(SDLKey key) {
-    if (key == SDLK_LSHIFT || key == SDLK_RSHIFT) setShiftHeld(false);
-    if (key == SDLK_KP_MULTIPLY) setDodge(false);
-}
-
-void mainLoop::onMouseUp() {
-    app.assetManager()->injectInputUp();
-    app.assetManager()->injectDodgeInput(false);
-}
-
-void mainLoop::handleCommonKey(SDLKey key) {
-    switch (key) {
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT: setShiftHeld(true); break;
-    case SDLK_MINUS:
-    case SDLK_F6: app.applyShake(); break;
-    case SDLK_EQUALS: writeStatusMessage(); break;
-    case SDLK_COMMA: setMirrorMode(0); break;
-    case SDLK_PERIOD: setMirrorMode(1); break;
-    case SDLK_SLASH: setMirrorMode(2); break;
-    case SDLK_BACKSLASH: setMirrorMode(3); break;
-    case SDLK_RETURN: requestReload(); break;
-    case SDLK_ESCAPE:
-        if (app.helpShown())
-            toggleHelp();
-        else
-            quit = true;
-        break;
-    case SDLK_F11: app.toggleFullScreen(); break;
-    case SDLK_F12: toggleHelp(); break;
-    case SDLK_SPACE: toggleFireMode(); break;
-    case SDLK_F1: requestScreenshot(); break;
-    case SDLK_F2: setShakeAction(3, "ON SHAKE:  NONE"); break;
-    case SDLK_F3: setShakeAction(1, "ON SHAKE:  FIRE"); break;
-    case SDLK_F4: setShakeAction(0, "ON SHAKE:  RELOAD"); break;
-    case SDLK_F5: setShakeAction(2, "ON SHAKE:  FIRE + RELOAD"); break;
+    case SDL_MOUSEBUTTONUP: dispatch(InputDevice::mouseButton, event.button.button, InputEdge::release); break;
+    case SDL_JOYBUTTONDOWN: dispatch(InputDevice::joyButton, event.jbutton.button, InputEdge::press); break;
+    case SDL_JOYBUTTONUP: dispatch(InputDevice::joyButton, event.jbutton.button, InputEdge::release); break;
+    case SDL_JOYAXISMOTION: onAxisMotion(event.jaxis.axis, event.jaxis.value); break;
+    case SDL_VIDEORESIZE: app.setViewport(event.resize.w, event.resize.h); break;
+    case SDL_QUIT: quit = true; break;
     default: break;
     }
 }
 
-void mainLoop::handleWeaponKey(SDLKey key) {
-    std::string selectedWeapon;
-    switch (key) {
-    case SDLK_KP8: toggleDebugLight(); break;
-    case SDLK_KP0: switchMultiplayerMode(0); break;
-    case SDLK_KP_PERIOD: switchMultiplayerMode(1); break;
-    case SDLK_KP1: switchMultiplayerMode(2); break;
-    case SDLK_KP2: switchMultiplayerMode(3); break;
-    case SDLK_KP3: switchMultiplayerMode(4); break;
-    case SDLK_KP7: setShotStats(true); break;
-    case SDLK_KP4: setShotStats(false); break;
-    case SDLK_KP9: setDamage(true); break;
-    case SDLK_KP6: setDamage(false); break;
-    case SDLK_KP_MULTIPLY: setDodge(true); break;
-    default: {
-        const std::string entry = catalogueKeyFor(key);
-        // Keypad digits ("k0" to "k9") name no weapon; only the plain digit and letter keys do.
-        if (entry.size() == 1) selectedWeapon = catalogue.getValue(entry);
-        break;
+void mainLoop::dispatch(InputDevice device, int32_t code, InputEdge edge, int32_t x, int32_t y) {
+    for (const InputBinding& row : inputBindings()) {
+        if (bindingMatches(row, device, code, edge, shift)) perform(row, code, x, y);
     }
-    }
-    if (!selectedWeapon.empty()) switchWeapon(selectedWeapon);
 }
 
-void mainLoop::handleSimulatedShot(SDLKey key) {
-    const std::string entry = catalogueKeyFor(key);
-    if (entry.empty()) return;
-    const std::string value = catalogue.getValue("s" + entry);
-    if (!value.empty()) receiveSimulatedShot(std::atoi(value.c_str()));
+void mainLoop::onAxisMotion(int32_t axis, int32_t value) {
+    bool& pressed = axisPressed[static_cast<size_t>(axis) % axisPressed.size()];
+    if (!pressed && value >= kAxisPressed) {
+        pressed = true;
+        dispatch(InputDevice::joyAxis, axis, InputEdge::press);
+    } else if (pressed && value < kAxisReleased) {
+        pressed = false;
+        dispatch(InputDevice::joyAxis, axis, InputEdge::release);
+    }
+}
+
+void mainLoop::perform(const InputBinding& row, int32_t code, int32_t x, int32_t y) {
+    switch (row.action) {
+    case InputAction::pointerDown:
+        app.onMouseDown(x, y);
+        if (traceFrames && pressHandledAt < 0) pressHandledAt = steadySeconds();
+        break;
+    case InputAction::pointerUp:
+    case InputAction::triggerDown:
+    case InputAction::triggerUp:
+    case InputAction::nextFireMode:
+    case InputAction::reload:
+    case InputAction::shieldDown:
+    case InputAction::shieldUp:
+    case InputAction::shake: app.act(row.action); break;
+    case InputAction::pickWeapon: pickWeapon(code); break;
+    case InputAction::nextWeapon: stepWeapon(1); break;
+    case InputAction::previousWeapon: stepWeapon(-1); break;
+    case InputAction::simulatedHit: simulateHit(code); break;
+    case InputAction::chooseShake: setShakeAction(row.argument); break;
+    case InputAction::statusMessage: writeStatusMessage(); break;
+    case InputAction::mirror: setMirrorMode(row.argument); break;
+    case InputAction::screenshot: screenshotRequested = true; break;
+    case InputAction::fullScreen: app.toggleFullScreen(); break;
+    case InputAction::help: toggleHelp(); break;
+    case InputAction::escape: escape(); break;
+    case InputAction::networkMode: app.setMultiplayerMode(row.argument); break;
+    case InputAction::shotStats: setShotStats(row.argument != 0); break;
+    case InputAction::damage: setDamage(row.argument != 0); break;
+    case InputAction::debugLight: app.assetManager()->toggleDebugLight(); break;
+    case InputAction::shiftDown: setShiftHeld(true); break;
+    case InputAction::shiftUp: setShiftHeld(false); break;
+    }
 }
 
 void mainLoop::setShiftHeld(bool held) {
@@ -227,9 +190,11 @@ void mainLoop::setMirrorMode(int mode) {
     if (trace) std::fprintf(stderr, "kablix: mirror mode %d\n", int(screenMirrorMode));
 }
 
-void mainLoop::setShakeAction(int action, const char* statusText) {
-    app.setShakeAction(action);
-    logStatus(statusText);
+void mainLoop::setShakeAction(int action) {
+    static const char* const kStatus[] = {"ON SHAKE:  RELOAD", "ON SHAKE:  FIRE", "ON SHAKE:  FIRE + RELOAD",
+                                          "ON SHAKE:  NONE"};
+    app.setShakeAction(static_cast<cApp::ShakeAction>(action));
+    logStatus(kStatus[action]);
 }
 
 // A plain line: the message and a line end, without a flush.
@@ -240,15 +205,12 @@ void mainLoop::writeStatusMessage() {
     std::cout << message << "\n";
 }
 
-void mainLoop::requestScreenshot() { screenshotRequested = true; }
-
-void mainLoop::requestReload() { app.assetManager()->requestReload(); }
-
-void mainLoop::toggleFireMode() { app.assetManager()->toggleAssetMode(); }
-
-void mainLoop::toggleDebugLight() { app.assetManager()->toggleDebugLight(); }
-
-void mainLoop::switchMultiplayerMode(int mode) { app.setMultiplayerMode(mode); }
+void mainLoop::escape() {
+    if (app.helpShown())
+        toggleHelp();
+    else
+        quit = true;
+}
 
 void mainLoop::setShotStats(bool enabled) {
     app.assetManager()->setShotStats(enabled);
@@ -260,20 +222,41 @@ void mainLoop::setDamage(bool enabled) {
     logStatus(enabled ? "Damage ON." : "Damage OFF.");
 }
 
-void mainLoop::setDodge(bool pressed) { app.assetManager()->injectDodgeInput(pressed); }
+void mainLoop::pickWeapon(int32_t key) {
+    const std::string name = catalogue.getValue(catalogueKeyFor(static_cast<SDLKey>(key)));
+    if (!name.empty()) switchWeapon(name);
+}
+
+void mainLoop::simulateHit(int32_t key) {
+    const std::string value = catalogue.getValue("s" + catalogueKeyFor(static_cast<SDLKey>(key)));
+    if (!value.empty()) app.receiveShot(std::atoi(value.c_str()));
+}
+
+// Without a weapon of the catalogue in hand the first (or, going back, the last) is taken.
+void mainLoop::stepWeapon(int32_t by) {
+    std::vector<std::string> weapons;
+    for (const std::string& key : catalogue.keyList()) {
+        if (key.size() == 1 && !catalogue.getValue(key).empty()) weapons.push_back(catalogue.getValue(key));
+    }
+    if (weapons.empty()) return;
+    const auto inHand = std::find(weapons.begin(), weapons.end(), app.weaponInHand());
+    const int32_t count = static_cast<int32_t>(weapons.size());
+    int32_t next = by > 0 ? 0 : count - 1;
+    if (inHand != weapons.end()) next = (static_cast<int32_t>(inHand - weapons.begin()) + by + count) % count;
+    switchWeapon(weapons[static_cast<size_t>(next)]);
+}
 
 // The weapon in use keeps working unless the new one passes the check.
-void mainLoop::switchWeapon(const std::string& name, int32_t keepMode, bool review) {
+void mainLoop::switchWeapon(const std::string& name, FireMode keepMode, bool review) {
     switch (app.takeWeapon(name, keepMode, review)) {
     case cApp::WeaponLoad::refused: logStatus("WEAPON LOADING CANCELLED!"); return;
     case cApp::WeaponLoad::failed: logStatus("THE ASSET FAILED TO LOAD!"); return;
     case cApp::WeaponLoad::loaded: break;
     }
-    logStatus("FPS: ", backgroundOff);
-    logStatus("Portrait: ", portraitDisplay);
+    const displayFlags& flags = app.assetManager()->weaponDisplay();
+    logStatus("FPS: ", flags.backgroundOff);
+    logStatus("Portrait: ", flags.portraitDisplay);
 }
-
-void mainLoop::receiveSimulatedShot(int shotNumber) { app.receiveShot(shotNumber); }
 
 void mainLoop::toggleHelp() { app.showHelp(app.helpShown() ? std::string() : helpPage()); }
 
@@ -292,7 +275,7 @@ std::string mainLoop::helpPage() const {
     weapons += line;
     // The title line names the network room: the page has no line to spare.
     const std::string room = app.roomName().empty() ? "the default room" : "room " + app.roomName();
-    return "Kablix keys (network: " + room + ")\n" + keyTable() + "\nWeapons (* in hand):\n" + weapons;
+    return "Kablix keys (network: " + room + ")\n" + inputHelp() + "\nWeapons (* in hand):\n" + weapons;
 }
 
 std::string catalogueKeyFor(SDLKey key) {

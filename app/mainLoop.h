@@ -1,15 +1,20 @@
-// The main loop: turns SDL events into actions on the application object, the display and the
-// weapon catalogue, and runs one frame per turn until a quit was requested; a turn draws and shows
-// a picture only when it can differ from the one on screen. Lives in main from the end of start-up
-// to shutdown; borrows the application object and the catalogue.
+// The main loop: turns SDL events into the actions of the input table (inputTable.h) and carries
+// them out on the application object, the display and the weapon catalogue, and runs one frame
+// per turn until a quit was requested; a turn draws and shows a picture only when it can differ
+// from the one on screen. Lives in main from the end of start-up to shutdown; borrows the
+// application object and the catalogue.
 #pragma once
 
 #include <SDL/SDL.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "app/inputTable.h"
+#include "stats/ScoreEvent.h"
 
 namespace QEL {
 
@@ -29,7 +34,7 @@ public:
     // Runs turns until a quit was requested; the turn that sees the quit still draws its frame.
     void run();
 
-    // One SDL event: a key, a mouse button, a resize or a quit request.
+    // One SDL event: a key, a mouse or gamepad button, a gamepad axis, a resize or a quit request.
     void handleEvent(const SDL_Event& event);
 
     bool quitRequested() const { return quit; }
@@ -52,37 +57,32 @@ private:
     void paceTurn(Clock::time_point turnStart, bool drawn);
     bool inputWaiting();
 
-    void onKeyDown(SDLKey key);
-    void onKeyUp(SDLKey key);
-    void onMouseUp();
+    // Carries out every row of the input table that `code` of `device` matches at `edge`, in
+    // table order; (x, y) is a pointer's position.
+    void dispatch(InputDevice device, int32_t code, InputEdge edge, int32_t x = 0, int32_t y = 0);
+    // An axis is pressed or released when it moves past the thresholds (inputTable.h).
+    void onAxisMotion(int32_t axis, int32_t value);
+    void perform(const InputBinding& row, int32_t code, int32_t x, int32_t y);
 
-    // Stage 1: keys with one meaning, with or without Shift.
-    void handleCommonKey(SDLKey key);
-    // Stage 2 without Shift: weapon keys and keypad switches.
-    void handleWeaponKey(SDLKey key);
-    // Stage 2 with Shift: a received shot simulated from the catalogue's "s…" entries.
-    void handleSimulatedShot(SDLKey key);
-
-    // The single bindings.
+    // The bindings that are more than one call.
     void setShiftHeld(bool held);
     void setMirrorMode(int mode);
-    void setShakeAction(int action, const char* statusText);
+    void setShakeAction(int action);
     void writeStatusMessage();
-    void requestScreenshot();
     void toggleHelp();
+    void escape();
     // The keys and the catalogue's weapons, the one in hand marked.
     std::string helpPage() const;
-    void requestReload();
-    void toggleFireMode();
-    void toggleDebugLight();
-    void switchMultiplayerMode(int mode);
     void setShotStats(bool enabled);
     void setDamage(bool enabled);
-    void setDodge(bool pressed);
-    // keepMode: the fire mode to start in when the weapon offers it; -1 for its own start mode.
-    // `review`: the weapon was saved while in hand (cApp::takeWeapon).
-    void switchWeapon(const std::string& name, int32_t keepMode = -1, bool review = false);
-    void receiveSimulatedShot(int shotNumber);
+    // The catalogue's weapon on digit or letter key `key`, or the shot on its "s" entry.
+    void pickWeapon(int32_t key);
+    void simulateHit(int32_t key);
+    // The catalogue's weapon `by` places (1 or -1) from the one in hand, in key order.
+    void stepWeapon(int32_t by);
+    // keepMode: the fire mode to start in when the weapon offers it (kNoFireMode: its own start
+    // mode). `review`: the weapon was saved while in hand (cApp::takeWeapon).
+    void switchWeapon(const std::string& name, FireMode keepMode = kNoFireMode, bool review = false);
 
     // Trace lines with steady-clock seconds: "kablix: frame count N at T s" at most once a
     // second, and "kablix: press handled at T s, shown at T s" for the first frame after a press.
@@ -99,6 +99,7 @@ private:
     // holds no defined picture between a swap and the next frame.
     bool screenshotRequested = false;
     bool shift = false;
+    std::array<bool, 256> axisPressed{};  // by axis number, whichever pad moved it
     bool redrawNeeded = true;       // an event may have changed the picture; none is shown yet at first
     Clock::time_point lastPicture;  // start of the last turn that drew
     unsigned long frames = 0;

@@ -1,7 +1,7 @@
 #include "app/options.h"
 
+#include "app/inputTable.h"
 #include "app/optionTable.h"
-#include "net/QelPeer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,34 +13,6 @@
 namespace QEL {
 
 namespace {
-
-struct KeyHelp {
-    const char* keys;
-    const char* action;
-};
-
-// What the main loop does with each key (mainLoop.cpp); kept beside the options so that --help
-// shows the whole of the game's input in one place.
-constexpr KeyHelp kKeys[] = {
-    {"mouse button", "fire (hold for automatic fire); on the mode switch: next fire mode"},
-    {"Space", "next fire mode"},
-    {"Return", "reload"},
-    {"0-9, a-z", "take up the weapon on that key of play/gunList.txt"},
-    {"Shift + 0-9, a-z", "be hit by the shot on that key's s entry of gunList.txt"},
-    {"F1", "write play/screenshot.png"},
-    {"F11", "full screen on / off"},
-    {"F12", "this help over the picture (F12 or Escape closes it)"},
-    {"F2 F3 F4 F5", "a shake does nothing / fires / reloads / fires and reloads"},
-    {"F6, -", "shake"},
-    {"=", "print a status message made from the counts in scores.db"},
-    {", . / \\", "mirror the picture: none / left-right / upside down / both"},
-    {"keypad 0 . 1 2 3", "networking: open play / off / team 1 / team 2 / team 3"},
-    {"keypad * (held)", "raise the shield in a team game (or press along the top edge)"},
-    {"keypad 7 / 4", "count shots in scores.db on / off"},
-    {"keypad 9 / 6", "take damage on / off"},
-    {"keypad 8", "debug light on / off"},
-    {"Escape", "quit (the counts are stored); closes the help first"},
-};
 
 const OptionRow* findOption(const char* name) {
     for (const OptionRow& row : kOptionRows)
@@ -153,17 +125,7 @@ void printHelp(const char* program) {
                 program, program, program, program);
     for (const OptionRow& row : kOptionRows) std::fputs(optionLine(row).c_str(), stdout);
     std::fputs("\nKeys:\n", stdout);
-    std::fputs(keyTable().c_str(), stdout);
-}
-
-std::string keyTable() {
-    std::string table;
-    char line[160];
-    for (const KeyHelp& key : kKeys) {
-        std::snprintf(line, sizeof line, "  %-18s %s\n", key.keys, key.action);
-        table += line;
-    }
-    return table;
+    std::fputs(inputHelp().c_str(), stdout);
 }
 
 void printVersion() { std::printf("kablix %s\n", KABLIX_VERSION); }

@@ -28,10 +28,8 @@ Options parseOptions(int argc, char** argv);
 
 // The one usage line the game has always printed for a wrong number of weapon names.
 void printUsage(const char* program);
-// Usage, the options (optionTable.h) and what every key and the mouse do, on standard output.
+// Usage, the options (optionTable.h) and what every input does (the input table's help), on standard output.
 void printHelp(const char* program);
 void printVersion();
-// What every key and the mouse do, one "  KEYS  ACTION" line each.
-std::string keyTable();
 
 }  // namespace QEL

@@ -2,7 +2,6 @@
 
 #include "base/assetPath.h"
 #include "check/packChecker.h"
-#include "weapon/weaponTest.h"
 
 #include <algorithm>
 #include <vector>
@@ -39,15 +38,10 @@ std::string listed(const std::string& heading, const std::vector<std::string>& l
     return text;
 }
 
-// The findings kablix-check gives for the weapon, errors first, each as it prints them. The
-// display flags the game's weapon check sets are left as they were.
+// The findings kablix-check gives for the weapon, errors first, each as it prints them.
 std::vector<std::string> checkerFindings(const std::string& name) {
-    const bool background = backgroundOff;
-    const bool portrait = portraitDisplay;
     packChecker checker(kAssetFolder);
     checker.checkWeapon(name);
-    backgroundOff = background;
-    portraitDisplay = portrait;
 
     std::vector<const finding*> shown = checker.findings.inPrintOrder();
     std::stable_partition(shown.begin(), shown.end(),

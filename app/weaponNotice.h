@@ -10,8 +10,7 @@
 namespace QEL {
 
 // Checks the weapon with base name `name` as kablix-check would. The checker's reading of the
-// files is caught, so standard output keeps only the game's own lines, and the display flags the
-// game's weapon check sets are left as they were.
+// files is caught, so standard output keeps only the game's own lines.
 std::string weaponNotice(const std::string& name);
 
 // For a weapon that loaded although its check failed: the first three findings kablix-check gives.

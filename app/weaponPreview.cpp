@@ -87,7 +87,7 @@ void weaponPreview::reloadChangedWeapon() {
     const std::string name = watch->weaponToReload(appTimeMs());
     if (name.empty()) return;
     // A refused save leaves the weapon and its frame as they were; a failed load leaves none.
-    if (app.takeWeapon(name, -1, true) != cApp::WeaponLoad::refused) reloaded();
+    if (app.takeWeapon(name, kNoFireMode, true) != cApp::WeaponLoad::refused) reloaded();
     redrawNeeded = true;
 }
 

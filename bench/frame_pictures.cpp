@@ -76,8 +76,7 @@ public:
     void run(const std::string& name) {
         weapon = name;
         std::srand(1);
-        testWeapon(weapon);
-        app.loadCurrentWeapon();
+        app.loadWeapon(testWeapon(weapon));
         phase("rest", 60);
         press();
         phase("fire", 60);
@@ -174,8 +173,7 @@ void timeFrames(cApp& app, const char* weapon, const char* state, int frames) {
 void timeWeapons(cApp& app, int frames) {
     for (const char* weapon : kWeapons) {
         std::srand(1);
-        testWeapon(weapon);
-        app.loadCurrentWeapon();
+        app.loadWeapon(testWeapon(weapon));
         clockNow += 500;
         timeFrames(app, weapon, "rest", frames);
         app.onMouseDown(kFireX, kFireY);
@@ -227,6 +225,5 @@ int main(int argc, char** argv) {
         for (const char* weapon : kWeapons) tour.run(weapon);
     }
     destroyApp(app);
-    releaseLastTestedDocument();
     return 0;
 }

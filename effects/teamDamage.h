@@ -122,8 +122,10 @@ public:
     // The shield is raised and intact: hits go to it, and the weapon does not fire.
     bool shieldUp() const { return shield->raised() && !shield->broken(); }
 
-private:
+    // A team game is on: modes 2 to 4.
     bool teamMode() const { return currentMode != 0 && currentMode != 1; }
+
+private:
     void loadDamageTexture();
     void loadDeathTexture();
     void loadArmourTexture();

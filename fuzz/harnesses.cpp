@@ -115,7 +115,8 @@ void weaponLoad(const uint8_t* data, size_t size) {
     now = 1000;
     {
         QEL::cAssetMgr manager(sounds);
-        if (QEL::testWeapon("fuzzWeapon") && manager.loadAsset() != -2) {
+        const QEL::checkedWeapon checked = QEL::testWeapon("fuzzWeapon");
+        if (checked && manager.loadAsset(checked)) {
             frames(manager, 3);
             manager.injectInputDown();
             frames(manager, 8);
@@ -129,7 +130,6 @@ void weaponLoad(const uint8_t* data, size_t size) {
             frames(manager, 2);
         }
     }
-    QEL::releaseLastTestedDocument();
 }
 
 // EFFECTS.xml as the asset manager reads it, then every effect id a file is likely to use as a hit.
@@ -143,7 +143,6 @@ void effects(const uint8_t* data, size_t size) {
             frames(manager, 3);
         }
     }
-    QEL::releaseLastTestedDocument();
 }
 
 // The catalogue as main reads it, looked up as the keys do: weapons checked, s-entries through the
@@ -157,7 +156,6 @@ void gunlist(const uint8_t* data, size_t size) {
         if (!weapon.empty()) QEL::testWeapon(weapon);
         for (int32_t mode = 0, hit = 0; mode <= 4; ++mode) QEL::shotHitsPlayer(shot, mode, hit);
     }
-    QEL::releaseLastTestedDocument();
 }
 
 // damage.txt as the damage display reads it at every mode change, then hits, a death, digging out

@@ -75,7 +75,6 @@ void WeaponWorld::restartManager() {
 void WeaponWorld::TearDown() {
     manager.reset();
     delete sounds;
-    QEL::releaseLastTestedDocument();
     std::cout.rdbuf(previousCout);
     QEL::setAppTimeSourceForTesting(nullptr);
     fs::current_path(previousDir);
@@ -112,9 +111,13 @@ QEL::cAssetMgr& WeaponWorld::mgr() {
 
 int32_t WeaponWorld::loadWeapon(const std::string& name, const std::string& xml) {
     std::ofstream(root / "assets" / (name + ".xml"), std::ios::trunc) << xml;
+    return loadChecked(name);
+}
+
+int32_t WeaponWorld::loadChecked(const std::string& name) {
     mgr();
-    QEL::testWeapon(name);
-    return mgr().loadAsset();
+    const std::optional<QEL::FireMode> mode = mgr().loadAsset(QEL::testWeapon(name));
+    return mode ? *mode : -2;
 }
 
 long long WeaponWorld::storedValue(const std::string& select) {

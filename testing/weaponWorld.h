@@ -31,6 +31,8 @@ protected:
     void restartManager();  // a new sound manager; the next mgr() is a new manager
     // Writes ../assets/<name>.xml, checks it and loads it; the fire mode or -2.
     int32_t loadWeapon(const std::string& name, const std::string& xml);
+    // Checks ../assets/<name>.xml as it is and loads it (whether it passed or not); the fire mode or -2.
+    int32_t loadChecked(const std::string& name);
     std::string takeLog();
     // The first column of the first row `select` gives from ../assets/scores.db; -1 when none.
     long long storedValue(const std::string& select);

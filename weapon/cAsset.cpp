@@ -19,10 +19,35 @@ int32_t animationDurationMs(int32_t frameCount) {
     return ms > INT32_MAX ? INT32_MAX : ms < INT32_MIN ? INT32_MIN : int32_t(ms);
 }
 
+// `name` is `family` followed by a number from 0 to 10.
+bool numberedUpToTen(const std::string& name, const std::string& family) {
+    if (name.compare(0, family.size(), family) != 0) return false;
+    const std::string number = name.substr(family.size());
+    return number == "10" || (number.size() == 1 && number[0] >= '0' && number[0] <= '9');
+}
+
+// Shots may be cut short only when the weapon allows it, the wind-down, the empty state and the
+// idles always. The families reach 10 here, one past the roles, and custom0 to custom10 (which only
+// a firstShotIsCharge or windDownInterruptsTo link can play) count as shots.
+interruptRule interruptRuleFor(animationRole role, const std::string& name) {
+    switch (role) {
+    case animationRole::firstShot:
+    case animationRole::shot: return interruptRule::whenAllowed;
+    case animationRole::windDown:
+    case animationRole::emptyState:
+    case animationRole::idle: return interruptRule::always;
+    default: break;
+    }
+    if (numberedUpToTen(name, "shot") || numberedUpToTen(name, "custom")) return interruptRule::whenAllowed;
+    if (numberedUpToTen(name, "idle")) return interruptRule::always;
+    return interruptRule::never;
+}
+
 }  // namespace
 
 cAnimation::cAnimation(QuadSet* background, int32_t frameCount, const std::string& name)
-    : name(name), background(background), frameCount(frameCount), durationMs(animationDurationMs(frameCount)) {
+    : name(name), background(background), frameCount(frameCount), durationMs(animationDurationMs(frameCount)),
+      role(roleOf(name)), interrupt(interruptRuleFor(role, name)) {
     if (!background) return;
     // The background always covers the whole screen; the drawing only picks its texture rectangle.
     background->unlock();
@@ -51,33 +76,23 @@ cAsset::~cAsset() {
 void cAsset::addAnimation(cAnimation* animation) {
     if (!animation) return;
     animations.push_back(animation);
-    switch (roleOf(animation->name)) {
-        case animationRole::shot:
-            animation->isShot = true;
-            shotAnimations.push_back(animation);
-            break;
-        case animationRole::burst:
-            animation->isBurst = true;
-            burstAnimations.push_back(animation);
-            break;
+    switch (animation->role) {
+        case animationRole::shot: shotAnimations.push_back(animation); break;
+        case animationRole::burst: burstAnimations.push_back(animation); break;
         case animationRole::idle:
             hasIdle = true;
-            animation->isIdle = true;
             idleAnimations.push_back(animation);
             break;
-        case animationRole::firstShot:
-            animation->isShot = true;
-            animation->isFirstShot = true;
-            break;
-        case animationRole::lastShot: animation->isLastShot = true; break;
-        case animationRole::windDown: animation->isWindDown = true; break;
-        case animationRole::emptyState:
-            animation->isEmptyState = true;
-            animation->isIdle = true;
-            break;
         case animationRole::intro: hasIntro = true; break;
-        default: break;  // found by name only (reload, or any other)
+        default: break;  // found by role or by name
     }
+}
+
+cAnimation* cAsset::withRole(animationRole wanted) const {
+    for (cAnimation* animation : animations) {
+        if (animation->role == wanted) return animation;
+    }
+    return nullptr;
 }
 
 cAnimation* cAsset::findAnimation(const std::string& wanted) const {
@@ -95,7 +110,7 @@ static cAnimation* randomElement(const std::vector<cAnimation*>& list) {
 cAnimation* cAsset::getAnimation(FireMode mode) {
     if (hasIntro) {
         hasIntro = false;
-        return findAnimation("intro");
+        return withRole(animationRole::intro);
     }
     if (mode == kFireModeBurst) return randomElement(burstAnimations);
     if (mode == kFireModeSingle || mode == kFireModeAuto) {

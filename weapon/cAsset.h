@@ -11,6 +11,7 @@
 #include "effects/cEmitter.h"
 #include "render/QuadSet.h"
 #include "stats/ScoreEvent.h"
+#include "weapon/weaponFormat.h"
 
 namespace QEL {
 
@@ -23,6 +24,10 @@ enum LightMode : int32_t { kLightOff = 0, kLightControlled = 1, kLightEveryShot 
 
 // Where the particle layer is drawn: under the background, between it and the weapon, in front.
 enum ParticleOrder : int32_t { kParticlesBack = 0, kParticlesOverBackground = 1, kParticlesFront = 2 };
+
+// Whether input may cut an animation short: never, only when the weapon allows it (which counts an
+// interrupted shot), or always.
+enum class interruptRule { never, whenAllowed, always };
 
 // Animations advance at 30 frames per second.
 constexpr int32_t kAnimationFps = 30;
@@ -47,6 +52,7 @@ public:
 class cAnimation {
 public:
     // Places the background slot's first quad over the whole screen and rebuilds the slot.
+    // The role and the interrupt rule follow from the name.
     cAnimation(QuadSet* background, int32_t frameCount, const std::string& name);
     ~cAnimation();
     cAnimation(const cAnimation&) = delete;
@@ -56,13 +62,14 @@ public:
     QuadSet* background;    // never null
     int32_t frameCount;     // as the file gives it; the <frame> elements may be more or fewer
     int32_t durationMs;     // frameCount × 1000 / 30
-    bool isShot = false;    // shot0 … shot9 or firstShot
-    bool isBurst = false;   // burst0 … burst9
-    bool isIdle = false;    // idle0 … idle9 or emptyState
-    bool isFirstShot = false;
-    bool isLastShot = false;
-    bool isWindDown = false;
-    bool isEmptyState = false;
+    animationRole role;
+    interruptRule interrupt;
+    // A shot of single or auto fire: shot0 … shot9 or firstShot.
+    bool isShot() const { return role == animationRole::shot || role == animationRole::firstShot; }
+    // Played at rest: idle0 … idle9 or emptyState.
+    bool isIdle() const { return role == animationRole::idle || role == animationRole::emptyState; }
+    // Its rounds are shot events: a shot, a burst or the last shot.
+    bool countsShots() const { return isShot() || role == animationRole::burst || role == animationRole::lastShot; }
     cAnimation* linked = nullptr;  // firstShotIsCharge / windDownInterruptsTo target
     bool hasEject = false;
     std::vector<cAnimFrame*> frames;  // owned; frame number = index
@@ -75,10 +82,12 @@ public:
     cAsset(const cAsset&) = delete;
     cAsset& operator=(const cAsset&) = delete;
 
-    // Takes ownership and sorts the animation into its role by exact name.
+    // Takes ownership and sorts the animation by its role.
     void addAnimation(cAnimation* animation);
     // First animation of that exact name, or null.
     cAnimation* findAnimation(const std::string& name) const;
+    // First animation of `role` (for the roles that name one animation), or null.
+    cAnimation* withRole(animationRole role) const;
     // The animation for one trigger pull: the intro once per load, then a random burst (burst
     // mode) or shot (single and auto); null when there is none.
     cAnimation* getAnimation(FireMode mode);

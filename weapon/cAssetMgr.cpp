@@ -19,23 +19,20 @@
 #include "render/pictureFormat.h"
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
-#include "stats/scoreDatabase.h"
+#include "weapon/weaponEvents.h"
+#include "weapon/weaponScreen.h"
 #include "weapon/cAssetSerializer.h"
-#include "weapon/weaponTest.h"
 
 namespace QEL {
 
 cAssetMgr::cAssetMgr(cSoundManager* soundManager)
-    : scores(std::make_unique<scoreDatabase>(assetPath("scores", "db"))), soundManager(soundManager) {
+    : events(std::make_unique<weaponEvents>(assetPath("scores", "db"))), soundManager(soundManager) {
     serializer = std::make_unique<cAssetSerializer>();
     ejector = std::make_unique<cCartridgeEjector>(
         soundManager->createSoundPool(3, "shellHitFloor", assetPath("ShellsHittingFloor1", "ogg")));
     damage = std::make_unique<teamDamage>(soundManager);
     debugLight = std::make_unique<QEL::debugLight>();
-    defaultSlot = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
-    defaultSlot->unlock();
-    modeIndicator = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
-    modeIndicator->unlock();
+    slots = std::make_unique<weaponSlots>(soundManager);
 
     particleLayer = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
     hitEffects = std::make_unique<cOverlayFXMgr>(soundManager, kScreenWidth, kScreenHeight);
@@ -43,27 +40,7 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
     loadHitEffects();
 
     emptyClick = soundManager->createSoundPool(3, "emptyClick", assetPath("emptySound", "ogg"));
-
-    // Stands in for a missing picture: one blank quad over the whole screen.
-    if (Quad* blank = defaultSlot->addQuad()) {
-        blank->setAllColors(Color(1.0f, 1.0f, 1.0f, 0.0f));
-        blank->position = FloatCoords(-1.0f, 1.0f, 1.0f, 1.0f);
-    }
-    defaultSlot->rebuild();
-
-    for (std::unique_ptr<QuadSet>& slot : imageSlots) {
-        slot = std::make_unique<QuadSet>(kScreenWidth, kScreenHeight);
-        slot->unlock();
-    }
-    for (std::unique_ptr<cSoundSlot>& slot : soundSlots) slot = std::make_unique<cSoundSlot>(soundManager);
-
-    // Shots may be cut short only when the weapon allows it; idles and the wind-down always.
-    interruptCounted.push_back("firstShot");
-    for (int n = 0; n <= 10; ++n) interruptCounted.push_back("shot" + std::to_string(n));
-    for (int n = 0; n <= 10; ++n) interruptCounted.push_back("custom" + std::to_string(n));
-    interruptFree.push_back("windDown");
-    interruptFree.push_back("emptyState");
-    for (int n = 0; n <= 10; ++n) interruptFree.push_back("idle" + std::to_string(n));
+    screen = std::make_unique<weaponScreen>(weaponScreen::layers{*particleLayer, *hitEffects, *ejector, *damage, *debugLight});
 
     soundManager->createSound("death1", assetPath("death01", "ogg"));
     soundManager->createSound("death2", assetPath("death02", "ogg"));
@@ -84,36 +61,43 @@ void cAssetMgr::toggleDebugLight() { debugLight->toggle(); }
 
 void cAssetMgr::setTeamMode(int32_t mode) { damage->set(mode); }
 
-// A hit that knocks the weapon away: the weapon whose checked document is kept is normally the
-// one in hand and stays; any other is checked and taken up.
+// A hit that knocks the weapon away: the weapon in hand stays; any other is checked and taken up.
 bool cAssetMgr::changeWeaponOnHit(const std::string& weaponName) {
-    if (lastTestedDocument && weaponName == lastTestedWeaponName) return true;
-    if (!testWeapon(weaponName)) return false;
-    loadAsset();
+    if (asset && weaponName == sourceName) return true;
+    const checkedWeapon checked = testWeapon(weaponName);
+    if (!checked) return false;
+    loadAsset(checked);
     return true;
 }
 
-QuadSet* cAssetMgr::imageSlot(int32_t index) {
-    if (index < 0 || index >= kImageSlotCount) return defaultSlot.get();
-    return imageSlots[index].get();
+QuadSet* cAssetMgr::imageSlot(int32_t index) { return slots->image(index); }
+
+bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName) {
+    return slots->loadImage(slot, padColor, fileName);
 }
 
-int32_t cAssetMgr::loadAsset(FireMode keepMode) {
+bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
+    return slots->loadSound(slot, offset, instances, fileName);
+}
+
+std::optional<FireMode> cAssetMgr::loadAsset(const checkedWeapon& checked, FireMode keepMode) {
     // The check that let this weapon through chose its layout; the damage display is laid out anew
     // for it as the old weapon is put down.
-    damage->setPortrait(portraitDisplay);
+    display = checked.flags;
+    damage->setPortrait(display.portraitDisplay);
     unloadAsset();
-    problems.clear();
+    slots->startLoad();
     ++filesRead;
-    sourceName = lastTestedWeaponName;
+    // Only a file the check parsed is the weapon's source (and watched while the load fails).
+    sourceName = checked.document ? checked.name : std::string();
     sourceFiles.clear();
     if (!sourceName.empty()) sourceFiles.push_back(assetPath(sourceName, "xml"));
     asset = std::make_unique<cAsset>(this);
-    if (!serializer->loadXML(asset.get())) {
+    if (!serializer->loadXML(asset.get(), checked.document.get(), *this)) {
         // The weapon was never taken up: nothing of it goes to the score database.
         asset.reset();
         unloadAsset();
-        return -2;
+        return std::nullopt;
     }
     recordEvent(eventWeaponLoaded, -1, -1);
     ejector->gravityX = asset->gravityX;
@@ -148,116 +132,23 @@ void cAssetMgr::unloadAsset() {
 void cAssetMgr::clearSlots() {
     // The cartridges' quads live in an image slot: they go with it.
     if (ejector) ejector->reset();
-    for (const std::unique_ptr<QuadSet>& slot : imageSlots) {
-        slot->unlock();
-        slot->clearQuads();
-        slot->rebuild();
-    }
     // Frame sounds belong to the slots' pools, which go away now.
     playingFrameSounds.clear();
-    for (int32_t i = 0; i < kSoundSlotCount; ++i) {
-        emptySoundSlot(i);
-        soundOffsets[i] = 0;
-    }
+    slots->clear();
 }
 
-bool cAssetMgr::loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName) {
-    const char* fn = "QEL::cAssetMgr::loadImageIntoSlot";
-    // A name too short to carry an extension is reported as it was given.
-    const std::string base = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
-    sourceFiles.push_back(assetPath(base, "png"));
-    if (fileName.size() < 4 || !assetFileExists(base, "png")) {
-        logError(fn, "IMAGE NOT FOUND: ", base, ".", "png");
-        return false;
+// Weapon emitters live as long as the particle layer and are shared by every weapon that names the
+// same picture.
+cEmitter* cAssetMgr::weaponEmitter(const std::string& file, int32_t blend) {
+    const std::string key = "DYN_" + file;
+    cEmitter* emitter = particleLayer->findEmitter(key);
+    if (!emitter) {
+        emitter = new cEmitter(kScreenWidth, kScreenHeight);
+        emitter->setup(key, file, blend);
+        particleLayer->addEmitter(emitter);
     }
-    if (slot < 0 || slot >= kImageSlotCount) return false;
-    QuadSet* set = imageSlots[slot].get();
-    set->unlock();
-    set->clearQuads();
-
-    const std::string path = assetPath(base, "png");
-    Image image;
-    image.padR = padColor.r;
-    image.padG = padColor.g;
-    image.padB = padColor.b;
-    image.padA = padColor.a;
-    uint32_t result = image.LoadPNG_forcePowerOfTwo(path);
-    if (result == kImageUnreadable) result = image.LoadTGA(path);
-    if (result != kImageLoaded || !set->setTexture(image)) {
-        logWarning(fn, "cAssetMgr could not load image file: ", path);
-        problems.push_back("cannot use picture " + path + ": " + pictureRefusal(path));
-        set->rebuild();
-        return true;
-    }
-    if (Quad* quad = set->addQuad()) {
-        quad->setTextureRect(FloatCoords(0, 0, 600, 400));
-        // A placeholder size: each frame places the weapon image itself.
-        quad->position = FloatCoords(0.0f, 0.0f, 0.5f, 0.5f);
-    }
-    set->rebuild();
-    return true;
-}
-
-bool cAssetMgr::loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
-    const std::string file = soundFileName(fileName);  // looks on disk for a ".wav" name
-    sourceFiles.push_back(assetPath(file));
-    if (!assetFileExists(file)) {
-        logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", file);
-        return false;
-    }
-    if (slot < 0 || slot >= kSoundSlotCount) return false;
-    cSoundSlot* target = soundSlots[slot].get();
-    emptySoundSlot(slot);
-    soundOffsets[slot] = offset;
-    // Variants -v1 to -v3; the first missing one ends the search. A sound that does not decode
-    // leaves no pool behind.
-    for (int n = 0; n <= 3; ++n) {
-        const std::string variant = n == 0 ? fileName : soundVariantName(fileName, n);
-        if (n > 0) {
-            const std::string variantFile = soundFileName(variant);
-            sourceFiles.push_back(assetPath(variantFile));  // a variant added later is seen too
-            if (!assetFileExists(variantFile)) break;
-        }
-        if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
-    }
-    return true;
-}
-
-// Two slots naming the same file share one pool: a second pool could not name its sounds, which
-// the first one's already carry.
-cSoundPool* cAssetMgr::poolForSlot(int32_t instances, const std::string& name) {
-    for (const std::unique_ptr<cSoundSlot>& slot : soundSlots) {
-        for (cSoundPool* pool : slot->pools) {
-            if (pool && pool->name == name) return pool;
-        }
-    }
-    const std::string path = assetPath(soundFileName(name));
-    cSoundPool* pool = soundManager->createSoundPool(instances, name, path);
-    // A file that is there but does not decode is said once, here, rather than at every play.
-    // (A pool whose first name another sound holds made nothing either, but not for its file.)
-    const bool made = pool->instances.empty() || pool->instances.front() || soundManager->findSound(name + "_0");
-    if (!made) {
-        logError("QEL::cAssetMgr::loadSoundIntoSlot", "cannot decode sound file: ", path);
-        problems.push_back("cannot decode sound " + path + ": the game plays Ogg Vorbis files, and WAV files named with .wav");
-        soundManager->destroyGroup(pool);
-        return nullptr;
-    }
-    return pool;
-}
-
-// A pool goes with the last slot holding it, so that memory comes back when weapons change; the
-// shared sounds' pools (empty click, shells, shield) are never in a slot.
-void cAssetMgr::emptySoundSlot(int32_t index) {
-    cSoundSlot* emptied = soundSlots[index].get();
-    for (cSoundPool* pool : emptied->pools) {
-        bool shared = false;
-        for (const std::unique_ptr<cSoundSlot>& other : soundSlots) {
-            if (other.get() != emptied && std::find(other->pools.begin(), other->pools.end(), pool) != other->pools.end())
-                shared = true;
-        }
-        if (!shared) soundManager->destroyGroup(pool);
-    }
-    emptied->pools.clear();
+    sourceFiles.push_back(emitter->picturePath());
+    return emitter;
 }
 
 QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
@@ -275,7 +166,7 @@ QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
         if (asset) asset->ammoImage = nullptr;
         return nullptr;
     }
-    QuadSet* set = imageSlots[imageIndex].get();
+    QuadSet* set = slots->image(imageIndex);
     if (asset) asset->ammoImage = set;
     // The rounds replace the slot's quads: cartridges drawn from the same slot would lose theirs.
     if (ejector && ejector->image == set) ejector->reset();
@@ -323,7 +214,7 @@ int32_t cAssetMgr::toggleAssetMode() {
                         : fireMode == kFireModeSingle ? "single fire"
                                                       : "invalid fire mode";
     logStatus(label);
-    buildModeIndicator();
+    screen->showMode(*asset, fireMode);
     dirty = true;
     recordEvent(eventSwitchedMode, fireMode, -1);
     return fireMode;
@@ -334,63 +225,14 @@ bool cAssetMgr::offersMode(FireMode mode) const {
            (mode == kFireModeAuto && asset->autoEnabled);
 }
 
-void cAssetMgr::buildModeIndicator() {
-    modeIndicator->unlock();
-    if (fireMode != kFireModeSingle && fireMode != kFireModeBurst && fireMode != kFireModeAuto) {
-        logError("QEL::cAssetMgr::toggleAssetMode", "[cAssetMgr] invalid fire mode for: ", asset->name);
-        return;
-    }
-    if (!modeIndicator->getHasTexture()) modeIndicator->loadTexture(assetPath("_switchModeButton", "png"));
-    Quad* quad = modeIndicator->getQuad(0);
-    if (!quad) quad = modeIndicator->addQuad();
-    if (quad) {
-        // One 64 × 64 column per mode: single, burst, auto.
-        quad->setTextureRect(FloatCoords(static_cast<float>(fireMode * 64), 0, 64, 64));
-        quad->position = FloatCoords(pixelToDeviceX(static_cast<float>(asset->switchPosX)),
-                                     pixelToDeviceY(static_cast<float>(asset->switchPosY)),
-                                     widthFraction(64), heightFraction(64));
-        quad->angle = asset->landscapeMode ? 0.0f : 90.0f;
-    }
-    modeIndicator->rebuild();
-    glGetError();
-}
-
 void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2, bool logged) {
-    if (eventGuard) return;
-    eventGuard = true;
-    if (logged) {
-        std::cout << "   E: " << eventLogName(type) << " data1: " << data1 << " data2: " << data2 << std::endl
-                  << std::flush;
-    }
-    if (type == eventIncomingHit) {
-        addToHitTally(data2);
-    } else if (type != eventIdled) {
-        events.push_back(ScoreEvent{type, data1, data2});
-    }
-    eventGuard = false;
+    events->record(type, data1, data2, logged);
 }
 
-// One tally event per batch; a new one starts when the batch was stored or the tally is full.
-void cAssetMgr::addToHitTally(int32_t damage) {
-    const bool open = hitTally < events.size() && events[hitTally].type == eventIncomingHits &&
-                      events[hitTally].data1 < INT32_MAX && std::abs(events[hitTally].data2) < (1 << 30);
-    if (!open) {
-        hitTally = events.size();
-        events.push_back(ScoreEvent{eventIncomingHits, 0, 0});
-    }
-    events[hitTally].data1 += 1;
-    events[hitTally].data2 += damage;
-}
-
+// A weapon looked at was not used; without a weapon the events are nobody's.
 bool cAssetMgr::storeEventsToDB() {
-    if (previewing) {
-        events.clear();  // a weapon looked at was not used
-        return false;
-    }
-    if (asset) return scores->store(asset->name, events);
-    // Without a weapon the events are nobody's; batches left pending by earlier stores still go in.
-    events.clear();
-    scores->storePending();
+    if (!previewing && asset) return events->store(asset->name);
+    events->drop(!previewing);
     return false;
 }
 
@@ -406,6 +248,7 @@ void cAssetMgr::loadHitEffects() {
 
 std::vector<std::string> cAssetMgr::filesInUse() const {
     std::vector<std::string> files = sourceFiles;
+    files.insert(files.end(), slots->filesRead().begin(), slots->filesRead().end());
     files.push_back(assetPath("EFFECTS", "xml"));
     for (const cOverlayFXMgr* layer : {hitEffects.get(), particleLayer.get()}) {
         for (const cEmitter* emitter : layer->emitters) files.push_back(emitter->picturePath());
@@ -424,7 +267,9 @@ bool cAssetMgr::fileChanged(const std::string& path) {
         loadHitEffects();
         return true;
     }
-    return std::find(sourceFiles.begin(), sourceFiles.end(), path) != sourceFiles.end();
+    const std::vector<std::string>& slotFiles = slots->filesRead();
+    return std::find(sourceFiles.begin(), sourceFiles.end(), path) != sourceFiles.end() ||
+           std::find(slotFiles.begin(), slotFiles.end(), path) != slotFiles.end();
 }
 
 }  // namespace QEL

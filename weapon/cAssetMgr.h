@@ -1,9 +1,10 @@
-// cAssetMgr: the one object that holds the weapon in the user's hand. It owns the loaded cAsset,
-// the weapon file reader, the 15 image slots (plus a default slot for any other index), the 10
-// sound slots, the shared sounds (empty click, shells hitting the floor, death cries), the hit
-// effects and the weapon's particle layer, the damage display, the cartridge ejector, the debug
-// light, the fire-mode switch and the list of recorded events. The firing state machine and the
-// drawing of each frame run on it (cAssetMgrFiring.cpp, cAssetMgrDrawing.cpp).
+// cAssetMgr: the one object that holds the weapon in the user's hand, composed of its parts: the
+// slots the weapon is loaded into (weaponSlots), the event recorder (weaponEvents), the screen
+// (weaponScreen), the weapon file reader (which fills it through weaponLoadTarget), and the loaded
+// cAsset. It also owns the shared sounds (empty click, shells hitting the floor, death cries), the
+// hit effects and the weapon's particle layer, the damage display, the cartridge ejector and the
+// debug light. The firing state machine (cAssetMgrFiring.cpp) and the choice of what each turn
+// shows (cAssetMgrDrawing.cpp) run on it.
 //
 // Slots, pools and emitters handed out to the asset are borrowed: nothing outside frees them.
 // Everything runs on the main thread.
@@ -11,12 +12,16 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "render/types.h"
 #include "stats/ScoreEvent.h"
 #include "weapon/cAsset.h"
+#include "weapon/weaponLoadTarget.h"
+#include "weapon/weaponSlots.h"
+#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -28,43 +33,29 @@ class debugLight;
 class cOverlayFXMgr;
 class cSoundManager;
 class cSoundPool;
-class scoreDatabase;
+class weaponEvents;
+class weaponScreen;
 
-constexpr int32_t kImageSlotCount = 15;  // indices 0 to 14; any other index gives the default slot
-constexpr int32_t kSoundSlotCount = 10;  // indices 0 to 9
-
-// What a frame's sound points at: one pool per variant of the slot's sound, in loading order.
-// The manager's emptySoundSlot destroys the pools no other slot shares.
-class cSoundSlot {
-public:
-    explicit cSoundSlot(cSoundManager* soundManager) : soundManager(soundManager) {}
-    cSoundSlot(const cSoundSlot&) = delete;
-    cSoundSlot& operator=(const cSoundSlot&) = delete;
-
-    bool hasVariants() const { return !pools.empty(); }
-
-    cSoundManager* soundManager;     // not owned
-    std::vector<cSoundPool*> pools;  // borrowed from the sound manager's groups
-};
-
-class cAssetMgr {
+// The weapon file reader fills the slots, the magazine and the cartridges through weaponLoadTarget.
+class cAssetMgr : private weaponLoadTarget {
 public:
     explicit cAssetMgr(cSoundManager* soundManager);
-    ~cAssetMgr();
+    ~cAssetMgr() override;
     cAssetMgr(const cAssetMgr&) = delete;
     cAssetMgr& operator=(const cAssetMgr&) = delete;
 
     // --- Loading (cAssetMgr.cpp) ---
-    // Loads the weapon of the last checked document; the fire mode chosen, or -2 when the file
-    // could not be read (the manager then holds no weapon). It starts in `keepMode` when it offers
-    // that mode (a reload keeps the mode the player chose), otherwise in its own start mode.
-    int32_t loadAsset(FireMode keepMode = kNoFireMode);
+    // Loads the weapon `checked` found (a check that failed still hands over what it parsed);
+    // the fire mode chosen, or nothing when the file could not be read (the manager then holds no
+    // weapon). It starts in `keepMode` when it offers that mode (a reload keeps the mode the
+    // player chose), otherwise in its own start mode.
+    std::optional<FireMode> loadAsset(const checkedWeapon& checked, FireMode keepMode = kNoFireMode);
     // Stores the events of the weapon being put down and empties every slot.
     void unloadAsset();
-    bool loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName);
-    bool loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName);
+    bool loadImageIntoSlot(int32_t slot, intColor padColor, const std::string& fileName) override;
+    bool loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) override;
     // Sets up the magazine; returns the slot showing the rounds, or null when none is shown.
-    QuadSet* setAmmo(int32_t rounds, int32_t imageIndex);
+    QuadSet* setAmmo(int32_t rounds, int32_t imageIndex) override;
     // Next available fire mode (auto → burst → single); the first call after a load picks the start.
     int32_t toggleAssetMode();
     // Logs the event line (unless `logged` is false) and keeps the event for the score database
@@ -74,14 +65,16 @@ public:
     bool storeEventsToDB();
     // What the last load could not use (a picture refused, a sound that does not decode), one
     // sentence each naming its file: the weapon loads without it, and the player is told once.
-    const std::vector<std::string>& loadProblems() const { return problems; }
+    const std::vector<std::string>& loadProblems() const { return slots->loadProblems(); }
     // Image slot `index`, or the default slot for any index outside 0 to 14.
-    QuadSet* imageSlot(int32_t index);
+    QuadSet* imageSlot(int32_t index) override;
 
     // --- Files changed on disk (cAssetMgr.cpp) ---
     // The catalogue name the last weapon load read, kept when that load failed (so that its file
     // is watched until it is mended); empty before the first load.
     const std::string& weaponSource() const { return sourceName; }
+    // The display flags the check of the last weapon load found.
+    const displayFlags& weaponDisplay() const { return display; }
     // Every file read that is read again when it changes: the last weapon load's (its file,
     // pictures, sounds and the variants looked for, particle pictures), the hit effects' file and
     // pictures, every decoded sound file. Paths as assetPath spells them.
@@ -159,14 +152,17 @@ public:
     bool playerDead() const;
     bool dodging() const;
     // What the weapon file reader filled in, for the format checks.
-    const cSoundSlot* soundSlot(int32_t index) const { return soundSlots[index].get(); }
+    const cSoundSlot* soundSlot(int32_t index) const { return slots->sound(index); }
     const cCartridgeEjector& cartridgeEjector() const { return *ejector; }
     const cOverlayFXMgr& particles() const { return *particleLayer; }
     const cAssetSerializer& reader() const { return *serializer; }
 
 private:
-    // The weapon file reader fills the slots, the magazine and the cartridges.
-    friend class cAssetSerializer;
+    // The rest of what the weapon file reader fills (weaponLoadTarget.h).
+    cSoundSlot* soundSlotAt(int32_t index) override { return slots->sound(index); }
+    int32_t soundOffset(int32_t index) const override { return slots->soundOffset(index); }
+    cCartridgeEjector& cartridges() override { return *ejector; }
+    cEmitter* weaponEmitter(const std::string& file, int32_t blend) override;
 
     // Firing (cAssetMgrFiring.cpp).
     // Starts `animation` (null: at rest) on the program clock; its first frame is shown anew.
@@ -181,6 +177,9 @@ private:
     cAnimation* nextAnimation();
     // "emptyState" when empty, else a random idle, else null.
     cAnimation* restAnimation();
+    // What stands still at rest without idles: the wind-down, else burst1 or shot1 by the fire
+    // mode (its last frame shows); null when there is none. Both update and pictureDue ask it.
+    const cAnimation* stillAnimation() const;
     void reloadFinished();
     // Every round back in the magazine and on screen.
     void refillMagazine();
@@ -209,30 +208,19 @@ private:
     void ejectCartridges(const cAnimFrame* frame);
     void stopFrameSound(int32_t id);
     void pruneFrameSounds();
-    void drawWeaponImage(cAnimFrame* frame);
-    void drawBackgroundOf(cAnimation* animation);
-    void drawOverlays();
-    void clearUnlessCovered(const cAnimation* animation);
     bool animationFrameDue(uint32_t now) const;
     // update's work while previewing: the previewed frame, never new.
     bool showPreviewed();
 
     // Loading (cAssetMgr.cpp).
-    void buildModeIndicator();
     bool offersMode(FireMode mode) const;
     // Reads EFFECTS.xml into hitEffects, dropping what it held.
     void loadHitEffects();
-    cSoundPool* poolForSlot(int32_t instances, const std::string& name);
-    void emptySoundSlot(int32_t index);
     bool changeWeaponOnHit(const std::string& weaponName);
     void clearSlots();
 
     // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
-    bool eventGuard = false;
-    void addToHitTally(int32_t damage);
-    size_t hitTally = SIZE_MAX;  // index in `events` of the received hits' tally
-    std::vector<ScoreEvent> events;
-    std::unique_ptr<scoreDatabase> scores;  // stores the events, keeps what could not be stored
+    std::unique_ptr<weaponEvents> events;  // goes last: putting the weapon down stores its events
     bool dirty = true;        // something shown changed since the last picture
     bool drawing = true;      // off: update advances and fires every side effect but draws nothing
     bool drewScreen = false;  // set by drawFrame when it drew; cleared at each update
@@ -248,28 +236,23 @@ private:
     std::unique_ptr<QEL::debugLight> debugLight;
     int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
     int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
-    std::unique_ptr<QuadSet> defaultSlot;
-    std::unique_ptr<QuadSet> imageSlots[kImageSlotCount];
-    std::unique_ptr<QuadSet> modeIndicator;
-    int32_t soundOffsets[kSoundSlotCount] = {};
+    std::unique_ptr<weaponSlots> slots;
+    std::unique_ptr<weaponScreen> screen;  // draws the layers, borrowing them
     cSoundPool* emptyClick = nullptr;  // owned by the sound manager
-    std::unique_ptr<cSoundSlot> soundSlots[kSoundSlotCount];
     cSoundManager* soundManager;              // not owned
     std::vector<int32_t> playingFrameSounds;  // ids of sounds started by frames
-    std::vector<std::string> interruptCounted;
-    std::vector<std::string> interruptFree;
     int32_t pendingNetShot = -1;
     std::unique_ptr<cOverlayFXMgr> hitEffects;
     std::unique_ptr<cOverlayFXMgr> particleLayer;
     bool damageEnabled = true;
     bool shotStatsEnabled = true;
     bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
-    std::vector<std::string> problems;  // see loadProblems
     bool previewing = false;
     cAnimFrame* previewed = nullptr;  // the frame a preview shows; null: none
     FireMode modeToKeep = kNoFireMode;  // the start mode asked of the load in progress
     std::string sourceName;                 // see weaponSource
-    std::vector<std::string> sourceFiles;   // what the last weapon load read or looked for
+    displayFlags display;                   // see weaponDisplay
+    std::vector<std::string> sourceFiles;   // the weapon file and particle pictures the last load read
     uint32_t filesRead = 0;                 // see filesVersion
 };
 

@@ -1,5 +1,6 @@
-// cAssetMgr: drawing one frame of the weapon screen in layer order, and the side effects of each
-// newly shown (or skipped) frame: sound, cartridges with their rounds, particles, network value, light.
+// cAssetMgr: what each turn shows (the screen draws it, weaponScreen.h), whether a picture is due,
+// the preview's frame, and the side effects of each newly shown (or skipped) frame: sound,
+// cartridges with their rounds, particles, network value, light.
 #include <algorithm>
 #include <cstdlib>
 
@@ -13,16 +14,9 @@
 #include "render/screen.h"
 #include "sound/cSoundManager.h"
 #include "weapon/cAssetMgr.h"
+#include "weapon/weaponScreen.h"
 
 namespace QEL {
-
-namespace {
-
-// Weapon pictures are drawn 600 × 400 pixels; the background covers the 568 × 320 screen.
-constexpr float kWeaponImageWidth = 600.0f;
-constexpr float kWeaponImageHeight = 400.0f;
-
-}  // namespace
 
 void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
     if (!asset) return;
@@ -39,33 +33,17 @@ void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
         return;
     }
     drewScreen = true;
-    clearUnlessCovered(frame->animation);
-    if (asset->drawOrder == kParticlesBack) particleLayer->draw();
-    if (asset->drawBackground) drawBackgroundOf(frame->animation);
-    if (asset->drawOrder == kParticlesOverBackground) particleLayer->draw();
-    drawWeaponImage(frame);
+    screen->drawBehind(*asset, frame);
     if (!repeat) fireFrameEffects(frame);
     currentFrame = frame;
-    drawOverlays();
+    screen->drawInFront(*asset, magazineSize != 0);
 }
 
 void cAssetMgr::drawWithoutWeapon() {
     if (!asset || !drawing) return;
     drewScreen = true;
-    clearUnlessCovered(nullptr);
-    if (asset->drawOrder != kParticlesFront) particleLayer->draw();
-    drawOverlays();
-}
-
-// Everything in front of the weapon picture, in layer order.
-void cAssetMgr::drawOverlays() {
-    if (magazineSize != 0 && asset->ammoImage) asset->ammoImage->draw(kBlendAlpha);
-    if (ejector->image) ejector->image->draw(kBlendAlpha);
-    hitEffects->draw();
-    if (asset->drawOrder == kParticlesFront) particleLayer->draw();
-    modeIndicator->draw(kBlendAlpha);
-    damage->draw();
-    debugLight->draw();
+    screen->drawBehind(*asset, nullptr);
+    screen->drawInFront(*asset, magazineSize != 0);
 }
 
 std::vector<IntCoords> cAssetMgr::hudRectangles() const {
@@ -83,47 +61,6 @@ std::vector<IntCoords> cAssetMgr::hudRectangles() const {
                              static_cast<int32_t>(side) + 1, static_cast<int32_t>(side) + 1);
     }
     return covered;
-}
-
-// Nothing is drawn with depth, so only the colour is ever cleared; an opaque, textured background
-// writes every pixel of the screen, so then not even that.
-void cAssetMgr::clearUnlessCovered(const cAnimation* animation) {
-    const QuadSet* background = animation ? animation->background : nullptr;
-    const bool covered = asset->drawBackground && asset->backgroundBlend == kBlendOpaque && background &&
-                         background->getHasTexture() && background->quadCount() > 0 && viewportIsScreen();
-    if (!covered) clearScreen();
-}
-
-void cAssetMgr::drawBackgroundOf(cAnimation* animation) {
-    if (!animation || !animation->background) return;
-    QuadSet* background = animation->background;
-    if (background->getHasTexture()) {
-        background->unlock();
-        if (Quad* quad = background->getQuad(0)) {
-            // The slot may also serve as a frame image, which moves its quad: place it every time.
-            quad->position = FloatCoords(-1.0f, 1.0f, 1.0f, 1.0f);
-            quad->angle = 0.0f;
-            quad->setTextureRect(FloatCoords(0, 0, static_cast<float>(kScreenWidth), static_cast<float>(kScreenHeight)));
-        }
-        background->rebuild();
-        background->drawPixelAligned(asset->backgroundBlend);
-        return;
-    }
-    background->draw(asset->backgroundBlend);
-}
-
-void cAssetMgr::drawWeaponImage(cAnimFrame* frame) {
-    QuadSet* image = frame->image;
-    if (!image) return;
-    image->unlock();
-    Quad* quad = image->getQuad(0);
-    // A slot whose picture could not be loaded holds no quad: nothing to show.
-    if (!quad) return;
-    quad->position = FloatCoords(pixelToDeviceX(frame->x), pixelToDeviceY(frame->y),
-                                 widthFraction(kWeaponImageWidth), heightFraction(kWeaponImageHeight));
-    quad->angle = frame->rot;
-    image->rebuild();
-    image->draw(frame->blendMode);
 }
 
 bool cAssetMgr::pictureDue(uint32_t now) const {
@@ -145,15 +82,19 @@ bool cAssetMgr::animationFrameDue(uint32_t now) const {
         return frameDue(currentAnimation, now) != currentFrame;
     }
     if (asset->hasIntro) {
-        const cAnimation* intro = asset->findAnimation("intro");
+        const cAnimation* intro = asset->withRole(animationRole::intro);
         return intro && !intro->frames.empty() && intro->frames.front() != currentFrame;
     }
     if (asset->hasIdle) return true;
-    const cAnimation* still = asset->findAnimation("windDown");
-    if (!still) still = asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
+    const cAnimation* still = stillAnimation();
     // Nothing to show: due once, to take the last frame shown off the screen.
     if (!still) return currentFrame != nullptr;
     return !still->frames.empty() && still->frames.back() != currentFrame;
+}
+
+const cAnimation* cAssetMgr::stillAnimation() const {
+    if (const cAnimation* windDown = asset->withRole(animationRole::windDown)) return windDown;
+    return asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
 }
 
 // A frame lasts 34 ms at most: the search is short and asks the very rule update uses.

@@ -18,13 +18,6 @@ namespace QEL {
 
 namespace {
 
-bool containsName(const std::vector<std::string>& names, const std::string& name) {
-    for (const std::string& entry : names) {
-        if (entry == name) return true;
-    }
-    return false;
-}
-
 cAnimFrame* firstFrame(const cAnimation* animation) {
     return animation && !animation->frames.empty() ? animation->frames.front() : nullptr;
 }
@@ -48,8 +41,8 @@ void cAssetMgr::setAnimation(cAnimation* animation) {
 bool cAssetMgr::canInterrupt() {
     if (!asset) return false;
     if (!currentAnimation) return true;
-    if (containsName(interruptFree, currentAnimation->name)) return true;
-    if (asset->allowInterrupt && containsName(interruptCounted, currentAnimation->name)) {
+    if (currentAnimation->interrupt == interruptRule::always) return true;
+    if (asset->allowInterrupt && currentAnimation->interrupt == interruptRule::whenAllowed) {
         recordEvent(eventInterruptedShot, fireMode, -1);
         return true;
     }
@@ -76,7 +69,7 @@ void cAssetMgr::injectInputDown() {
     int32_t rounds = 1;
     bool pickAnimation = false;
     if (asset->hasIntro) {
-        if (asset->findAnimation("intro")) {
+        if (asset->withRole(animationRole::intro)) {
             startIntroAtRest();
             return;
         }
@@ -92,20 +85,20 @@ void cAssetMgr::injectInputDown() {
         rounds = 0;
         pickAnimation = true;
     } else if (fireMode == kFireModeSingle || fireMode == kFireModeAuto) {
-        if (currentAnimation && currentAnimation->isWindDown && asset->windDownInterrupts) {
+        if (currentAnimation && currentAnimation->role == animationRole::windDown && asset->windDownInterrupts) {
             setAnimation(currentAnimation->linked);
             return;
         }
         if (roundsLeft == 0) {
             // The last round; without a lastShot animation the weapon continues as at rest.
-            setAnimation(asset->findAnimation("lastShot"));
+            setAnimation(asset->withRole(animationRole::lastShot));
             if (currentAnimation) {
                 if (!currentAnimation->hasEject) recordShot(1);
                 return;
             }
         }
-        if (!currentAnimation || currentAnimation->isIdle) {
-            setAnimation(asset->findAnimation("firstShot"));
+        if (!currentAnimation || currentAnimation->isIdle()) {
+            setAnimation(asset->withRole(animationRole::firstShot));
             if (currentAnimation) {
                 // A charge fires nothing yet: its round counts when the real shot follows it.
                 if (!currentAnimation->hasEject && !asset->firstShotIsCharge) recordShot(1);
@@ -144,14 +137,14 @@ void cAssetMgr::injectInputUp() {
         return;
     }
     inputHeld = false;
-    if (asset && asset->firstShotIsCharge && currentAnimation && currentAnimation->isFirstShot) {
+    if (asset && asset->firstShotIsCharge && currentAnimation && currentAnimation->role == animationRole::firstShot) {
         setAnimation(currentAnimation->linked);
     }
 }
 
 bool cAssetMgr::requestReload() {
     if (playerDead() || !canInterrupt()) return false;
-    cAnimation* reload = asset->findAnimation("reload");
+    cAnimation* reload = asset->withRole(animationRole::reload);
     if (!reload) return false;
     setAnimation(reload);
     return true;
@@ -175,11 +168,11 @@ bool cAssetMgr::injectDodgeInput(bool pressed) {
         }
         return false;
     }
-    if (damage->mode() != 0 && damage->mode() != 1) damage->setDodge(pressed);
+    if (damage->teamMode()) damage->setDodge(pressed);
     if (!dodging()) return false;
     // Raising the shield lets go of the trigger.
     inputHeld = false;
-    if (asset && asset->firstShotIsCharge && currentAnimation && currentAnimation->isFirstShot) {
+    if (asset && asset->firstShotIsCharge && currentAnimation && currentAnimation->role == animationRole::firstShot) {
         setAnimation(currentAnimation->linked);
     }
     return true;
@@ -222,8 +215,7 @@ void cAssetMgr::recordShot(int32_t rounds) {
     const int32_t wanted = rounds;
     if (magazineSize != 0 && rounds > roundsLeft + 1) rounds = roundsLeft + 1;
     const bool blank = wanted > 0 && rounds == 0;
-    if (!blank && shotStatsEnabled && currentAnimation &&
-        (currentAnimation->isShot || currentAnimation->isBurst || currentAnimation->isLastShot)) {
+    if (!blank && shotStatsEnabled && currentAnimation && currentAnimation->countsShots()) {
         recordEvent(eventShot, fireMode, rounds);
     }
     if (magazineSize == 0 || roundsLeft < 0) return;
@@ -253,22 +245,22 @@ void cAssetMgr::recordShotFor(cAnimation* next, int32_t rounds) {
 
 cAnimation* cAssetMgr::nextAnimation() {
     cAnimation* ranOut = currentAnimation;
-    if (!ranOut || ranOut->isIdle || ranOut->name == "windDown") return restAnimation();
-    if (asset->firstShotIsCharge && ranOut->isFirstShot) {
+    if (!ranOut || ranOut->isIdle() || ranOut->role == animationRole::windDown) return restAnimation();
+    if (asset->firstShotIsCharge && ranOut->role == animationRole::firstShot) {
         // The charge is complete: the real shot fires the round held back at the press.
         cAnimation* shot = asset->getAnimation(fireMode);
         if (shot && !shot->hasEject) recordShotFor(shot, fireMode == kFireModeBurst ? 0 : 1);
         return shot;
     }
-    if (ranOut->isShot && (fireMode == kFireModeSingle || !inputHeld)) return asset->findAnimation("windDown");
+    if (ranOut->isShot() && (fireMode == kFireModeSingle || !inputHeld)) return asset->withRole(animationRole::windDown);
     if (fireMode == kFireModeAuto && inputHeld) {
         if (roundsLeft == 0) {
-            if (cAnimation* last = asset->findAnimation("lastShot")) {
+            if (cAnimation* last = asset->withRole(animationRole::lastShot)) {
                 if (magazineSize != 0 && !last->hasEject) recordShotFor(last, 1);
                 return last;
             }
         }
-        if (isEmpty()) return asset->findAnimation("windDown");
+        if (isEmpty()) return asset->withRole(animationRole::windDown);
         cAnimation* shot = asset->getAnimation(kFireModeAuto);
         if (shot && !shot->hasEject) recordShotFor(shot, 1);
         return shot;
@@ -278,7 +270,7 @@ cAnimation* cAssetMgr::nextAnimation() {
 
 cAnimation* cAssetMgr::restAnimation() {
     if (isEmpty()) {
-        if (cAnimation* empty = asset->findAnimation("emptyState")) return empty;
+        if (cAnimation* empty = asset->withRole(animationRole::emptyState)) return empty;
     }
     return asset->getIdleAnimation();
 }
@@ -350,7 +342,7 @@ bool cAssetMgr::advance(uint32_t now, int32_t& netShotOut) {
     if (elapsed > static_cast<float>(playing->durationMs)) {
         cAnimFrame* last = lastFrame(playing);
         fireRunOutTail(playing);
-        if (playing->name == "reload") {
+        if (playing->role == animationRole::reload) {
             reloadFinished();
             currentAnimation = nullptr;
         }
@@ -380,7 +372,7 @@ bool cAssetMgr::updateAtRest() {
     if (!asset) return false;
     if (asset->hasIntro) {
         // The intro waits for the first press; its first frame fires its side effects once.
-        cAnimFrame* frame = firstFrame(asset->findAnimation("intro"));
+        cAnimFrame* frame = firstFrame(asset->withRole(animationRole::intro));
         drawFrame(frame, frame != nullptr && frame == currentFrame);
         return true;
     }
@@ -389,8 +381,7 @@ bool cAssetMgr::updateAtRest() {
         drawFrame(firstFrame(currentAnimation), false);
         return true;
     }
-    cAnimation* still = asset->findAnimation("windDown");
-    if (!still) still = asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
+    const cAnimation* still = stillAnimation();
     if (!still) {
         if (!restProblemReported) {
             logError("QEL::cAssetMgr::update", asset->name,

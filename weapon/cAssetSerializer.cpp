@@ -8,8 +8,8 @@
 #include "render/screen.h"
 #include "weapon/cAsset.h"
 #include "weapon/cAssetMgr.h"
+#include "weapon/weaponLoadTarget.h"
 #include "weapon/weaponFormat.h"
-#include "weapon/weaponTest.h"
 
 namespace QEL {
 
@@ -22,15 +22,14 @@ ruledElement setting(TiXmlElement* custom, const char* name) {
 
 }  // namespace
 
-cAssetMgr* cAssetSerializer::manager() const { return asset ? asset->assetMgr : nullptr; }
-
-bool cAssetSerializer::loadXML(cAsset* target) {
+bool cAssetSerializer::loadXML(cAsset* target, TiXmlDocument* document, weaponLoadTarget& into) {
     asset = target;
-    if (!lastTestedDocument) {
+    slots = &into;
+    if (!document) {
         logError("QEL::cAssetSerializer::loadXML", "Could not determine what weapon to load! (the last tested weapon)");
         return false;
     }
-    return processDocument(lastTestedDocument);
+    return processDocument(document);
 }
 
 bool cAssetSerializer::processRoot(TiXmlElement* root) {
@@ -39,8 +38,7 @@ bool cAssetSerializer::processRoot(TiXmlElement* root) {
         logError("QEL::cAssetSerializer::processRoot", "Invalid rules file. Missing <kablixWeapon> element");
         return false;
     }
-    cAssetMgr* mgr = manager();
-    if (!asset || !mgr) return false;
+    if (!asset || !slots) return false;
     logStatus("Parsing XML file...");
 
     const ruledElement weapon(root, weaponRule("kablixWeapon"));
@@ -54,7 +52,7 @@ bool cAssetSerializer::processRoot(TiXmlElement* root) {
 
     fillColor = intColor(255, 255, 255, 0);
     asset->drawBackground = true;
-    mgr->ejector->dropSoundEnabled = true;
+    slots->cartridges().dropSoundEnabled = true;
 
     TiXmlElement* custom = root->FirstChildElement("custom");
     processCustom(custom);
@@ -81,28 +79,16 @@ bool cAssetSerializer::processImages(TiXmlElement* images) {
             logError("QEL::cAssetSerializer::processImages", kImageSlots.skippedLine);
             return;
         }
-        ok = manager()->loadImageIntoSlot(id, fillColor, getElementText(image));
+        ok = slots->loadImageIntoSlot(id, fillColor, getElementText(image));
     });
     return ok;
 }
 
 void cAssetSerializer::processEmitters(TiXmlElement* emitterList) {
-    cOverlayFXMgr* layer = manager()->particleLayer.get();
     const elementRule& rule = weaponRule("emitter");
     forEachChild(emitterList, rule, [&](TiXmlElement* element) {
         const ruledElement declared(element, rule);
-        const std::string file = declared.text("name");
-        const std::string key = "DYN_" + file;
-        // Weapon emitters live as long as the particle layer and are shared by every weapon that
-        // names the same image; the first weapon's blend wins.
-        cEmitter* emitter = layer->findEmitter(key);
-        if (!emitter) {
-            emitter = new cEmitter(kScreenWidth, kScreenHeight);
-            emitter->setup(key, file, declared.integer("blend"));
-            layer->addEmitter(emitter);
-        }
-        emitters.emplace_back(declared.integer("id"), emitter);
-        manager()->sourceFiles.push_back(emitter->picturePath());
+        emitters.emplace_back(declared.integer("id"), slots->weaponEmitter(declared.text("name"), declared.integer("blend")));
     });
 }
 
@@ -129,35 +115,31 @@ bool cAssetSerializer::processSounds(TiXmlElement* sounds) {
             logError("QEL::cAssetSerializer::processSounds", kSoundSlots.skippedLine);
             return;
         }
-        ok = manager()->loadSoundIntoSlot(id, sound.integer("offset"), 2, getElementText(element));
+        ok = slots->loadSoundIntoSlot(id, sound.integer("offset"), 2, getElementText(element));
     });
     return ok;
 }
 
 void cAssetSerializer::processEjectCartridge(TiXmlElement* eject) {
-    cAssetMgr* mgr = manager();
     const ruledElement cartridge(eject, weaponRule("ejectCartridge"));
     const int32_t image = cartridge.integer("image");
     const int32_t scale = cartridge.integer("scale");
     // The default slot stands in for missing backgrounds: cartridges never take it over.
     if (eject && image >= 0 && image < kImageSlotCount && scale > 1) {
-        mgr->ejector->setup(mgr->imageSlot(image), scale);
+        slots->cartridges().setup(slots->imageSlot(image), scale);
     } else {
-        mgr->ejector->reset();
+        slots->cartridges().reset();
     }
 }
 
 void cAssetSerializer::processAmmo(TiXmlElement* ammo) {
-    cAssetMgr* mgr = manager();
     const ruledElement magazine(ammo, weaponRule("ammo"));
     const int32_t count = magazine.integer("count");
     if (count < 1) {
-        mgr->magazineSize = 0;
-        mgr->roundsLeft = -1;
-        asset->ammoImage = nullptr;
+        slots->setAmmo(0, -1);  // no magazine
         return;
     }
-    QuadSet* rounds = mgr->setAmmo(count, magazine.integer("img"));
+    QuadSet* rounds = slots->setAmmo(count, magazine.integer("img"));
     if (!rounds) return;
     rounds->unlock();
     const float screenW = rounds->getScreenWidth();
@@ -193,15 +175,14 @@ cEmitter* cAssetSerializer::getEmitter(int32_t id) {
 }
 
 void cAssetSerializer::processAnimation(TiXmlElement* element) {
-    cAssetMgr* mgr = manager();
     const ruledElement read(element, weaponRule("animation"));
     const int32_t sound = read.integer("sound");
-    cAnimation* animation = new cAnimation(mgr->imageSlot(read.integer("bg")), read.integer("frameCount"),
+    cAnimation* animation = new cAnimation(slots->imageSlot(read.integer("bg")), read.integer("frameCount"),
                                            read.text("name"));
 
     // The animation's sound sits on the one frame whose number is the slot's offset.
     const bool hasSound = sound >= 0 && sound < kSoundSlotCount;
-    const int32_t offset = hasSound ? mgr->soundOffsets[sound] : -1;
+    const int32_t offset = hasSound ? slots->soundOffset(sound) : -1;
     int32_t frameNumber = 0;
     forEachChild(element, weaponRule("frame"), [&](TiXmlElement* frameElement) {
         cAnimFrame* frame = processFrame(frameElement, animation, frameNumber++, hasSound ? sound : -1, offset);
@@ -213,14 +194,13 @@ void cAssetSerializer::processAnimation(TiXmlElement* element) {
 
 cAnimFrame* cAssetSerializer::processFrame(TiXmlElement* element, cAnimation* animation, int32_t frameNumber,
                                            int32_t soundSlot, int32_t soundOffset) {
-    cAssetMgr* mgr = manager();
     const ruledElement read(element, weaponRule("frame"));
     cAnimFrame* frame = new cAnimFrame();
     frame->animation = animation;
     frame->x = read.number("x");
     frame->y = read.number("y");
     frame->rot = read.number("rot");
-    frame->image = mgr->imageSlot(read.integer("img"));
+    frame->image = slots->imageSlot(read.integer("img"));
     const int32_t blend = read.integer("blend");
     frame->netSend = read.integer("netSend");
     frame->lit = read.on("lit");
@@ -232,15 +212,15 @@ cAnimFrame* cAssetSerializer::processFrame(TiXmlElement* element, cAnimation* an
     if (blend == 2) frame->blendMode = kBlendMultiply;
 
     if (soundSlot >= 0 && frameNumber == soundOffset) {
-        cSoundSlot* slot = mgr->soundSlots[soundSlot].get();
+        cSoundSlot* slot = slots->soundSlotAt(soundSlot);
         frame->sound = slot->hasVariants() ? slot : nullptr;
         if (frameSound != -1) {
             logError("QEL::cAssetSerializer::processAnimation",
                      "Frame and animation sounds are colliding!!\n Ignoring frame sound for  ANIMATION: ",
                      animation->name, " FRAME: ", read.integer("n"), "\n");
         }
-    } else if (frameSound >= 0 && frameSound < kSoundSlotCount && mgr->soundSlots[frameSound]->hasVariants()) {
-        frame->sound = mgr->soundSlots[frameSound].get();
+    } else if (frameSound >= 0 && frameSound < kSoundSlotCount && slots->soundSlotAt(frameSound)->hasVariants()) {
+        frame->sound = slots->soundSlotAt(frameSound);
     }
 
     const elementRule& ejectRule = weaponRule("eject");
@@ -299,7 +279,7 @@ bool cAssetSerializer::processCustom(TiXmlElement* custom) {
         fillColor = intColor(fill.integer("r"), fill.integer("g"), fill.integer("b"), fill.integer("a"));
     }
 
-    if (setting(custom, "enableCartridgeDroppingSound").content()) manager()->ejector->dropSoundEnabled = false;
+    if (setting(custom, "enableCartridgeDroppingSound").content()) slots->cartridges().dropSoundEnabled = false;
     if (setting(custom, "landscapeMode").content()) asset->landscapeMode = false;
     if (setting(custom, "portraitMode").content()) asset->landscapeMode = false;
 

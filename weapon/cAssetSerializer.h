@@ -1,7 +1,7 @@
-// cAssetSerializer: reads the weapon file kept by the last weapon check into the cAsset that
-// cAssetMgr has just created, and on the way makes the manager load the weapon's images and
-// sounds into its slots, sets up the ammunition and the cartridge ejector, and adds the weapon's
-// emitters to the manager's particle layer (shared by name across weapons).
+// cAssetSerializer: reads the weapon document a weapon check parsed into the cAsset that
+// cAssetMgr has just created, and on the way fills the load target (weaponLoadTarget.h): the
+// weapon's images and sounds into its slots, the ammunition, the cartridge ejector, and the
+// weapon's emitters into the particle layer (shared by name across weapons).
 // One per cAssetMgr, kept for the manager's lifetime; it owns nothing it reads into.
 #pragma once
 
@@ -16,18 +16,19 @@
 namespace QEL {
 
 class cAsset;
-class cAssetMgr;
 class cAnimation;
 class cAnimFrame;
 class cEmitter;
+class weaponLoadTarget;
 
 class cAssetSerializer : public XMLSerializer {
 public:
     cAssetSerializer() = default;
 
-    // Reads lastTestedDocument into `target`; false (after its log line) when there is none or
-    // the weapon file is not usable. The asset is then partly filled and must be discarded.
-    bool loadXML(cAsset* target);
+    // Reads `document` (the checked weapon's, not owned) into `target`, filling `into`; false
+    // (after its log line) when there is none or the weapon file is not usable. The asset is then
+    // partly filled and must be discarded.
+    bool loadXML(cAsset* target, TiXmlDocument* document, weaponLoadTarget& into);
     using XMLSerializer::loadXML;
 
     bool processRoot(TiXmlElement* root) override;
@@ -42,11 +43,11 @@ public:
     void processAnimation(TiXmlElement* animation);
 
     cAsset* asset = nullptr;                             // not owned
+    weaponLoadTarget* slots = nullptr;                   // not owned; set for the length of a load
     std::vector<std::pair<int32_t, cEmitter*>> emitters; // this weapon's, file order
     intColor fillColor{255, 255, 255, 0};                // pad colour of every image load
 
 private:
-    cAssetMgr* manager() const;
     bool processImages(TiXmlElement* images);
     void processEmitters(TiXmlElement* emitterList);
     void processShotTypes(TiXmlElement* shotTypes);

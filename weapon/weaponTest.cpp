@@ -6,11 +6,6 @@
 
 namespace QEL {
 
-TiXmlDocument* lastTestedDocument = nullptr;
-std::string lastTestedWeaponName;
-bool backgroundOff = false;
-bool portraitDisplay = false;
-
 namespace {
 
 const char* const kProcessRoot = "QEL::weaponTest::processRoot";
@@ -51,15 +46,15 @@ bool allExist(TiXmlElement* parent, const char* name, bool (*exists)(TiXmlElemen
     return found;
 }
 
-void readDisplayFlags(TiXmlElement* custom) {
-    backgroundOff = false;
-    portraitDisplay = false;
-    if (!custom) return;
+displayFlags readDisplayFlags(TiXmlElement* custom) {
+    displayFlags flags;
+    if (!custom) return flags;
     const elementRule& background = weaponRule("drawBackground");
-    backgroundOff = ruledElement(custom->FirstChildElement(background.name), background).content() != nullptr;
+    flags.backgroundOff = ruledElement(custom->FirstChildElement(background.name), background).content() != nullptr;
     // Only the words count here, not 0 and 1 as in the reader: the flag has always been read so.
-    portraitDisplay = getElementText(custom->FirstChildElement("landscapeMode")) == "false" ||
-                      getElementText(custom->FirstChildElement("portraitMode")) == "true";
+    flags.portraitDisplay = getElementText(custom->FirstChildElement("landscapeMode")) == "false" ||
+                            getElementText(custom->FirstChildElement("portraitMode")) == "true";
+    return flags;
 }
 
 }  // namespace
@@ -89,27 +84,23 @@ bool weaponTest::processRoot(TiXmlElement* root) {
         !allExist(root->FirstChildElement("sounds"), "sound", soundExists)) {
         return false;
     }
-    readDisplayFlags(root->FirstChildElement("custom"));
+    flags = readDisplayFlags(root->FirstChildElement("custom"));
     return true;
 }
 
-bool testWeapon(const std::string& name) {
+checkedWeapon testWeapon(const std::string& name) {
+    checkedWeapon result;
+    result.name = name;
     if (!assetFileExists(name, "xml")) {
         logStatus("XML for ", name, " was not found.");
-        return false;
+        return result;
     }
-    // The previous weapon's document goes before the check, so a rejected weapon leaves none behind.
-    releaseLastTestedDocument();
     weaponTest check;
-    bool passed = check.loadXML(assetPath(name, "xml"), &lastTestedDocument);
-    lastTestedWeaponName = lastTestedDocument ? name : std::string();
-    return passed;
-}
-
-void releaseLastTestedDocument() {
-    delete lastTestedDocument;
-    lastTestedDocument = nullptr;
-    lastTestedWeaponName.clear();
+    TiXmlDocument* document = nullptr;
+    result.passed = check.loadXML(assetPath(name, "xml"), &document);
+    result.document.reset(document);
+    if (result.passed) result.flags = check.flags;
+    return result;
 }
 
 }  // namespace QEL

@@ -3,8 +3,8 @@
 // The free attribute readers below are shared by every reader.
 //
 // Ownership: an XMLSerializer holds no document. loadXML stores the parsed document in a slot the
-// caller supplies; the caller owns it and deletes it (the weapon check keeps its document in the
-// program-wide lastTestedDocument, see weaponTest.h).
+// caller supplies; the caller owns it and deletes it (the weapon check hands its document to the
+// loader, see weaponTest.h).
 #pragma once
 
 #include <cstdint>

@@ -246,17 +246,17 @@ const Row kRows[] = {
      "<landscapeMode>true</landscapeMode><portraitMode>false</portraitMode><light>off</light>"),
      {noMatch("forceStartingMode> 'auto", "burst, single")}, "", 0, [](M& m) {
          EXPECT_TRUE(rgb(m.reader().fillColor) == (ints{10, 20, 30}) && m.weapon()->forceStartingMode == -1 && m.weapon()->light == 0);
-         EXPECT_TRUE(m.weapon()->landscapeMode && m.cartridgeEjector().dropSoundEnabled && !QEL::backgroundOff && !QEL::portraitDisplay); }},
+         EXPECT_TRUE(m.weapon()->landscapeMode && m.cartridgeEjector().dropSoundEnabled && !m.weaponDisplay().backgroundOff && !m.weaponDisplay().portraitDisplay); }},
     {"custom: named fill, portrait, controlled light, alpha background", custom("<fillColor>skyBlue</fillColor><forceStartingMode>"
      "single</forceStartingMode><portraitMode>1</portraitMode><light>controlled</light><drawBackground>blendAlpha</drawBackground>"
      "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"), {}, "", 0, [](M& m) {
          EXPECT_TRUE(rgb(m.reader().fillColor) == (ints{105, 156, 230}) && m.weapon()->forceStartingMode == 0 && m.weapon()->light == 1);
          EXPECT_TRUE(m.weapon()->backgroundBlend == 2 && !m.weapon()->landscapeMode && m.weapon()->drawBackground && !m.cartridgeEjector().dropSoundEnabled);
-         EXPECT_TRUE(QEL::backgroundOff && !QEL::portraitDisplay); }},  // the check takes only "true" for portrait
+         EXPECT_TRUE(m.weaponDisplay().backgroundOff && !m.weaponDisplay().portraitDisplay); }},  // the check takes only "true" for portrait
     {"custom: unknown fill, no background, landscape 0", custom("@<fillColor>red</fillColor><light>bright</light><drawBackground>"
      "false</drawBackground><landscapeMode>0</landscapeMode>"), {noMatch("fillColor> 'red", "black, skyBlue")}, "", 0, [](M& m) {
          EXPECT_TRUE(rgb(m.reader().fillColor) == (ints{255, 255, 255}) && m.weapon()->light == 2 && !m.weapon()->drawBackground);
-         EXPECT_TRUE(!m.weapon()->landscapeMode && m.cartridgeEjector().dropSoundEnabled && QEL::backgroundOff && !QEL::portraitDisplay); }},
+         EXPECT_TRUE(!m.weapon()->landscapeMode && m.cartridgeEjector().dropSoundEnabled && m.weaponDisplay().backgroundOff && !m.weaponDisplay().portraitDisplay); }},
     {"custom: charge and catch, gravity, order, overlap", anims("<animation name='firstShot' frameCount='1'><frame img='0'/>"
      "</animation><animation name='windDown' frameCount='1'><frame img='0'/></animation><animation name='cool' frameCount='1'>"
      "<frame img='0'/></animation>") + custom("<allowSoundOverlap>true</allowSoundOverlap><drawOrder>particlesBack</drawOrder>"
@@ -353,7 +353,7 @@ TEST_F(WeaponFormat, EachFileGivesItsFindingsAndItsLoad) {
         if (effectsRow)  // the last row: the standard effects are gone after it
             EXPECT_EQ(QEL::cOverlayFXMgr(sounds, 568, 320).loadRulesFile("../assets/EFFECTS.xml"), row.mode != 0);
         else
-            EXPECT_EQ((QEL::testWeapon("w"), mgr().loadAsset()), row.mode);
+            EXPECT_EQ(loadChecked("w"), row.mode);
         EXPECT_EQ(complaints(takeLog()), row.log);
         if (row.then) row.then(mgr());
     }

@@ -57,7 +57,6 @@ protected:
           </effects></overlayHitEffects>)");
         stdoutOf([&] { fx.loadRulesFile("../assets/EFFECTS.xml"); });
     }
-    void TearDown() override { releaseLastTestedDocument(), EffectsTest::TearDown(); }
     const cParticleParams& at(int i) const { return e.particle(i).params; }
     static int32_t play(cOverlayFXMgr& in, int32_t id, int32_t damage = -1) {
         in.findEffect(id)->play(damage);
@@ -179,8 +178,8 @@ TEST_F(Effects, AWeaponChangeTakesUpAnotherWeaponAndLeavesTheOneInHand) {
     writeText("rifle.xml", "<kablixWeapon name=\"rifle\" allowInterrupt=\"false\"><images/></kablixWeapon>");
     writeText("pistol.xml", "<kablixWeapon name=\"pistol\" allowInterrupt=\"false\"><images/>"
                             "<shotTypes><single>1</single></shotTypes></kablixWeapon>");
-    ASSERT_TRUE(testWeapon("rifle"));
     cAssetMgr manager(&sounds);  // reads ../assets/EFFECTS.xml itself
+    ASSERT_TRUE(stdoutOf([&] { manager.loadAsset(testWeapon("rifle")); }).find("SUCCESS") != std::string::npos);
     // The weapon in hand: nothing at all; a missing weapon: the effect plays on.
     EXPECT_EQ(stdoutOf([&] { manager.receiveHit(6); }), "   E: incomingHit data1: 6 data2: 0\n");
     EXPECT_NE(stdoutOf([&] { manager.receiveHit(7); }).find("could not load weapon: nosuch\n   E: incomingHit data1: 7 data2: 9"),

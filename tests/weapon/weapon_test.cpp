@@ -9,6 +9,10 @@
 #include <utility>
 #include <map>
 
+#include "app/cApp.h"
+#include "app/inputTable.h"
+#include "app/mainLoop.h"
+#include "base/dataFileReader.h"
 #include "effects/overlayEffects.h"
 #include "effects/teamDamage.h"
 #include "sound/cSoundManager.h"
@@ -283,8 +287,7 @@ TEST_F(Weapon, AWholeWeaponIsReadPlaysAndGoesWithItsSounds) {
 }
 
 TEST_F(Weapon, FailuresLeaveNoWeaponAndStoreNothing) {
-    QEL::releaseLastTestedDocument();
-    EXPECT_EQ(mgr().loadAsset(), -2);
+    EXPECT_FALSE(mgr().loadAsset(QEL::checkedWeapon()));
     const std::string good = kSingle + anims({"shot1"});
     for (const auto& [xml, line] : std::vector<std::pair<std::string, std::string>>{
              {"", "Could not determine what weapon to load!"},
@@ -296,6 +299,59 @@ TEST_F(Weapon, FailuresLeaveNoWeaponAndStoreNothing) {
         EXPECT_EQ(mgr().weapon(), nullptr) << line;
     }
     EXPECT_LE(storedValue("SELECT count(*) FROM score"), 0);
+}
+
+// A gamepad plays through the real main loop: joystick events pushed into SDL's queue are the input
+// table's actions, the trigger axis pressing past half way and releasing below a quarter.
+TEST_F(Weapon, GamepadButtonsAndTriggerAxisPlayThroughTheMainLoop) {
+    for (const char* name : {"w1", "w2"})
+        writeAsset(name + std::string(".xml"), weaponXml(name, standardImages() + shotTypes(true, false, true) + anims({"shot1", "reload"})));
+    std::ofstream("gunList.txt") << "1=w1\n2=w2\n";
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    QEL::cApp* app = QEL::createApp(0, 0, 0, 0);
+    const QEL::dataFileReader catalogue("gunList.txt");
+    app->takeFirstWeapon("w1", false);
+    auto turn = [&](uint32_t ms, std::vector<std::pair<Uint8, int>> pushed) {  // {event type, button or axis 5 value}
+        setClock(ms);
+        for (auto [type, value] : pushed) {
+            SDL_Event event{};
+            event.type = type;
+            if (type == SDL_JOYAXISMOTION) event.jaxis.axis = 5, event.jaxis.value = Sint16(value);
+            else event.jbutton.button = Uint8(value);
+            SDL_PushEvent(&event);
+        }
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+        QEL::mainLoop(*app, catalogue, false).run();
+        long long rounds = 0;
+        return events(takeLog(), rounds);
+    };
+    takeLog();
+    EXPECT_EQ(turn(1000, {{SDL_JOYBUTTONDOWN, 2}, {SDL_JOYBUTTONUP, 2}, {SDL_JOYAXISMOTION, 20000}, {SDL_JOYAXISMOTION, 12000},
+                          {SDL_JOYAXISMOTION, 32767}, {SDL_JOYAXISMOTION, -32768}}), "switchedMode:0:-1 shot:0:1");
+    EXPECT_EQ(turn(1500, {}), "");  // the shot runs out
+    EXPECT_EQ(turn(2000, {{SDL_JOYBUTTONDOWN, 1}}), "");
+    EXPECT_EQ(app->assetManager()->playingAnimation(), "reload");
+    EXPECT_EQ(turn(3000, {}), "reload:0:-1");
+    EXPECT_EQ(turn(4000, {{SDL_JOYBUTTONDOWN, 0}, {SDL_JOYBUTTONUP, 0}}), "shot:0:1");
+    app->assetManager()->setTeamMode(2);
+    turn(5000, {{SDL_JOYBUTTONDOWN, 3}});
+    EXPECT_TRUE(app->assetManager()->dodging());
+    turn(5100, {{SDL_JOYBUTTONUP, 3}});
+    EXPECT_FALSE(app->assetManager()->dodging());
+    for (auto [button, weapon] : {std::pair{5, "w2"}, {5, "w1"}, {4, "w2"}}) {  // round the catalogue both ways
+        turn(6000, {{SDL_JOYBUTTONDOWN, button}});
+        EXPECT_EQ(app->weaponInHand(), weapon);
+    }
+    QEL::destroyApp(app);
+}
+
+// The README's key table is the input table, as --help and F12 print it.
+TEST(InputTable, ReadmeKeyTableIsTheInputTable) {
+    std::ifstream in(KABLIX_SOURCE_DIR "/README.md");
+    const std::string readme{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(readme.find("## Keys\n\n" + QEL::inputMarkdown() + "\n"), std::string::npos) << QEL::inputMarkdown();
 }
 
 // The format guide's reference tables (the blocks of docs/weapon-format.md between "<!-- printed from

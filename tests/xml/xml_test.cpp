@@ -59,10 +59,9 @@ TEST_F(XmlLoad, SlotsAreFilledReplacedOrClearedAndNothingLeaks) {
         }
         EXPECT_EQ(reader.calls, 2);  // only for the documents with a root
         delete document;
-        // The weapon check keeps the last document it parsed: a missing file leaves it, a broken one clears it.
-        const bool tested = QEL::testWeapon("w") && !QEL::testWeapon("absent") && QEL::lastTestedDocument && !QEL::testWeapon("broken");
-        EXPECT_TRUE(tested && !QEL::lastTestedDocument && QEL::testWeapon("w") && QEL::testWeapon("w"));
-        QEL::releaseLastTestedDocument();
+        // The weapon check hands over the document it parsed: a missing or broken file gives none.
+        const bool tested = QEL::testWeapon("w").document && !QEL::testWeapon("absent").document && !QEL::testWeapon("broken").document;
+        EXPECT_TRUE(tested && QEL::testWeapon("w") && QEL::testWeapon("w"));
         EXPECT_EQ(takeLog(), "   XML for absent was not found.\n" + kParseError);
     };
     const long before = (round(), live.load());  // the first round pays the libraries' one-time set-up
