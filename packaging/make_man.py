@@ -46,6 +46,12 @@ kablix \\- one virtual firearm on a small window, with a team game on the local 
 .B kablix
 .RB [ \\-\\-scale
 .IR N ]
+.RB [ \\-\\-room
+.IR NAME
+.RB [ \\-\\-room\\-key
+.IR FILE ]]
+.RB [ \\-\\-port
+.IR N ]
 .RI [ WEAPON ]
 .br
 .B kablix
@@ -54,6 +60,17 @@ kablix \\- one virtual firearm on a small window, with a team game on the local 
 .B \\-\\-preview
 .I WEAPON
 .RI [ ANIMATION ]
+.br
+.B kablix \\-\\-add\\-pack
+.IR FILE.zip
+.RB [ \\-\\-replace ]
+|
+.B \\-\\-remove\\-pack
+.IR NAME
+|
+.B \\-\\-list\\-packs
+.RB [ \\-\\-packs
+.IR DIR ]
 .br
 .B kablix
 .BR \\-\\-help " | " \\-\\-version
