@@ -102,11 +102,8 @@ Options parseOptions(int argc, char** argv) {
         options.action = Options::Action::previewUsage;
         return options;
     }
-    if (!options.roomKeyFile.empty() && options.room.empty()) {
-        options.action = Options::Action::unknownOption;
-        options.unknown = "--room-key without --room";
-        return options;
-    }
+    if (!options.roomKeyFile.empty() && options.room.empty())
+        return refused(Options::Action::badValue, "--room-key needs --room NAME: a key guards a room");
     if (names > 1 && !options.preview) options.action = Options::Action::usage;
     if (names >= 1) options.weapon = argv[i];
     if (names == 2 && options.preview) options.animation = argv[i + 1];

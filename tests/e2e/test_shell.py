@@ -57,6 +57,7 @@ class ShellTest(unittest.TestCase):
                                        (["--scale", "5"], 2, "", "kablix: --scale 5 is out of range (1 to 4)\n"),
                                        (["--room", "a b"], 2, "", "kablix: --room a b is not a room name (1 to 32 letters, digits, . _ -)\n"),
                                        (["--room", "r", "--room-key", "/no/key"], 2, "", "kablix: cannot read the room key"),
+                                       (["--room-key", "k"], 2, "", "kablix: --room-key needs --room NAME: a key guards a room\n"),
                                        ([], 1, "", "kablix: cannot open the X display (DISPLAY is not set): ")):
             run = subprocess.run([usage.binary] + args, env={"PATH": os.environ["PATH"]}, capture_output=True, text=True)
             self.assertEqual((run.returncode, out in run.stdout, run.stderr.count("\n")), (status, True, len(err) > 0))
