@@ -101,7 +101,8 @@ class HostileTest(unittest.TestCase):
                                      out[-3000:])
                 self.assertEqual(victim.taken_from(H, start), 10, out[-3000:])
                 self.assertLessEqual(len(out), 10240 * (seconds + 2))
-                self.assertLess(victim.rss_kb() - rss, 8192)
+                if os.environ.get("KABLIX_SANITIZED") != "1":  # AddressSanitizer keeps what is freed for a while
+                    self.assertLess(victim.rss_kb() - rss, 8192)
                 if "20777" in attack:
                     self.assertRegex(out, r"ID_SHOT summary from %s\|\d+ \d+: 0 taken unlogged, 0 dropped over the "
                                      r"budget, [1-9]\d* naming no effect" % Lan.address(2))
