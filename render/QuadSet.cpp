@@ -227,19 +227,23 @@ void QuadSet::rebuild() {
     editable = false;
 }
 
-void QuadSet::draw(int32_t blendMode) {
+BlendMode blendModeFromNumber(int32_t number) {
+    return number >= 1 && number <= 4 ? static_cast<BlendMode>(number) : BlendMode::keep;
+}
+
+void QuadSet::draw(BlendMode blendMode) {
     drawWithFilter(blendMode, filterMode == kFilterNearest ? GL_NEAREST : GL_LINEAR);
 }
 
-void QuadSet::drawPixelAligned(int32_t blendMode) {
+void QuadSet::drawPixelAligned(BlendMode blendMode) {
     const bool aligned = viewportIsScreen() && screenWidth == kScreenWidth && screenHeight == kScreenHeight;
     drawWithFilter(blendMode, (aligned || filterMode == kFilterNearest) ? GL_NEAREST : GL_LINEAR);
 }
 
 // Alpha blending leaves the frame buffer exactly as it was under a fragment of alpha 0, so fully
 // transparent quads (spent rounds, a blood layer faded out) are left out of alpha-blended draws.
-const uint16_t* QuadSet::shownIndices(int32_t blendMode, size_t& count) {
-    const uint8_t needed = blendMode == kBlendAlpha ? (kOnScreen | kNotTransparent) : kOnScreen;
+const uint16_t* QuadSet::shownIndices(BlendMode blendMode, size_t& count) {
+    const uint8_t needed = blendMode == BlendMode::alpha ? (kOnScreen | kNotTransparent) : kOnScreen;
     const size_t quadCount = indices.size() / kIndicesPerQuad;
     size_t shown = 0;
     for (size_t i = 0; i < quadCount; ++i) shown += (shows[i] & needed) == needed;
@@ -265,19 +269,19 @@ void QuadSet::applyFilter(int32_t filter) {
     textureFilter = filter;
 }
 
-void QuadSet::drawWithFilter(int32_t blendMode, int32_t filter) {
+void QuadSet::drawWithFilter(BlendMode blendMode, int32_t filter) {
     switch (blendMode) {
-        case kBlendOpaque: glDisable(GL_BLEND); break;
-        case kBlendAlpha: glEnable(GL_BLEND); glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
-        case kBlendAdditive: glEnable(GL_BLEND); glBlendFunc(GL_ONE, GL_ONE); break;
-        case kBlendMultiply: glEnable(GL_BLEND); glBlendFunc(GL_DST_COLOR, GL_ZERO); break;
-        default: break;
+        case BlendMode::opaque: glDisable(GL_BLEND); break;
+        case BlendMode::alpha: glEnable(GL_BLEND); glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
+        case BlendMode::additive: glEnable(GL_BLEND); glBlendFunc(GL_ONE, GL_ONE); break;
+        case BlendMode::multiply: glEnable(GL_BLEND); glBlendFunc(GL_DST_COLOR, GL_ZERO); break;
+        case BlendMode::keep: break;
     }
     // The arrays always match the quads as last rebuilt; a set that was never rebuilt draws nothing.
     size_t indexCount = 0;
     const uint16_t* drawn = shownIndices(blendMode, indexCount);
     if (indexCount == 0) return;
-    const bool scissored = blendMode == kBlendAlpha && hasTexture && seenLimited;
+    const bool scissored = blendMode == BlendMode::alpha && hasTexture && seenLimited;
     if (scissored && !scissorToSeenTexels(drawn, indexCount)) return;
 
     glMatrixMode(GL_PROJECTION);

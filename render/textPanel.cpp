@@ -117,7 +117,7 @@ void TextPanel::draw(int32_t x, int32_t y) {
     }
     const int32_t mirror = screenMirrorMode;
     screenMirrorMode = 0;
-    quads.draw(kBlendAlpha);
+    quads.draw(BlendMode::alpha);
     screenMirrorMode = mirror;
 }
 

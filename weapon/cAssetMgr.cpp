@@ -139,7 +139,7 @@ void cAssetMgr::clearSlots() {
 
 // Weapon emitters live as long as the particle layer and are shared by every weapon that names the
 // same picture.
-cEmitter* cAssetMgr::weaponEmitter(const std::string& file, int32_t blend) {
+cEmitter* cAssetMgr::weaponEmitter(const std::string& file, BlendMode blend) {
     const std::string key = "DYN_" + file;
     cEmitter* emitter = particleLayer->findEmitter(key);
     if (!emitter) {

@@ -162,7 +162,7 @@ private:
     cSoundSlot* soundSlotAt(int32_t index) override { return slots->sound(index); }
     int32_t soundOffset(int32_t index) const override { return slots->soundOffset(index); }
     cCartridgeEjector& cartridges() override { return *ejector; }
-    cEmitter* weaponEmitter(const std::string& file, int32_t blend) override;
+    cEmitter* weaponEmitter(const std::string& file, BlendMode blend) override;
 
     // Firing (cAssetMgrFiring.cpp).
     // Starts `animation` (null: at rest) on the program clock; its first frame is shown anew.

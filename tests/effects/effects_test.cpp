@@ -77,7 +77,7 @@ protected:
 };
 
 TEST_F(Effects, ParticlesLiveInARingOfTwentyMoveSettleAndFade) {
-    e.setup("DYN_spark", "spark", 2);
+    e.setup("DYN_spark", "spark", BlendMode::alpha);
     cParticleParams p;
     p.lifeMs = 300;
     for (int i = 0; i < 25; ++i, p.x += 10.0f) e.spawn(p);
@@ -210,7 +210,7 @@ TEST_F(Effects, NothingIsAllocatedPerFrameOnceSetUp) {
         if (frame % 50 == 0) damage.hit(-100);  // armour, then healing, blood, death
         fx.update(now), ejector.update(now), damage.update(now);
         made += allocations.load() - before;
-        fx.draw(), shells.draw(kBlendAlpha), damage.draw();  // not counted: llvmpipe allocates on its own
+        fx.draw(), shells.draw(BlendMode::alpha), damage.draw();  // not counted: llvmpipe allocates on its own
     }
     EXPECT_EQ(made, 0);
 }
