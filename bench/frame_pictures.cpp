@@ -90,10 +90,10 @@ public:
         mgr.requestReload();
         phase("reload", 120);
         for (int mode : {3, 1, 2}) {
-            screenMirrorMode = mode;
+            screenMirrorMode = static_cast<MirrorMode>(mode);
             phase("mirror" + std::to_string(mode), 8);
         }
-        screenMirrorMode = 0;
+        screenMirrorMode = MirrorMode::none;
         teamGame();
     }
 

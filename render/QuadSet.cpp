@@ -11,7 +11,7 @@
 
 namespace QEL {
 
-int32_t screenMirrorMode = 0;
+MirrorMode screenMirrorMode = MirrorMode::none;
 
 namespace {
 
@@ -290,10 +290,10 @@ void QuadSet::drawWithFilter(BlendMode blendMode, int32_t filter) {
     glLoadIdentity();
     glTranslatef(0, 0, 0);
     switch (screenMirrorMode) {
-        case 1: glScalef(-1, 1, 1); break;
-        case 2: glScalef(1, -1, 1); break;
-        case 3: glScalef(-1, -1, 1); break;
-        default: break;
+        case MirrorMode::leftRight: glScalef(-1, 1, 1); break;
+        case MirrorMode::topBottom: glScalef(1, -1, 1); break;
+        case MirrorMode::both: glScalef(-1, -1, 1); break;
+        case MirrorMode::none: break;
     }
     glDisable(GL_DEPTH_TEST);
 
@@ -367,12 +367,12 @@ bool QuadSet::scissorToSeenTexels(const uint16_t* drawn, size_t count) {
         }
     }
     if (minX > maxX) return false;
-    if (screenMirrorMode == 1 || screenMirrorMode == 3) {
+    if (screenMirrorMode == MirrorMode::leftRight || screenMirrorMode == MirrorMode::both) {
         const float left = -maxX;
         maxX = -minX;
         minX = left;
     }
-    if (screenMirrorMode == 2 || screenMirrorMode == 3) {
+    if (screenMirrorMode == MirrorMode::topBottom || screenMirrorMode == MirrorMode::both) {
         const float bottom = -maxY;
         maxY = -minY;
         minY = bottom;

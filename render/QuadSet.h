@@ -14,8 +14,10 @@
 
 namespace QEL {
 
-// Mirrors all drawing: 0 none, 1 left-right, 2 top-bottom, 3 both. Set by the key bindings.
-extern int32_t screenMirrorMode;
+// How all drawing is mirrored; the numbers are the ones the key bindings and the trace use.
+enum class MirrorMode : int32_t { none = 0, leftRight = 1, topBottom = 2, both = 3 };
+// Mirrors all drawing. Set by the key bindings.
+extern MirrorMode screenMirrorMode;
 
 // Blend modes for QuadSet::draw; `keep` leaves the blend state as it is.
 enum class BlendMode : int32_t { keep = 0, opaque = 1, alpha = 2, additive = 3, multiply = 4 };

@@ -115,8 +115,8 @@ void TextPanel::draw(int32_t x, int32_t y) {
                                                  widthFraction(float(boxWidth)), heightFraction(float(boxHeight))};
         quads.rebuild();
     }
-    const int32_t mirror = screenMirrorMode;
-    screenMirrorMode = 0;
+    const MirrorMode mirror = screenMirrorMode;
+    screenMirrorMode = MirrorMode::none;
     quads.draw(BlendMode::alpha);
     screenMirrorMode = mirror;
 }

@@ -127,7 +127,7 @@ TEST_F(QuadSetDraw, QuadsAreMadeWhileEditableUpToSixteenBitIndicesAndDrawnInEver
     add(set, 0, 0, 284, 160, Color(0.5f, 0.5f, 0.5f, 0.5f));
     for (auto [mode, mirror, x, y, grey] : {std::tuple{BlendMode::opaque, 0, 10, 10, 128}, {BlendMode::alpha, 1, 557, 10, 128},
                                             {BlendMode::additive, 2, 10, 309, 255}, {BlendMode::multiply, 3, 557, 309, 64}}) {
-        screenMirrorMode = mirror;
+        screenMirrorMode = static_cast<MirrorMode>(mirror);
         draw(base, BlendMode::opaque), draw(set, mode);
         EXPECT_TRUE(colorNear(readPixel(x, y), grey, grey, grey) && colorNear(readPixel(567 - x, 319 - y), 128, 128, 128))
             << static_cast<int>(mode);
@@ -137,7 +137,7 @@ TEST_F(QuadSetDraw, QuadsAreMadeWhileEditableUpToSixteenBitIndicesAndDrawnInEver
     draw(base, BlendMode::opaque), draw(set, BlendMode::multiply), draw(base, BlendMode::keep);  // ... for mode 0, which keeps it
     EXPECT_TRUE(colorNear(readPixel(100, 250), 64, 64, 64));
     set.clearQuads();
-    screenMirrorMode = 0;
+    screenMirrorMode = MirrorMode::none;
     add(set, -20, 60, 10, 200, Color::red)->angle = 90;  // off screen until turned: x -115 to 85
     add(set, 200, 100, 100, 100, Color(0, 0, 1, 0))->colors[2] = Color(0, 0, 1, 1);  // one corner shows
     add(set, 300, 200, 50, 50, Color(0, 1, 0, 0));  // transparent: left out under alpha blending
@@ -184,10 +184,10 @@ TEST_F(QuadSetDraw, ShortcutsDrawTheSamePixels) {
     const Bytes scaled = draw(set, BlendMode::opaque);
     quad->position.w = quad->position.h = 1.0f;
     for (int mirror : {0, 1, 2, 3}) {
-        screenMirrorMode = mirror;
+        screenMirrorMode = static_cast<MirrorMode>(mirror);
         EXPECT_TRUE(draw(set, BlendMode::opaque, true) == draw(set, BlendMode::opaque)) << mirror;
     }
-    screenMirrorMode = 0, quad->position.w = quad->position.h = 0.7f;
+    screenMirrorMode = MirrorMode::none, quad->position.w = quad->position.h = 0.7f;
     glClear(GL_COLOR_BUFFER_BIT);
     EXPECT_TRUE(draw(set, BlendMode::opaque) == scaled);  // filtered linearly again for a plain draw
     ASSERT_TRUE(set.loadTexture(assetFile("spot.png")));
@@ -199,7 +199,7 @@ TEST_F(QuadSetDraw, ShortcutsDrawTheSamePixels) {
         if (angle == -1.0f) {
             ASSERT_TRUE(set.loadTexture(assetFile("clear.png")));  // nothing can show
         }
-        quad->textureRect = rect, quad->angle = angle, screenMirrorMode = mirror;
+        quad->textureRect = rect, quad->angle = angle, screenMirrorMode = static_cast<MirrorMode>(mirror);
         glClear(GL_COLOR_BUFFER_BIT);
         const Bytes scissored = draw(set, BlendMode::alpha);
         glClear(GL_COLOR_BUFFER_BIT);
