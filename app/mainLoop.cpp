@@ -171,7 +171,7 @@ void mainLoop::perform(const InputBinding& row, int32_t code, int32_t x, int32_t
     case InputAction::fullScreen: app.toggleFullScreen(); break;
     case InputAction::help: toggleHelp(); break;
     case InputAction::escape: escape(); break;
-    case InputAction::networkMode: app.setMultiplayerMode(row.argument); break;
+    case InputAction::networkMode: app.setMultiplayerMode(static_cast<TeamMode>(row.argument)); break;
     case InputAction::shotStats: setShotStats(row.argument != 0); break;
     case InputAction::damage: setDamage(row.argument != 0); break;
     case InputAction::debugLight: app.assetManager()->toggleDebugLight(); break;

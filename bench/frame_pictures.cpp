@@ -99,7 +99,7 @@ public:
 
 private:
     void teamGame() {
-        mgr.setTeamMode(2);
+        mgr.setTeamMode(TeamMode::team1);
         mgr.toggleDebugLight();
         phase("team", 10);
         // Hits until the blood shows, then a shot, then until the player dies.
@@ -117,7 +117,7 @@ private:
         }
         phase("revive", 120);
         mgr.toggleDebugLight();
-        mgr.setTeamMode(1);
+        mgr.setTeamMode(TeamMode::offline);
         phase("solo", 4);
     }
 

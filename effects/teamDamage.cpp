@@ -228,7 +228,7 @@ teamDamage::teamDamage(cSoundManager* sounds)
 
 teamDamage::~teamDamage() = default;
 
-void teamDamage::set(int32_t newMode) {
+void teamDamage::set(TeamMode newMode) {
     changed = true;
     currentMode = newMode;
     currentHealth = kFullHealth;
@@ -240,9 +240,9 @@ void teamDamage::set(int32_t newMode) {
 
     if (!armourSet->getHasTexture()) loadArmourTexture();
     placeArmourIcons();
-    if (currentMode == 2) teamColor = Color(1, 0, 0, 1);
-    if (currentMode == 3) teamColor = Color(0, 1, 0, 1);
-    if (currentMode == 4) teamColor = Color(0, 0, 1, 1);
+    if (currentMode == TeamMode::team1) teamColor = Color(1, 0, 0, 1);
+    if (currentMode == TeamMode::team2) teamColor = Color(0, 1, 0, 1);
+    if (currentMode == TeamMode::team3) teamColor = Color(0, 0, 1, 1);
     shield->setColors(teamColor);
     shield->reset();
     colourArmourIcons();

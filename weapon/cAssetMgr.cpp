@@ -59,7 +59,7 @@ cAssetMgr::~cAssetMgr() {
 
 void cAssetMgr::toggleDebugLight() { debugLight->toggle(); }
 
-void cAssetMgr::setTeamMode(int32_t mode) { damage->set(mode); }
+void cAssetMgr::setTeamMode(TeamMode mode) { damage->set(mode); }
 
 // A hit that knocks the weapon away: the weapon in hand stays; any other is checked and taken up.
 bool cAssetMgr::changeWeaponOnHit(const std::string& weaponName) {

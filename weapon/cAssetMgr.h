@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/teamMode.h"
 #include "render/types.h"
 #include "stats/ScoreEvent.h"
 #include "weapon/cAsset.h"
@@ -124,7 +125,7 @@ public:
     void setDamageEnabled(bool enabled) { damageEnabled = enabled; }
     bool damageIsEnabled() const { return damageEnabled; }
     // The team game's mode for the damage display (0 and 1: no team game).
-    void setTeamMode(int32_t mode);
+    void setTeamMode(TeamMode mode);
 
     // --- Preview (cAssetMgrDrawing.cpp) ---
     // Previewing: the weapon is only looked at. The firing state machine stands still, update

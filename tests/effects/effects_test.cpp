@@ -200,7 +200,7 @@ TEST_F(Effects, NothingIsAllocatedPerFrameOnceSetUp) {
     ejector.setup(&shells, 12);
     ejector.gravityY = 0.004f;
     fx.findEmitter("spark")->emit(20);  // the first round makes every quad, sound and picture
-    stdoutOf([&] { damage.set(2), damage.setDodge(true), damage.setDodge(false), damage.hit(-500), damage.set(2); });
+    stdoutOf([&] { damage.set(TeamMode::team1), damage.setDodge(true), damage.setDodge(false), damage.hit(-500), damage.set(TeamMode::team1); });
     long made = 0;
     for (uint32_t frame = 0, now = 1000; frame < 500; ++frame, now += 16) {
         setNow(now);
@@ -217,7 +217,7 @@ TEST_F(Effects, NothingIsAllocatedPerFrameOnceSetUp) {
 
 TEST_F(Effects, ArmourHealthAndShieldGoAndComeBack) {
     EXPECT_TRUE(damage.hit(-500));  // no team: no damage
-    damage.set(2);
+    damage.set(TeamMode::team1);
     damage.update(1000);
     EXPECT_TRUE(damage.hit(-100));
     EXPECT_EQ(damage.health(), 150.0f);
@@ -246,7 +246,7 @@ TEST_F(Effects, DiggingOutNeedsTwelveReleasedPresses) {
                                                             {false, false, 11, true}, {true, false, 11, true}}) {
         SCOPED_TRACE(::testing::Message() << portrait << heldAtDeath << released);
         damage.setPortrait(portrait);
-        damage.set(2);
+        damage.set(TeamMode::team1);
         EXPECT_TRUE(damage.hit(-430) && !damage.dead());  // -15
         EXPECT_TRUE(!damage.hit(-1, heldAtDeath) && damage.dead());
         EXPECT_EQ(shown(520, 160).b > 200, portrait);  // the (white) dig strip
@@ -261,7 +261,7 @@ TEST_F(Effects, DiggingOutNeedsTwelveReleasedPresses) {
     for (const char* name : {"_helmetBodyArmor.png", "_deathGUI.png", "_deathGAME.png"}) {
         std::remove(assetFile(name).c_str());
         teamDamage blind(&sounds);  // a missing picture is reported, and the game goes on
-        const std::string out = stdoutOf([&] { blind.set(2), blind.hit(-500), blind.update(1100), blind.draw(); });
+        const std::string out = stdoutOf([&] { blind.set(TeamMode::team1), blind.hit(-500), blind.update(1100), blind.draw(); });
         EXPECT_NE(out.find(name), std::string::npos);
     }
 }
