@@ -256,7 +256,7 @@ cApp* createApp(float red, float green, float blue, float alpha) {
 
 void destroyApp(cApp* app) {
     if (!app) return;
-    app->setMultiplayerMode(1);  // stops a running peer, with its lines
+    app->setMultiplayerMode(TeamMode::offline);  // stops a running peer, with its lines
     delete app;  // frees the asset manager
     if (soundManagerInstance) {
         delete soundManagerInstance;  // closes the speaker and stops the mixing thread

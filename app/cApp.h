@@ -11,6 +11,7 @@
 #include "app/inputTable.h"
 #include "net/QelPeer.h"
 #include "render/screen.h"
+#include "base/teamMode.h"
 #include "render/types.h"
 #include "stats/ScoreEvent.h"
 
@@ -73,7 +74,7 @@ public:
     // --- Multiplayer (multiplayer.cpp) ---
     // 0 open play, 1 networking off, 2-4 team 1-3: starts or stops the peer, sets the damage
     // display's team and logs the change. The mode already set changes nothing.
-    void setMultiplayerMode(int32_t mode);
+    void setMultiplayerMode(TeamMode mode);
     // Tags `shotNumber` with this player's team and sends it to every connected copy.
     void sendShot(int32_t shotNumber);
     // A shot number received from a copy (or the Shift test keys): a hit unless it is 0 or comes
@@ -135,7 +136,7 @@ private:
     PeerSettings peerSettings;
     int32_t linksRefused = 0;  // by the running peer
     int32_t shotsDropped = 0;
-    int32_t multiplayerMode = 1;              // 0 open play, 1 networking off, 2-4 team 1-3
+    TeamMode multiplayerMode = TeamMode::offline;
     ShakeAction shakeAction = ShakeAction::reload;
     std::unique_ptr<screenText> text;  // the help page and the network badge
     std::unique_ptr<ScaledOutput> output;

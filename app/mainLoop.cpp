@@ -166,12 +166,12 @@ void mainLoop::perform(const InputBinding& row, int32_t code, int32_t x, int32_t
     case InputAction::simulatedHit: simulateHit(code); break;
     case InputAction::chooseShake: setShakeAction(row.argument); break;
     case InputAction::statusMessage: writeStatusMessage(); break;
-    case InputAction::mirror: setMirrorMode(row.argument); break;
+    case InputAction::mirror: setMirrorMode(static_cast<MirrorMode>(row.argument)); break;
     case InputAction::screenshot: screenshotRequested = true; break;
     case InputAction::fullScreen: app.toggleFullScreen(); break;
     case InputAction::help: toggleHelp(); break;
     case InputAction::escape: escape(); break;
-    case InputAction::networkMode: app.setMultiplayerMode(row.argument); break;
+    case InputAction::networkMode: app.setMultiplayerMode(static_cast<TeamMode>(row.argument)); break;
     case InputAction::shotStats: setShotStats(row.argument != 0); break;
     case InputAction::damage: setDamage(row.argument != 0); break;
     case InputAction::debugLight: app.assetManager()->toggleDebugLight(); break;
@@ -185,9 +185,9 @@ void mainLoop::setShiftHeld(bool held) {
     if (trace) std::fprintf(stderr, "kablix: shift %s\n", held ? "held" : "released");
 }
 
-void mainLoop::setMirrorMode(int mode) {
+void mainLoop::setMirrorMode(MirrorMode mode) {
     screenMirrorMode = mode;
-    if (trace) std::fprintf(stderr, "kablix: mirror mode %d\n", int(screenMirrorMode));
+    if (trace) std::fprintf(stderr, "kablix: mirror mode %d\n", static_cast<int>(screenMirrorMode));
 }
 
 void mainLoop::setShakeAction(int action) {

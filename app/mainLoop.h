@@ -19,6 +19,7 @@
 namespace QEL {
 
 class cApp;
+enum class MirrorMode : int32_t;
 class dataFileReader;
 class liveReload;
 class tweetGenerator;
@@ -66,7 +67,7 @@ private:
 
     // The bindings that are more than one call.
     void setShiftHeld(bool held);
-    void setMirrorMode(int mode);
+    void setMirrorMode(MirrorMode mode);
     void setShakeAction(int action);
     void writeStatusMessage();
     void toggleHelp();

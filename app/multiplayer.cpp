@@ -10,9 +10,9 @@
 
 namespace QEL {
 
-void cApp::setMultiplayerMode(int32_t mode) {
+void cApp::setMultiplayerMode(TeamMode mode) {
     if (mode == multiplayerMode) return;
-    if (mode == 1) {
+    if (mode == TeamMode::offline) {
         if (peer) {
             peer.reset();
             logStatus("shut off networking.");
@@ -21,9 +21,9 @@ void cApp::setMultiplayerMode(int32_t mode) {
         // A room's hello fixes each link's team: a new team links anew.
         peer.reset();
     }
-    if (mode != 1 && !peer) {
+    if (mode != TeamMode::offline && !peer) {
         PeerSettings settings = peerSettings;
-        settings.team = mode;
+        settings.team = modeNumber(mode);
         peer = std::make_unique<QelPeer>(this, settings);
         peer->startPeer();
         peerCount = 0;
@@ -33,7 +33,7 @@ void cApp::setMultiplayerMode(int32_t mode) {
     pendingShot = -1;  // a shot waiting for a peer was meant for the game just left
     if (assetMgr) assetMgr->setTeamMode(mode);
     showNetworkBadge();
-    logStatus("Changing multiplayer mode:", mode);
+    logStatus("Changing multiplayer mode:", modeNumber(mode));
 }
 
 void cApp::sendShot(int32_t shotNumber) {

@@ -20,13 +20,13 @@ void screenText::setHelp(const std::string& text) {
     help.setText(text);
 }
 
-void screenText::setNetworkBadge(int32_t mode, int32_t peers, const std::string& room, int32_t refused,
+void screenText::setNetworkBadge(TeamMode mode, int32_t peers, const std::string& room, int32_t refused,
                                  int32_t dropped) {
     std::string text;
     const std::string dot = " \xc2\xb7 ";
-    if (mode != 1) {
+    if (mode != TeamMode::offline) {
         text = room.empty() ? std::string() : "room " + room + dot;
-        text += mode == 0 ? "open play" : "team " + std::to_string(mode - 1);
+        text += mode == TeamMode::openPlay ? "open play" : "team " + std::to_string(modeNumber(mode) - 1);
         text += dot + std::to_string(peers) + " connected";
         if (refused > 0) text += dot + std::to_string(refused) + " refused";
         if (dropped > 0) text += dot + std::to_string(dropped) + " dropped";

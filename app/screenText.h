@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "render/textPanel.h"
+#include "base/teamMode.h"
 #include "render/types.h"
 
 namespace QEL {
@@ -24,7 +25,7 @@ public:
     bool helpShown() const { return !help.text().empty(); }
     // The badge for multiplayer mode `mode` (1: networking off, no badge) and `peers` copies.
     // In a named `room` the badge starts with it; links refused and shots dropped follow the count.
-    void setNetworkBadge(int32_t mode, int32_t peers, const std::string& room = std::string(), int32_t refused = 0,
+    void setNetworkBadge(TeamMode mode, int32_t peers, const std::string& room = std::string(), int32_t refused = 0,
                          int32_t dropped = 0);
     // A notice shown until it is replaced, or until `untilMs` on the program clock; an empty
     // text hides it.

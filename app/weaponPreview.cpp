@@ -236,7 +236,7 @@ void weaponPreview::placeMarks() {
 }
 
 void weaponPreview::drawOverlay() {
-    marks.draw(kBlendOpaque);
+    marks.draw(BlendMode::opaque);
     panel.draw(kMargin, kMargin);
 }
 

@@ -90,16 +90,16 @@ public:
         mgr.requestReload();
         phase("reload", 120);
         for (int mode : {3, 1, 2}) {
-            screenMirrorMode = mode;
+            screenMirrorMode = static_cast<MirrorMode>(mode);
             phase("mirror" + std::to_string(mode), 8);
         }
-        screenMirrorMode = 0;
+        screenMirrorMode = MirrorMode::none;
         teamGame();
     }
 
 private:
     void teamGame() {
-        mgr.setTeamMode(2);
+        mgr.setTeamMode(TeamMode::team1);
         mgr.toggleDebugLight();
         phase("team", 10);
         // Hits until the blood shows, then a shot, then until the player dies.
@@ -117,7 +117,7 @@ private:
         }
         phase("revive", 120);
         mgr.toggleDebugLight();
-        mgr.setTeamMode(1);
+        mgr.setTeamMode(TeamMode::offline);
         phase("solo", 4);
     }
 

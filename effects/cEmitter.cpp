@@ -140,7 +140,7 @@ bool cEmitter::processRoot(TiXmlElement* element) {
     if (!fileAttribute.empty()) file = fileAttribute;
 
     const bool additive = emitter.text("blend") == "add";
-    blend = additive ? kBlendAdditiveFade : kBlendAlpha;
+    blend = additive ? kBlendAdditiveFade : BlendMode::alpha;
     setFadeColour(additive);
 
     durationMs = emitter.integer("durationMS");
@@ -163,7 +163,7 @@ bool cEmitter::processRoot(TiXmlElement* element) {
     return true;
 }
 
-void cEmitter::setup(const std::string& emitterName, const std::string& imageFile, const int& blendMode) {
+void cEmitter::setup(const std::string& emitterName, const std::string& imageFile, BlendMode blendMode) {
     name = emitterName;
     file = imageFile;
     blend = blendMode;

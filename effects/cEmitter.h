@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "render/QuadSet.h"
 #include "xml/XMLSerializer.h"
 
 namespace QEL {
@@ -73,8 +74,8 @@ private:
 class cEmitter : public XMLSerializer {
 public:
     static constexpr int32_t kParticleCount = 20;
-    // The blend number that makes particles additive and fades their colour with the alpha.
-    static constexpr int32_t kBlendAdditiveFade = 3;
+    // The blend that makes particles additive and fades their colour with the alpha.
+    static constexpr BlendMode kBlendAdditiveFade = BlendMode::additive;
 
     cEmitter(int32_t screenWidth, int32_t screenHeight);
     ~cEmitter() override;
@@ -85,7 +86,7 @@ public:
     // scale; reading goes on after each). Always true.
     bool processRoot(TiXmlElement* emitter) override;
     // A weapon emitter: only the name, the image (file + ".png" in the assets folder) and the blend.
-    void setup(const std::string& emitterName, const std::string& imageFile, const int& blendMode);
+    void setup(const std::string& emitterName, const std::string& imageFile, BlendMode blendMode);
     std::string getName() const { return name; }
     // The image file, "../assets/" + file + ".png".
     std::string picturePath() const;
@@ -123,7 +124,7 @@ public:
     float rotSpeedMin = 0.0f, rotSpeedMax = 0.0f;
     int32_t durationMs = 0;
     bool startAtRotZero = false;
-    int32_t blend = 2;
+    BlendMode blend = BlendMode::alpha;
 
 private:
     void ensureTexture();

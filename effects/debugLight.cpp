@@ -43,7 +43,7 @@ void debugLight::update(uint32_t now) {
 
 void debugLight::draw() {
     shown = visible && on;
-    if (shown) square->draw(kBlendOpaque);
+    if (shown) square->draw(BlendMode::opaque);
 }
 
 bool debugLight::pictureDue(uint32_t now) const {

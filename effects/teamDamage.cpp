@@ -90,7 +90,7 @@ void placeScaled(Quad* quad, float scale) {
     quad->position = FloatCoords(-k, k, k, k);
 }
 
-void drawSet(QuadSet& set, int32_t blend) {
+void drawSet(QuadSet& set, BlendMode blend) {
     set.rebuild();
     set.draw(blend);
     set.unlock();
@@ -206,7 +206,7 @@ void dodgeShield::update(uint32_t time) {
 }
 
 void dodgeShield::draw() {
-    if (active) drawSet(*shieldSet, kBlendAlpha);
+    if (active) drawSet(*shieldSet, BlendMode::alpha);
 }
 
 // --- teamDamage ---
@@ -228,7 +228,7 @@ teamDamage::teamDamage(cSoundManager* sounds)
 
 teamDamage::~teamDamage() = default;
 
-void teamDamage::set(int32_t newMode) {
+void teamDamage::set(TeamMode newMode) {
     changed = true;
     currentMode = newMode;
     currentHealth = kFullHealth;
@@ -240,9 +240,9 @@ void teamDamage::set(int32_t newMode) {
 
     if (!armourSet->getHasTexture()) loadArmourTexture();
     placeArmourIcons();
-    if (currentMode == 2) teamColor = Color(1, 0, 0, 1);
-    if (currentMode == 3) teamColor = Color(0, 1, 0, 1);
-    if (currentMode == 4) teamColor = Color(0, 0, 1, 1);
+    if (currentMode == TeamMode::team1) teamColor = Color(1, 0, 0, 1);
+    if (currentMode == TeamMode::team2) teamColor = Color(0, 1, 0, 1);
+    if (currentMode == TeamMode::team3) teamColor = Color(0, 0, 1, 1);
     shield->setColors(teamColor);
     shield->reset();
     colourArmourIcons();
@@ -451,15 +451,15 @@ void teamDamage::draw() {
     changed = false;
     if (!teamMode()) return;
     if (isDead) {
-        drawSet(*damageSet, kBlendOpaque);
-        drawSet(*deathSet, kBlendAlpha);
+        drawSet(*damageSet, BlendMode::opaque);
+        drawSet(*deathSet, BlendMode::alpha);
         return;
     }
     if (currentHealth > kHealthy) {
-        drawSet(*armourSet, kBlendAlpha);
+        drawSet(*armourSet, BlendMode::alpha);
     } else if (currentHealth < kHealthy) {
-        drawSet(*bloodSet, kBlendAlpha);
-        drawSet(*damageSet, kBlendMultiply);
+        drawSet(*bloodSet, BlendMode::alpha);
+        drawSet(*damageSet, BlendMode::multiply);
     }
     shield->draw();
 }

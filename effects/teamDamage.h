@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/teamMode.h"
 #include "render/types.h"
 
 namespace QEL {
@@ -88,7 +89,7 @@ public:
 
     // Starts (or restarts) the display for `newMode`: 0 or 1 off, 2 red, 3 green, 4 blue team.
     // Full health (200), the damage factor from damage.txt, the shield reset.
-    void set(int32_t newMode);
+    void set(TeamMode newMode);
     // The layout for the weapon in hand: portrait for one held upright. Takes effect at the next set.
     void setPortrait(bool upright) {
         portrait = upright;
@@ -117,13 +118,13 @@ public:
 
     bool dead() const { return isDead; }
     // The mode of the last set: 0 or 1 off, 2 to 4 a team.
-    int32_t mode() const { return currentMode; }
+    TeamMode mode() const { return currentMode; }
     float health() const { return currentHealth; }
     // The shield is raised and intact: hits go to it, and the weapon does not fire.
     bool shieldUp() const { return shield->raised() && !shield->broken(); }
 
     // A team game is on: modes 2 to 4.
-    bool teamMode() const { return currentMode != 0 && currentMode != 1; }
+    bool teamMode() const { return currentMode != TeamMode::openPlay && currentMode != TeamMode::offline; }
 
 private:
     void loadDamageTexture();
@@ -140,7 +141,7 @@ private:
     std::unique_ptr<dodgeShield> shield;
     bool isDead = false;
     bool portrait = false;
-    int32_t currentMode = 1;
+    TeamMode currentMode = TeamMode::offline;
     float currentHealth = kFullHealth;
     std::unique_ptr<QuadSet> armourSet;  // "_helmetBodyArmor"
     std::unique_ptr<QuadSet> damageSet;  // "_deathGUI": vignette, backdrop, death picture

@@ -154,7 +154,7 @@ void gunlist(const uint8_t* data, size_t size) {
         const std::string weapon = catalogue.getValue(std::string(1, key));
         const int32_t shot = std::atoi(catalogue.getValue("s" + std::string(1, key)).c_str());
         if (!weapon.empty()) QEL::testWeapon(weapon);
-        for (int32_t mode = 0, hit = 0; mode <= 4; ++mode) QEL::shotHitsPlayer(shot, mode, hit);
+        for (int32_t mode = 0, hit = 0; mode <= 4; ++mode) QEL::shotHitsPlayer(shot, static_cast<QEL::TeamMode>(mode), hit);
     }
 }
 
@@ -164,7 +164,7 @@ void damage(const uint8_t* data, size_t size) {
     static QEL::teamDamage* display = new QEL::teamDamage(sounds);
     write("damage.txt", data, size);
     for (int32_t mode : {2, 0, 4}) {
-        display->set(mode);
+        display->set(static_cast<QEL::TeamMode>(mode));
         display->hit(-30);
         display->update(now += 100);
         display->hit(-100000);
@@ -227,7 +227,7 @@ void net(const uint8_t* data, size_t size) {
     std::string text;
     int32_t shot = 0, hit = 0;
     QEL::decodeShotMessage(data, size, text, shot);
-    for (int32_t mode = 0; mode <= 4; ++mode) QEL::shotHitsPlayer(shot, mode, hit);
+    for (int32_t mode = 0; mode <= 4; ++mode) QEL::shotHitsPlayer(shot, static_cast<QEL::TeamMode>(mode), hit);
     if (size == 0) return;
     if (data[0] & 1) {
         if (!peerLink || peerLink->state != ENET_PEER_STATE_CONNECTED) connectAndSayHello();

@@ -51,11 +51,11 @@ bool decodeShotMessage(const uint8_t* data, size_t length, std::string& text, in
     return true;
 }
 
-int32_t teamOffset(int32_t multiplayerMode) {
+int32_t teamOffset(TeamMode multiplayerMode) {
     switch (multiplayerMode) {
-    case 2: return kTeamSpan;
-    case 3: return 2 * kTeamSpan;
-    case 4: return 3 * kTeamSpan;
+    case TeamMode::team1: return kTeamSpan;
+    case TeamMode::team2: return 2 * kTeamSpan;
+    case TeamMode::team3: return 3 * kTeamSpan;
     default: return 0;
     }
 }
@@ -67,10 +67,10 @@ ReceivedShot untagShot(int32_t received) {
     return {-1, received};
 }
 
-bool shotHitsPlayer(int32_t received, int32_t localMode, int32_t& shotNumber) {
+bool shotHitsPlayer(int32_t received, TeamMode localMode, int32_t& shotNumber) {
     const ReceivedShot shot = untagShot(received);
     shotNumber = shot.shotNumber;
-    return shot.team == -1 || shot.team != localMode;
+    return shot.team == -1 || shot.team != modeNumber(localMode);
 }
 
 }  // namespace QEL

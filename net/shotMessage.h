@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/teamMode.h"
+
 namespace QEL {
 
 constexpr uint8_t kShotMessageId = 132;
@@ -35,10 +37,10 @@ bool decodeShotMessage(const uint8_t* data, size_t length, std::string& text, in
 // Teams travel in shot numbers as an added multiple of 10000: mode 2 (team 1) adds 10000,
 // mode 3 adds 20000, mode 4 adds 30000; open play (0) and networking off (1) add nothing.
 constexpr int32_t kTeamSpan = 10000;
-int32_t teamOffset(int32_t multiplayerMode);
+int32_t teamOffset(TeamMode multiplayerMode);
 // Shot numbers from 10000 up would be read back as another team's shot.
 inline bool shotCanCarryTeam(int32_t shotNumber) { return shotNumber < kTeamSpan; }
-inline int32_t tagShot(int32_t shotNumber, int32_t multiplayerMode) {
+inline int32_t tagShot(int32_t shotNumber, TeamMode multiplayerMode) {
     return shotNumber + teamOffset(multiplayerMode);
 }
 
@@ -53,6 +55,6 @@ ReceivedShot untagShot(int32_t received);
 
 // True when a received, non-zero number hurts the local player in `localMode`: only a shot from
 // the player's own team does not. `shotNumber` receives the untagged number.
-bool shotHitsPlayer(int32_t received, int32_t localMode, int32_t& shotNumber);
+bool shotHitsPlayer(int32_t received, TeamMode localMode, int32_t& shotNumber);
 
 }  // namespace QEL

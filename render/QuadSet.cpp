@@ -11,7 +11,7 @@
 
 namespace QEL {
 
-int32_t screenMirrorMode = 0;
+MirrorMode screenMirrorMode = MirrorMode::none;
 
 namespace {
 
@@ -227,19 +227,23 @@ void QuadSet::rebuild() {
     editable = false;
 }
 
-void QuadSet::draw(int32_t blendMode) {
+BlendMode blendModeFromNumber(int32_t number) {
+    return number >= 1 && number <= 4 ? static_cast<BlendMode>(number) : BlendMode::keep;
+}
+
+void QuadSet::draw(BlendMode blendMode) {
     drawWithFilter(blendMode, filterMode == kFilterNearest ? GL_NEAREST : GL_LINEAR);
 }
 
-void QuadSet::drawPixelAligned(int32_t blendMode) {
+void QuadSet::drawPixelAligned(BlendMode blendMode) {
     const bool aligned = viewportIsScreen() && screenWidth == kScreenWidth && screenHeight == kScreenHeight;
     drawWithFilter(blendMode, (aligned || filterMode == kFilterNearest) ? GL_NEAREST : GL_LINEAR);
 }
 
 // Alpha blending leaves the frame buffer exactly as it was under a fragment of alpha 0, so fully
 // transparent quads (spent rounds, a blood layer faded out) are left out of alpha-blended draws.
-const uint16_t* QuadSet::shownIndices(int32_t blendMode, size_t& count) {
-    const uint8_t needed = blendMode == kBlendAlpha ? (kOnScreen | kNotTransparent) : kOnScreen;
+const uint16_t* QuadSet::shownIndices(BlendMode blendMode, size_t& count) {
+    const uint8_t needed = blendMode == BlendMode::alpha ? (kOnScreen | kNotTransparent) : kOnScreen;
     const size_t quadCount = indices.size() / kIndicesPerQuad;
     size_t shown = 0;
     for (size_t i = 0; i < quadCount; ++i) shown += (shows[i] & needed) == needed;
@@ -265,19 +269,19 @@ void QuadSet::applyFilter(int32_t filter) {
     textureFilter = filter;
 }
 
-void QuadSet::drawWithFilter(int32_t blendMode, int32_t filter) {
+void QuadSet::drawWithFilter(BlendMode blendMode, int32_t filter) {
     switch (blendMode) {
-        case kBlendOpaque: glDisable(GL_BLEND); break;
-        case kBlendAlpha: glEnable(GL_BLEND); glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
-        case kBlendAdditive: glEnable(GL_BLEND); glBlendFunc(GL_ONE, GL_ONE); break;
-        case kBlendMultiply: glEnable(GL_BLEND); glBlendFunc(GL_DST_COLOR, GL_ZERO); break;
-        default: break;
+        case BlendMode::opaque: glDisable(GL_BLEND); break;
+        case BlendMode::alpha: glEnable(GL_BLEND); glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
+        case BlendMode::additive: glEnable(GL_BLEND); glBlendFunc(GL_ONE, GL_ONE); break;
+        case BlendMode::multiply: glEnable(GL_BLEND); glBlendFunc(GL_DST_COLOR, GL_ZERO); break;
+        case BlendMode::keep: break;
     }
     // The arrays always match the quads as last rebuilt; a set that was never rebuilt draws nothing.
     size_t indexCount = 0;
     const uint16_t* drawn = shownIndices(blendMode, indexCount);
     if (indexCount == 0) return;
-    const bool scissored = blendMode == kBlendAlpha && hasTexture && seenLimited;
+    const bool scissored = blendMode == BlendMode::alpha && hasTexture && seenLimited;
     if (scissored && !scissorToSeenTexels(drawn, indexCount)) return;
 
     glMatrixMode(GL_PROJECTION);
@@ -286,10 +290,10 @@ void QuadSet::drawWithFilter(int32_t blendMode, int32_t filter) {
     glLoadIdentity();
     glTranslatef(0, 0, 0);
     switch (screenMirrorMode) {
-        case 1: glScalef(-1, 1, 1); break;
-        case 2: glScalef(1, -1, 1); break;
-        case 3: glScalef(-1, -1, 1); break;
-        default: break;
+        case MirrorMode::leftRight: glScalef(-1, 1, 1); break;
+        case MirrorMode::topBottom: glScalef(1, -1, 1); break;
+        case MirrorMode::both: glScalef(-1, -1, 1); break;
+        case MirrorMode::none: break;
     }
     glDisable(GL_DEPTH_TEST);
 
@@ -363,12 +367,12 @@ bool QuadSet::scissorToSeenTexels(const uint16_t* drawn, size_t count) {
         }
     }
     if (minX > maxX) return false;
-    if (screenMirrorMode == 1 || screenMirrorMode == 3) {
+    if (screenMirrorMode == MirrorMode::leftRight || screenMirrorMode == MirrorMode::both) {
         const float left = -maxX;
         maxX = -minX;
         minX = left;
     }
-    if (screenMirrorMode == 2 || screenMirrorMode == 3) {
+    if (screenMirrorMode == MirrorMode::topBottom || screenMirrorMode == MirrorMode::both) {
         const float bottom = -maxY;
         maxY = -minY;
         minY = bottom;

@@ -14,11 +14,15 @@
 
 namespace QEL {
 
-// Mirrors all drawing: 0 none, 1 left-right, 2 top-bottom, 3 both. Set by the key bindings.
-extern int32_t screenMirrorMode;
+// How all drawing is mirrored; the numbers are the ones the key bindings and the trace use.
+enum class MirrorMode : int32_t { none = 0, leftRight = 1, topBottom = 2, both = 3 };
+// Mirrors all drawing. Set by the key bindings.
+extern MirrorMode screenMirrorMode;
 
-// Blend modes for QuadSet::draw; any other value leaves the blend state as it is.
-enum BlendMode : int32_t { kBlendOpaque = 1, kBlendAlpha = 2, kBlendAdditive = 3, kBlendMultiply = 4 };
+// Blend modes for QuadSet::draw; `keep` leaves the blend state as it is.
+enum class BlendMode : int32_t { keep = 0, opaque = 1, alpha = 2, additive = 3, multiply = 4 };
+// The mode a file's blend number names: 1 to 4 as above, any other number `keep`.
+BlendMode blendModeFromNumber(int32_t number);
 
 // Clears the frame buffer to the clear colour. Nothing is drawn with depth, so depth is left alone.
 void clearScreen();
@@ -81,12 +85,12 @@ public:
     // off screen, and under alpha blending those whose four corners are fully transparent; under
     // alpha blending the draw is also kept (scissored) to where the texture is not fully
     // transparent. The blend state is set by the mode even when nothing is left to draw.
-    void draw(int32_t blendMode);
+    void draw(BlendMode blendMode);
     // As draw, for a set whose quads map texels one to one onto the pixels of the full-size
     // screen (the background): with the viewport at the screen size each pixel centre falls on a
     // texel centre, where nearest sampling reads exactly what linear filtering gives, at a
     // fraction of its cost.
-    void drawPixelAligned(int32_t blendMode);
+    void drawPixelAligned(BlendMode blendMode);
 
     float getScreenWidth() const { return screenWidth; }
     float getScreenHeight() const { return screenHeight; }
@@ -109,13 +113,13 @@ private:
 
     void resizeArrays(uint32_t count);
     void writeQuad(const Quad& quad, uint32_t index);
-    void drawWithFilter(int32_t blendMode, int32_t filter);
+    void drawWithFilter(BlendMode blendMode, int32_t filter);
     void findSeenTexels(const Image& image);
     // Scissors an alpha-blended draw to the pixels that can sample a texel of some opacity; false
     // (and no scissor) when no pixel can.
     bool scissorToSeenTexels(const uint16_t* drawn, size_t count);
     // Indices of the quads that can show (all of them without copying, when none is left out).
-    const uint16_t* shownIndices(int32_t blendMode, size_t& count);
+    const uint16_t* shownIndices(BlendMode blendMode, size_t& count);
     void applyFilter(int32_t filter);
 
     uint32_t allocatedQuads = 0;  // the quad count the arrays are sized for

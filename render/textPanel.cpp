@@ -115,9 +115,9 @@ void TextPanel::draw(int32_t x, int32_t y) {
                                                  widthFraction(float(boxWidth)), heightFraction(float(boxHeight))};
         quads.rebuild();
     }
-    const int32_t mirror = screenMirrorMode;
-    screenMirrorMode = 0;
-    quads.draw(kBlendAlpha);
+    const MirrorMode mirror = screenMirrorMode;
+    screenMirrorMode = MirrorMode::none;
+    quads.draw(BlendMode::alpha);
     screenMirrorMode = mirror;
 }
 

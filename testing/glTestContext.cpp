@@ -94,7 +94,7 @@ void GLTest::SetUpTestSuite() { startGLContext(); }
 
 void GLTest::SetUp() {
     if (!windowOpen) GTEST_FAIL() << "no OpenGL context (Xvfb or SDL failed to start)";
-    screenMirrorMode = 0;
+    screenMirrorMode = MirrorMode::none;
     glDisable(GL_BLEND);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);

@@ -39,7 +39,7 @@ public:
     float rot = 0.0f;               // degrees
     QuadSet* image = nullptr;       // image slot (the default slot for indices outside 0 to 14)
     cSoundSlot* sound = nullptr;    // sound started on this frame, or null
-    BlendMode blendMode = kBlendOpaque;
+    BlendMode blendMode = BlendMode::opaque;
     int32_t netSend = 0;            // above 0: shot number handed to the peers when shown
     bool lit = false;               // the frame asks for the light
     cAnimation* animation = nullptr;
@@ -112,7 +112,7 @@ public:
     bool landscapeMode = true;
     bool firstShotIsCharge = false;
     bool windDownInterrupts = false;
-    BlendMode backgroundBlend = kBlendOpaque;  // or alpha-blended
+    BlendMode backgroundBlend = BlendMode::opaque;  // or alpha-blended
     LightMode light = kLightEveryShot;
     bool hasIntro = false;          // an intro exists and has not been handed out yet
     bool hasIdle = false;

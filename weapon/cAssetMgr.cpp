@@ -59,7 +59,7 @@ cAssetMgr::~cAssetMgr() {
 
 void cAssetMgr::toggleDebugLight() { debugLight->toggle(); }
 
-void cAssetMgr::setTeamMode(int32_t mode) { damage->set(mode); }
+void cAssetMgr::setTeamMode(TeamMode mode) { damage->set(mode); }
 
 // A hit that knocks the weapon away: the weapon in hand stays; any other is checked and taken up.
 bool cAssetMgr::changeWeaponOnHit(const std::string& weaponName) {
@@ -139,7 +139,7 @@ void cAssetMgr::clearSlots() {
 
 // Weapon emitters live as long as the particle layer and are shared by every weapon that names the
 // same picture.
-cEmitter* cAssetMgr::weaponEmitter(const std::string& file, int32_t blend) {
+cEmitter* cAssetMgr::weaponEmitter(const std::string& file, BlendMode blend) {
     const std::string key = "DYN_" + file;
     cEmitter* emitter = particleLayer->findEmitter(key);
     if (!emitter) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/teamMode.h"
 #include "render/types.h"
 #include "stats/ScoreEvent.h"
 #include "weapon/cAsset.h"
@@ -124,7 +125,7 @@ public:
     void setDamageEnabled(bool enabled) { damageEnabled = enabled; }
     bool damageIsEnabled() const { return damageEnabled; }
     // The team game's mode for the damage display (0 and 1: no team game).
-    void setTeamMode(int32_t mode);
+    void setTeamMode(TeamMode mode);
 
     // --- Preview (cAssetMgrDrawing.cpp) ---
     // Previewing: the weapon is only looked at. The firing state machine stands still, update
@@ -162,7 +163,7 @@ private:
     cSoundSlot* soundSlotAt(int32_t index) override { return slots->sound(index); }
     int32_t soundOffset(int32_t index) const override { return slots->soundOffset(index); }
     cCartridgeEjector& cartridges() override { return *ejector; }
-    cEmitter* weaponEmitter(const std::string& file, int32_t blend) override;
+    cEmitter* weaponEmitter(const std::string& file, BlendMode blend) override;
 
     // Firing (cAssetMgrFiring.cpp).
     // Starts `animation` (null: at rest) on the program clock; its first frame is shown anew.

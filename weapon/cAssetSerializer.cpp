@@ -88,7 +88,7 @@ void cAssetSerializer::processEmitters(TiXmlElement* emitterList) {
     const elementRule& rule = weaponRule("emitter");
     forEachChild(emitterList, rule, [&](TiXmlElement* element) {
         const ruledElement declared(element, rule);
-        emitters.emplace_back(declared.integer("id"), slots->weaponEmitter(declared.text("name"), declared.integer("blend")));
+        emitters.emplace_back(declared.integer("id"), slots->weaponEmitter(declared.text("name"), blendModeFromNumber(declared.integer("blend"))));
     });
 }
 
@@ -206,10 +206,10 @@ cAnimFrame* cAssetSerializer::processFrame(TiXmlElement* element, cAnimation* an
     frame->lit = read.on("lit");
     const int32_t frameSound = read.integer("sound");
 
-    frame->blendMode = kBlendOpaque;
-    if (frame->image->getHasTexture() && frame->image->getTextureHasAlpha()) frame->blendMode = kBlendAlpha;
-    if (blend == 1) frame->blendMode = kBlendAdditive;
-    if (blend == 2) frame->blendMode = kBlendMultiply;
+    frame->blendMode = BlendMode::opaque;
+    if (frame->image->getHasTexture() && frame->image->getTextureHasAlpha()) frame->blendMode = BlendMode::alpha;
+    if (blend == 1) frame->blendMode = BlendMode::additive;
+    if (blend == 2) frame->blendMode = BlendMode::multiply;
 
     if (soundSlot >= 0 && frameNumber == soundOffset) {
         cSoundSlot* slot = slots->soundSlotAt(soundSlot);
@@ -287,7 +287,7 @@ bool cAssetSerializer::processCustom(TiXmlElement* custom) {
     if (background.element) {
         const textRule* mode = background.content();
         asset->drawBackground = !mode || mode->value != 0;
-        asset->backgroundBlend = mode && mode->value == kBlendAlpha ? kBlendAlpha : kBlendOpaque;
+        asset->backgroundBlend = mode && mode->value == static_cast<int32_t>(BlendMode::alpha) ? BlendMode::alpha : BlendMode::opaque;
     }
     return true;
 }

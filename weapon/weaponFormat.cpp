@@ -59,7 +59,7 @@ const xmlSchema& weaponFormat() {
                 {{"true", 1}, {"1", 1}}, kFalseWords),
         setting("drawBackground", "hide the background, or draw it alpha-blended; other or missing: draw it "
                                   "plainly",
-                {{"false", 0}, {"blendAlpha", kBlendAlpha}}, {"true"}),  // 0: hidden
+                {{"false", 0}, {"blendAlpha", static_cast<int32_t>(BlendMode::alpha)}}, {"true"}),  // 0: hidden
         setting("allowSoundOverlap", "as the root attribute (only switches it on)", {{"true", 1}}),
         setting("drawOrder", "particles under the background, between background and weapon, or in front; "
                              "missing: in front; other: a warning, and in front too",

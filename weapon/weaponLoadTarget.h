@@ -11,6 +11,7 @@
 namespace QEL {
 
 class QuadSet;
+enum class BlendMode : int32_t;
 class cSoundSlot;
 class cCartridgeEjector;
 class cEmitter;
@@ -36,7 +37,7 @@ public:
     virtual cCartridgeEjector& cartridges() = 0;
     // The particle layer's emitter of picture `file`, made with `blend` when the layer has none
     // yet; shared by every weapon that names the picture (the first one's blend wins).
-    virtual cEmitter* weaponEmitter(const std::string& file, int32_t blend) = 0;
+    virtual cEmitter* weaponEmitter(const std::string& file, BlendMode blend) = 0;
 };
 
 }  // namespace QEL

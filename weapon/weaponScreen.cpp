@@ -39,11 +39,11 @@ void weaponScreen::drawBehind(const cAsset& weapon, const cAnimFrame* frame) {
 }
 
 void weaponScreen::drawInFront(const cAsset& weapon, bool magazineShown) {
-    if (magazineShown && weapon.ammoImage) weapon.ammoImage->draw(kBlendAlpha);
-    if (drawn.cartridges.image) drawn.cartridges.image->draw(kBlendAlpha);
+    if (magazineShown && weapon.ammoImage) weapon.ammoImage->draw(BlendMode::alpha);
+    if (drawn.cartridges.image) drawn.cartridges.image->draw(BlendMode::alpha);
     drawn.hitEffects.draw();
     if (weapon.drawOrder == kParticlesFront) drawn.particles.draw();
-    modeSwitch->draw(kBlendAlpha);
+    modeSwitch->draw(BlendMode::alpha);
     drawn.damage.draw();
     drawn.light.draw();
 }
@@ -52,7 +52,7 @@ void weaponScreen::drawInFront(const cAsset& weapon, bool magazineShown) {
 // writes every pixel of the screen, so then not even that.
 void weaponScreen::clearUnlessCovered(const cAsset& weapon, const cAnimation* animation) {
     const QuadSet* background = animation ? animation->background : nullptr;
-    const bool covered = weapon.drawBackground && weapon.backgroundBlend == kBlendOpaque && background &&
+    const bool covered = weapon.drawBackground && weapon.backgroundBlend == BlendMode::opaque && background &&
                          background->getHasTexture() && background->quadCount() > 0 && viewportIsScreen();
     if (!covered) clearScreen();
 }

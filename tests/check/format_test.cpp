@@ -217,7 +217,7 @@ const Row kRows[] = {
      "ID -1 but it was not found!  This will almost certainly cause a crash!\nE cAssetSerializer: [assetSerializer] A spawning "
      "particle was found with a less than 1 spawn count???\n", 0, [](M& m) {
          const auto& f = m.weapon()->findAnimation("shot1")->frames;  // blend 2 over an RGBA picture is 4; 7 is opaque
-         ASSERT_EQ((ints{f[0]->blendMode, f[1]->blendMode, f[2]->blendMode, f[3]->blendMode, f[4]->blendMode}), (ints{4, 2, 1, 3, 1}));
+         ASSERT_EQ((std::vector<QEL::BlendMode>{f[0]->blendMode, f[1]->blendMode, f[2]->blendMode, f[3]->blendMode, f[4]->blendMode}), (std::vector<QEL::BlendMode>{QEL::BlendMode::multiply, QEL::BlendMode::alpha, QEL::BlendMode::opaque, QEL::BlendMode::additive, QEL::BlendMode::opaque}));
          EXPECT_TRUE(m.weapon()->findAnimation("shot1")->background == m.imageSlot(-1) && f[4]->image == m.imageSlot(-1));
          EXPECT_TRUE(f[0]->x == 1.5f && f[0]->y == -2 && f[0]->rot == 30 && f[1]->ejectX == 3 && f[1]->ejectRot == 5);
          const QEL::cSpawnRecord &plain = f[2]->spawns.at(0), &given = f[2]->spawns.at(1);
@@ -251,7 +251,7 @@ const Row kRows[] = {
      "single</forceStartingMode><portraitMode>1</portraitMode><light>controlled</light><drawBackground>blendAlpha</drawBackground>"
      "<enableCartridgeDroppingSound>0</enableCartridgeDroppingSound>"), {}, "", 0, [](M& m) {
          EXPECT_TRUE(rgb(m.reader().fillColor) == (ints{105, 156, 230}) && m.weapon()->forceStartingMode == 0 && m.weapon()->light == 1);
-         EXPECT_TRUE(m.weapon()->backgroundBlend == 2 && !m.weapon()->landscapeMode && m.weapon()->drawBackground && !m.cartridgeEjector().dropSoundEnabled);
+         EXPECT_TRUE(m.weapon()->backgroundBlend == QEL::BlendMode::alpha && !m.weapon()->landscapeMode && m.weapon()->drawBackground && !m.cartridgeEjector().dropSoundEnabled);
          EXPECT_TRUE(m.weaponDisplay().backgroundOff && !m.weaponDisplay().portraitDisplay); }},  // the check takes only "true" for portrait
     {"custom: unknown fill, no background, landscape 0", custom("@<fillColor>red</fillColor><light>bright</light><drawBackground>"
      "false</drawBackground><landscapeMode>0</landscapeMode>"), {noMatch("fillColor> 'red", "black, skyBlue")}, "", 0, [](M& m) {

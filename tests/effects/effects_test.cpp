@@ -77,7 +77,7 @@ protected:
 };
 
 TEST_F(Effects, ParticlesLiveInARingOfTwentyMoveSettleAndFade) {
-    e.setup("DYN_spark", "spark", 2);
+    e.setup("DYN_spark", "spark", BlendMode::alpha);
     cParticleParams p;
     p.lifeMs = 300;
     for (int i = 0; i < 25; ++i, p.x += 10.0f) e.spawn(p);
@@ -200,7 +200,7 @@ TEST_F(Effects, NothingIsAllocatedPerFrameOnceSetUp) {
     ejector.setup(&shells, 12);
     ejector.gravityY = 0.004f;
     fx.findEmitter("spark")->emit(20);  // the first round makes every quad, sound and picture
-    stdoutOf([&] { damage.set(2), damage.setDodge(true), damage.setDodge(false), damage.hit(-500), damage.set(2); });
+    stdoutOf([&] { damage.set(TeamMode::team1), damage.setDodge(true), damage.setDodge(false), damage.hit(-500), damage.set(TeamMode::team1); });
     long made = 0;
     for (uint32_t frame = 0, now = 1000; frame < 500; ++frame, now += 16) {
         setNow(now);
@@ -210,14 +210,14 @@ TEST_F(Effects, NothingIsAllocatedPerFrameOnceSetUp) {
         if (frame % 50 == 0) damage.hit(-100);  // armour, then healing, blood, death
         fx.update(now), ejector.update(now), damage.update(now);
         made += allocations.load() - before;
-        fx.draw(), shells.draw(kBlendAlpha), damage.draw();  // not counted: llvmpipe allocates on its own
+        fx.draw(), shells.draw(BlendMode::alpha), damage.draw();  // not counted: llvmpipe allocates on its own
     }
     EXPECT_EQ(made, 0);
 }
 
 TEST_F(Effects, ArmourHealthAndShieldGoAndComeBack) {
     EXPECT_TRUE(damage.hit(-500));  // no team: no damage
-    damage.set(2);
+    damage.set(TeamMode::team1);
     damage.update(1000);
     EXPECT_TRUE(damage.hit(-100));
     EXPECT_EQ(damage.health(), 150.0f);
@@ -246,7 +246,7 @@ TEST_F(Effects, DiggingOutNeedsTwelveReleasedPresses) {
                                                             {false, false, 11, true}, {true, false, 11, true}}) {
         SCOPED_TRACE(::testing::Message() << portrait << heldAtDeath << released);
         damage.setPortrait(portrait);
-        damage.set(2);
+        damage.set(TeamMode::team1);
         EXPECT_TRUE(damage.hit(-430) && !damage.dead());  // -15
         EXPECT_TRUE(!damage.hit(-1, heldAtDeath) && damage.dead());
         EXPECT_EQ(shown(520, 160).b > 200, portrait);  // the (white) dig strip
@@ -261,7 +261,7 @@ TEST_F(Effects, DiggingOutNeedsTwelveReleasedPresses) {
     for (const char* name : {"_helmetBodyArmor.png", "_deathGUI.png", "_deathGAME.png"}) {
         std::remove(assetFile(name).c_str());
         teamDamage blind(&sounds);  // a missing picture is reported, and the game goes on
-        const std::string out = stdoutOf([&] { blind.set(2), blind.hit(-500), blind.update(1100), blind.draw(); });
+        const std::string out = stdoutOf([&] { blind.set(TeamMode::team1), blind.hit(-500), blind.update(1100), blind.draw(); });
         EXPECT_NE(out.find(name), std::string::npos);
     }
 }

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     QEL::cApp* app = QEL::createApp(0, 0, 0, 1);
     if (!app) return 1;
     app->setPeerSettings(settings);
-    app->setMultiplayerMode(at < argc ? std::atoi(argv[at]) : 0);
+    app->setMultiplayerMode(static_cast<QEL::TeamMode>(at < argc ? std::atoi(argv[at]) : 0));
     std::cout << "probe: ready" << std::endl;
     std::string pending, line;
     bool loading = false;
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
             std::cout << "probe: " << line << std::endl;
             running = command != "quit";
             if (command == "shoot") app->sendShot(std::atoi(argument.c_str()));
-            if (command == "mode") app->setMultiplayerMode(std::atoi(argument.c_str()));
+            if (command == "mode") app->setMultiplayerMode(static_cast<QEL::TeamMode>(std::atoi(argument.c_str())));
             if (command == "loading") loading = argument == "1";
             if (command == "count") {
                 std::cout << "probe: peerCount " << app->connectedPeers() << " connections "
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         }
         if (app->networkPeer()) app->networkPeer()->pollMessages(loading);
     }
-    app->setMultiplayerMode(1);
+    app->setMultiplayerMode(QEL::TeamMode::offline);
     QEL::destroyApp(app);
     std::cout << "probe: done" << std::endl;
     return 0;

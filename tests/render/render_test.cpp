@@ -109,7 +109,7 @@ protected:
         quad->setAllColors(color);
         return quad;
     }
-    static Bytes draw(QuadSet& set, int32_t mode, bool aligned = false) {
+    static Bytes draw(QuadSet& set, BlendMode mode, bool aligned = false) {
         set.rebuild();
         aligned ? set.drawPixelAligned(mode) : set.draw(mode);
         set.unlock();
@@ -125,27 +125,27 @@ TEST_F(QuadSetDraw, QuadsAreMadeWhileEditableUpToSixteenBitIndicesAndDrawnInEver
     add(set, -100, -100, 50, 50, Color::white);
     set.unlock();  // quads added after an unlock still get their arrays
     add(set, 0, 0, 284, 160, Color(0.5f, 0.5f, 0.5f, 0.5f));
-    for (auto [mode, mirror, x, y, grey] : {std::tuple{kBlendOpaque, 0, 10, 10, 128}, {kBlendAlpha, 1, 557, 10, 128},
-                                            {kBlendAdditive, 2, 10, 309, 255}, {kBlendMultiply, 3, 557, 309, 64}}) {
-        screenMirrorMode = mirror;
-        draw(base, kBlendOpaque), draw(set, mode);
+    for (auto [mode, mirror, x, y, grey] : {std::tuple{BlendMode::opaque, 0, 10, 10, 128}, {BlendMode::alpha, 1, 557, 10, 128},
+                                            {BlendMode::additive, 2, 10, 309, 255}, {BlendMode::multiply, 3, 557, 309, 64}}) {
+        screenMirrorMode = static_cast<MirrorMode>(mirror);
+        draw(base, BlendMode::opaque), draw(set, mode);
         EXPECT_TRUE(colorNear(readPixel(x, y), grey, grey, grey) && colorNear(readPixel(567 - x, 319 - y), 128, 128, 128))
-            << mode;
+            << static_cast<int>(mode);
     }
     set.clearQuads();
     add(set, -100, -100, 50, 50, Color::white);  // nothing to show, yet the blend mode is set ...
-    draw(base, kBlendOpaque), draw(set, kBlendMultiply), draw(base, 0);  // ... for mode 0, which keeps it
+    draw(base, BlendMode::opaque), draw(set, BlendMode::multiply), draw(base, BlendMode::keep);  // ... for mode 0, which keeps it
     EXPECT_TRUE(colorNear(readPixel(100, 250), 64, 64, 64));
     set.clearQuads();
-    screenMirrorMode = 0;
+    screenMirrorMode = MirrorMode::none;
     add(set, -20, 60, 10, 200, Color::red)->angle = 90;  // off screen until turned: x -115 to 85
     add(set, 200, 100, 100, 100, Color(0, 0, 1, 0))->colors[2] = Color(0, 0, 1, 1);  // one corner shows
     add(set, 300, 200, 50, 50, Color(0, 1, 0, 0));  // transparent: left out under alpha blending
     glClear(GL_COLOR_BUFFER_BIT);
-    draw(set, kBlendAlpha);
+    draw(set, BlendMode::alpha);
     EXPECT_TRUE(colorNear(readPixel(40, 160), 255, 0, 0) && readPixel(296, 104).b > 150 &&
                 colorNear(readPixel(325, 225), 0, 0, 0));
-    draw(set, kBlendOpaque);  // without blending the transparent quad paints its colour
+    draw(set, BlendMode::opaque);  // without blending the transparent quad paints its colour
     EXPECT_TRUE(colorNear(readPixel(325, 225), 0, 255, 0));
     while (set.quadCount() < QuadSet::kMaxQuads) ASSERT_NE(set.addQuad(), nullptr);
     EXPECT_EQ(set.addQuad(), nullptr);
@@ -156,7 +156,7 @@ TEST_F(QuadSetDraw, TexturesUploadTightRowsAndUnusableImagesKeepThePreviousOne) 
     set.unlock();
     ASSERT_TRUE(set.loadTexture(assetFile("rgb.png")));
     add(set, 0, 0, 568, 320, Color::white)->setTextureRect(FloatCoords(0, 0, 2, 2));
-    draw(set, kBlendOpaque);
+    draw(set, BlendMode::opaque);
     EXPECT_TRUE(colorNear(readPixel(142, 80), 255, 0, 0) && colorNear(readPixel(426, 80), 0, 255, 0) &&
                 colorNear(readPixel(142, 240), 0, 0, 255));
     Image mapped;
@@ -181,15 +181,15 @@ TEST_F(QuadSetDraw, ShortcutsDrawTheSamePixels) {
     ASSERT_TRUE(set.loadTexture(assetFile("screen.png")));
     Quad* quad = add(set, 0, 0, 568 * 0.7f, 320 * 0.7f, Color::white);
     quad->setTextureRect(FloatCoords(0, 0, 568, 320));
-    const Bytes scaled = draw(set, kBlendOpaque);
+    const Bytes scaled = draw(set, BlendMode::opaque);
     quad->position.w = quad->position.h = 1.0f;
     for (int mirror : {0, 1, 2, 3}) {
-        screenMirrorMode = mirror;
-        EXPECT_TRUE(draw(set, kBlendOpaque, true) == draw(set, kBlendOpaque)) << mirror;
+        screenMirrorMode = static_cast<MirrorMode>(mirror);
+        EXPECT_TRUE(draw(set, BlendMode::opaque, true) == draw(set, BlendMode::opaque)) << mirror;
     }
-    screenMirrorMode = 0, quad->position.w = quad->position.h = 0.7f;
+    screenMirrorMode = MirrorMode::none, quad->position.w = quad->position.h = 0.7f;
     glClear(GL_COLOR_BUFFER_BIT);
-    EXPECT_TRUE(draw(set, kBlendOpaque) == scaled);  // filtered linearly again for a plain draw
+    EXPECT_TRUE(draw(set, BlendMode::opaque) == scaled);  // filtered linearly again for a plain draw
     ASSERT_TRUE(set.loadTexture(assetFile("spot.png")));
     quad->setAllColors(Color(1, 1, 1, 0.9f));
     for (auto [rect, angle, mirror] : {std::tuple{FloatCoords(0, 0, 1, 1), 30.0f, 3},
@@ -199,11 +199,11 @@ TEST_F(QuadSetDraw, ShortcutsDrawTheSamePixels) {
         if (angle == -1.0f) {
             ASSERT_TRUE(set.loadTexture(assetFile("clear.png")));  // nothing can show
         }
-        quad->textureRect = rect, quad->angle = angle, screenMirrorMode = mirror;
+        quad->textureRect = rect, quad->angle = angle, screenMirrorMode = static_cast<MirrorMode>(mirror);
         glClear(GL_COLOR_BUFFER_BIT);
-        const Bytes scissored = draw(set, kBlendAlpha);
+        const Bytes scissored = draw(set, BlendMode::alpha);
         glClear(GL_COLOR_BUFFER_BIT);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);  // mode 0 keeps it, unscissored
-        EXPECT_TRUE(draw(set, 0) == scissored && !glIsEnabled(GL_SCISSOR_TEST)) << angle;
+        EXPECT_TRUE(draw(set, BlendMode::keep) == scissored && !glIsEnabled(GL_SCISSOR_TEST)) << angle;
     }
 }

@@ -114,7 +114,7 @@ protected:
                 {'o', [&] { EXPECT_EQ(roundsShown(), n); }}, {'@', [&] { EXPECT_TRUE(pixelIs(arg)) << arg; }},
                 {'^', [&] { EXPECT_EQ(lastNetShot, n); }}, {'~', [&] { mixAudio(8000); }}, {'L', [&] { mgr().toggleDebugLight(); }},
                 {'s', [&] { EXPECT_TRUE(heard("t" + arg)); }}, {'S', [&] { EXPECT_FALSE(heard("t" + arg)); }},
-                {'l', [&] { EXPECT_EQ(pixelIs("15,15,ff0000"), n == 1); }}, {'T', [&] { mgr().setTeamMode(n); }},
+                {'l', [&] { EXPECT_EQ(pixelIs("15,15,ff0000"), n == 1); }}, {'T', [&] { mgr().setTeamMode(static_cast<QEL::TeamMode>(n)); }},
                 {'D', [&] { mgr().injectDodgeInput(n == 1); }}, {'H', [&] { mgr().receiveHit(n); }},
                 {'X', [&] { mgr().setDamageEnabled(n == 1); }}, {'!', [&] { EXPECT_TRUE(mgr().playerDead()); }},
                 {'$', [&] { EXPECT_EQ(mgr().damageDisplay().health(), float(n)); }}, {'W', [&] { loadWeapon("w", current.weapon); }},
@@ -335,7 +335,7 @@ TEST_F(Weapon, GamepadButtonsAndTriggerAxisPlayThroughTheMainLoop) {
     EXPECT_EQ(app->assetManager()->playingAnimation(), "reload");
     EXPECT_EQ(turn(3000, {}), "reload:0:-1");
     EXPECT_EQ(turn(4000, {{SDL_JOYBUTTONDOWN, 0}, {SDL_JOYBUTTONUP, 0}}), "shot:0:1");
-    app->assetManager()->setTeamMode(2);
+    app->assetManager()->setTeamMode(QEL::TeamMode::team1);
     turn(5000, {{SDL_JOYBUTTONDOWN, 3}});
     EXPECT_TRUE(app->assetManager()->dodging());
     turn(5100, {{SDL_JOYBUTTONUP, 3}});
