@@ -25,6 +25,16 @@ std::string assetPath(const std::string& name, const std::string& extension) {
     return assetPath(name + "." + extension);
 }
 
+const std::vector<std::string>& sharedAssetFiles() {
+    static const std::vector<std::string> files = {
+        "EFFECTS.xml", "damage.txt", "emptySound.ogg", "ShellsHittingFloor1.ogg", "death01.ogg", "death02.ogg",
+        "death03.ogg", "resurrect.ogg", "Digout_01.ogg", "Digout_02.ogg", "Digout_03.ogg", "Digout_04.ogg",
+        "Digout_05.ogg", "Digout_06.ogg", "dodgeOn.ogg", "dodgeOff.ogg", "dodgeFail.ogg",
+        "dodgeShieldRecharged.ogg", "_switchModeButton.png", "_shield.png", "_helmetBodyArmor.png",
+        "_deathGUI.png", "_deathGAME.png"};
+    return files;
+}
+
 bool assetFileExists(const std::string& fileName) {
     FILE* file = std::fopen(assetPath(fileName).c_str(), "rb");
     if (!file) return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace QEL {
 
@@ -12,6 +13,13 @@ std::string assetPath(const std::string& fileName);
 
 // The folder the pack is read from, from the working directory.
 extern const char* const kAssetFolder;
+
+// The files the game itself loads by fixed name from the base folder, whatever weapon is in hand
+// (the empty click, shells, death, dig and shield sounds, the switch and damage pictures, the hit
+// effects and the damage setting), with their extensions. A pack never ships or overrides them, so
+// shot numbers and their effects mean the same on every copy. The pictures and sounds EFFECTS.xml
+// names are shared too, though not listed here: they follow from that file.
+const std::vector<std::string>& sharedAssetFiles();
 
 // True when the asset file can be opened for reading (it is closed again at once).
 bool assetFileExists(const std::string& name, const std::string& extension);
