@@ -160,12 +160,11 @@ bool isFolder(const std::string& path) {
 
 // Makes `folder` and any folder above it that is missing.
 bool makeFolders(const std::string& folder) {
-    for (size_t at = 1; at != std::string::npos; at = folder.find('/', at + 1)) {
-        const std::string part = folder.substr(0, folder.find('/', at));
+    for (size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
+        const std::string part = folder.substr(0, at);
         if (mkdir(part.c_str(), 0755) != 0 && !isFolder(part)) return false;
-        if (folder.find('/', at) == std::string::npos) break;
+        if (at == std::string::npos) return true;
     }
-    return isFolder(folder);
 }
 
 // The installed game keeps its base folder in P/share/games/kablix/assets beside P/games/kablix-check.

@@ -215,7 +215,7 @@ packReport checkPackFolder(const std::string& packDir, const std::string& baseDi
         checker.findings.add(packDir, 1, 1, findingKind::error, "the pack has no weapon (a weapon is a .xml file beside pack.xml)");
     for (const std::string& weapon : chosen) checker.checkWeapon(weapon);
     checker.hitEffects();
-    if (weapons.empty()) checker.requireFiles(sharedFiles(baseDir, false));
+    if (weapons.empty()) checker.requireFiles(sharedFiles(kAssetFolder, false));  // the base folder's, linked
     for (const std::string& file : report.files) {
         if (!weapons.empty() || file == "pack.xml" || isWeaponFile(file) || checker.namedFiles.count(file)) continue;
         checker.findings.add(packDir + "/" + file, 1, 1, findingKind::warning,
