@@ -85,8 +85,8 @@ class PackInstallTest(unittest.TestCase):
         run = subprocess.run([default_binary()] + list(args), cwd=os.path.join(self.root, "play"), capture_output=True, text=True)
         return run.returncode, run.stdout, run.stderr
 
-    def check(self, *args, cwd="play", **env):
-        run = subprocess.run([CHECK] + list(args), cwd=os.path.join(self.root, cwd), capture_output=True, text=True,
+    def check(self, *args, cwd="play", binary=CHECK, **env):
+        run = subprocess.run([binary] + list(args), cwd=os.path.join(self.root, cwd), capture_output=True, text=True,
                              env=dict(os.environ, **env))
         return run.returncode, run.stdout, run.stderr
 
@@ -164,11 +164,17 @@ class PackInstallTest(unittest.TestCase):
                                     "its weapons fail the weapon check (1 findings)\nbroken/rifle.xml:10:5: error: IMAGE NOT FOUND: "
                                     "rifle_bgx.png")
 
-        # A new weapon made where no game folder is gets a pack of its own in the player's packs folder.
-        home = os.path.join(self.archives, "data")
-        made = self.check("--new", "zapper", cwd=self.archives, XDG_DATA_HOME=home)
+        # The installed kablix-check, run where no game folder is, makes a pack of its own in the player's packs folder
+        # and checks it against the installed game's base folder.
+        games, home = os.path.join(self.archives, "usr", "games"), os.path.join(self.archives, "data")
+        os.makedirs(games)
+        os.makedirs(os.path.join(self.archives, "usr", "share", "games", "kablix"))
+        os.symlink(demo_pack()[0], os.path.join(self.archives, "usr", "share", "games", "kablix", "assets"))
+        installed = shutil.copy(CHECK, games)
+        made = self.check("--new", "zapper", cwd=games, binary=installed, XDG_DATA_HOME=home)
         self.assertEqual((made[0], made[1].splitlines()[-1]), (0, "take it up with: kablix zapper/zapper"), made[2])
-        self.assertEqual(self.check("--pack", home + "/kablix/packs/zapper")[:2], (0, "1 weapon checked: 0 errors, 0 warnings\n"))
+        self.assertEqual(self.check("--pack", home + "/kablix/packs/zapper", cwd=games, binary=installed)[:2],
+                         (0, "1 weapon checked: 0 errors, 0 warnings\n"))
         self.assertEqual(self.check("--new", "gun", "--pack", self.archives + "/Not_A_Name")[0], 1)
         self.assertFalse(os.path.exists(self.archives + "/Not_A_Name"))
 
