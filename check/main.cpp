@@ -91,8 +91,11 @@ bool readOptions(int argc, char** argv, options& result) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if ((arg == "--assets" || arg == "--catalogue" || arg == "--out" || arg == "--as") && i + 1 < argc) {
-            (arg == "--assets" ? result.assets : arg == "--out" ? result.out : arg == "--as" ? result.copyName
-                                                                                               : result.catalogue) = argv[++i];
+            std::string& value = arg == "--assets" ? result.assets
+                                 : arg == "--out"  ? result.out
+                                 : arg == "--as"   ? result.copyName
+                                                   : result.catalogue;
+            value = argv[++i];
         } else if ((arg == "--pack" || arg == "--export") && i + 1 < argc && result.pack.empty()) {
             result.exporting = arg == "--export";
             result.pack = argv[++i];

@@ -113,7 +113,8 @@ bool packFolderMaker::prepare(const std::string& path, std::ostream& errors) {
         std::string text, problem;
         packManifest manifest;
         if (readWhole(manifestPath, text) && readPackManifest(text, manifest, problem)) return name = manifest.name, true;
-        errors << "kablix-check: " << manifestPath << " " << (problem.empty() ? "cannot be read" : problem) << "; nothing written\n";
+        errors << "kablix-check: " << manifestPath << " " << (problem.empty() ? "cannot be read" : problem)
+               << "; nothing written\n";
         return false;
     }
     name = baseNameOf(folder);
@@ -147,7 +148,8 @@ void packFolderMaker::undo() {
 
 void packFolderMaker::report(std::ostream& out) const {
     if (madeManifest)
-        out << "made pack " << name << " in " << folder << " (its pack.xml names it; give it a title, an author and a license)\n";
+        out << "made pack " << name << " in " << folder
+            << " (its pack.xml names it; give it a title, an author and a license)\n";
 }
 
 std::string takeUpLine(const std::string& packDir, const std::string& pack, const std::string& weapon) {
@@ -187,7 +189,8 @@ int copyWeapon(const std::string& weapon, const std::string& newName, const std:
             own = true;
         }
         if (!own || reference.first == renamed(reference.first)) continue;
-        for (const char* quote : {"\"", "'"}) replaceAll(xml, quote + reference.first + quote, quote + renamed(reference.first) + quote);
+        for (const char* quote : {"\"", "'"})
+            replaceAll(xml, quote + reference.first + quote, quote + renamed(reference.first) + quote);
         replaceAll(xml, ">" + reference.first + "<", ">" + renamed(reference.first) + "<");
     }
     replaceAll(xml, "<kablixWeapon name=\"" + weapon + "\"", "<kablixWeapon name=\"" + newName + "\"");

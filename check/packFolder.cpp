@@ -82,6 +82,23 @@ void removeTree(const std::string& path) {
 
 bool isWeaponFile(const std::string& file) { return endsWith(file, ".xml") && file != "pack.xml"; }
 
+// Reads the staged pack.xml into `manifest`; what is wrong with it becomes a finding.
+bool checkManifest(const std::string& shown, findingList& findings, packManifest& manifest) {
+    std::ifstream file(assetPath("pack.xml"), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    std::string problem;
+    if (!file) {
+        problem = "missing: a pack has pack.xml, e.g. <kablixPack name=\"desert\" title=\"Desert Arms\" version=\"1.0\"/>";
+    } else if (text.str().size() > kMaxManifestBytes) {
+        problem = "larger than " + std::to_string(kMaxManifestBytes) + " bytes";
+    } else if (!readPackManifest(text.str(), manifest, problem)) {
+        problem = "pack.xml " + problem;
+    }
+    if (!problem.empty()) findings.add(shown, 1, 1, findingKind::error, problem);
+    return problem.empty();
+}
+
 }  // namespace
 
 std::vector<std::string> sharedFiles(const std::string& baseDir, bool variants) {
@@ -189,30 +206,21 @@ packReport checkPackFolder(const std::string& packDir, const std::string& baseDi
     packStage stage;
     std::string problem;
     if (!stage.stageFolder(packDir, packDir, baseDir, checker.findings, problem) || !stage.enter()) {
-        checker.findings.add(packDir, 1, 1, findingKind::error, "cannot check the pack: " + (problem.empty() ? "cannot enter a scratch folder" : problem));
+        checker.findings.add(packDir, 1, 1, findingKind::error,
+                             "cannot check the pack: " + (problem.empty() ? "cannot enter a scratch folder" : problem));
         return report;
     }
     checker.shareFrom(stage.sharedNames(), baseShown);
     report.files = stage.packFiles();
 
-    const std::string manifestShown = packDir + "/pack.xml";
-    std::ifstream manifestFile(assetPath("pack.xml"), std::ios::binary);
-    std::ostringstream text;
-    text << manifestFile.rdbuf();
-    if (!manifestFile) {
-        checker.findings.add(manifestShown, 1, 1, findingKind::error,
-                             "missing: a pack has pack.xml, e.g. <kablixPack name=\"desert\" title=\"Desert Arms\" version=\"1.0\"/>");
-    } else if (text.str().size() > kMaxManifestBytes) {
-        checker.findings.add(manifestShown, 1, 1, findingKind::error, "larger than " + std::to_string(kMaxManifestBytes) + " bytes");
-    } else if (!(report.manifestRead = readPackManifest(text.str(), report.manifest, problem))) {
-        checker.findings.add(manifestShown, 1, 1, findingKind::error, "pack.xml " + problem);
-    }
+    report.manifestRead = checkManifest(packDir + "/pack.xml", checker.findings, report.manifest);
 
     std::vector<std::string> chosen = weapons;
     for (const std::string& file : report.files)
         if (weapons.empty() && isWeaponFile(file)) chosen.push_back(file.substr(0, file.size() - 4));
     if (chosen.empty() && weapons.empty())
-        checker.findings.add(packDir, 1, 1, findingKind::error, "the pack has no weapon (a weapon is a .xml file beside pack.xml)");
+        checker.findings.add(packDir, 1, 1, findingKind::error,
+                             "the pack has no weapon (a weapon is a .xml file beside pack.xml)");
     for (const std::string& weapon : chosen) checker.checkWeapon(weapon);
     checker.hitEffects();
     if (weapons.empty()) checker.requireFiles(sharedFiles(kAssetFolder, false));  // the base folder's, linked
