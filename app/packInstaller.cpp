@@ -1,6 +1,8 @@
 #include "app/packInstaller.h"
 
+#include "base/assetPath.h"
 #include "base/zipDirectory.h"
+#include "check/packFolder.h"
 #include "xml/packManifest.h"
 
 #include <sys/stat.h>
@@ -14,6 +16,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <iostream>
+#include <memory>
 
 namespace QEL {
 
@@ -232,8 +235,12 @@ int runPackRequest(const packRequest& request) {
         for (const std::string& finding : outcome.findings) std::cerr << finding << "\n";
     };
     if (!request.removeName.empty()) report(removePack(request.removeName, target), "remove pack " + request.removeName);
-    if (!request.addArchive.empty())
-        report(installPack(files, request.addArchive, target, request.replace), "add " + request.addArchive);
+    if (!request.addArchive.empty()) {
+        // Each weapon is checked as the game will read it, beside the base folder's shared files.
+        auto check = std::make_shared<archiveCheck>(kAssetFolder);
+        const weaponVetter vet = [check](packReader& reader, const std::string& weapon) { return check->errors(reader, weapon); };
+        report(installPack(files, request.addArchive, target, request.replace, vet), "add " + request.addArchive);
+    }
     if (request.list) {
         std::vector<std::string> folders{kDefaultPacksDir}, seen;
         folders.insert(folders.end(), request.packsDirs.begin(), request.packsDirs.end());

@@ -49,6 +49,8 @@ struct packRequest {
 
 // Carries out a request (remove, then add, then list), writing results to standard output and
 // refusals to standard error; returns the process's exit status (0 when all was done, else 1).
+// An archive's weapons are vetted by kablix-check's rules (check/packFolder.h, archiveCheck) with
+// the shared files of the base folder ../assets: any error refuses it.
 int runPackRequest(const packRequest& request);
 
 }  // namespace QEL

@@ -117,10 +117,24 @@ void parsePositioned(const std::string& text, TiXmlDocument& document) {
     document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
 }
 
-packChecker::packChecker(const std::string& shown) : assetsShown(shown) {
+packChecker::packChecker(const std::string& shown, const std::string& full) : assetsShown(shown), assetsFull(full) {
     char resolved[PATH_MAX];
     // The game's folder, however the checker was told of it.
-    assetsFull = realpath(kAssetFolder, resolved) ? resolved : shown;
+    if (assetsFull.empty()) assetsFull = realpath(kAssetFolder, resolved) ? resolved : shown;
+}
+
+void packChecker::shareFrom(const std::set<std::string>& files, const std::string& baseShown) {
+    shared = files;
+    sharedShown = baseShown;
+}
+
+void packChecker::requireFiles(const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        // A missing hit effects file is reported as the game reads it (hitEffects).
+        if (file != "EFFECTS.xml" && !assetFileExists(file))
+            findings.add(shownPath(file), 1, 1, findingKind::error,
+                         "missing: every weapon relies on this shared file of the base folder");
+    }
 }
 
 packChecker::~packChecker() = default;
@@ -129,7 +143,9 @@ std::string packChecker::shownPath(const std::string& baseName, const std::strin
     return shownPath(baseName + "." + extension);
 }
 
-std::string packChecker::shownPath(const std::string& fileName) const { return assetsShown + "/" + fileName; }
+std::string packChecker::shownPath(const std::string& fileName) const {
+    return (shared.count(fileName) ? sharedShown : assetsShown) + "/" + fileName;
+}
 
 std::string packChecker::withFullPath(const std::string& problem) const {
     static const std::string kNotFound = " NOT FOUND: ";
@@ -170,6 +186,7 @@ const packChecker::imageFile& packChecker::decodeImage(const std::string& baseNa
     auto found = images.find(baseName);
     if (found != images.end()) return found->second;
     imageFile& result = images[baseName];
+    namedFiles.insert(baseName + ".png");
     gameLog log;  // the decoders log their own failures
     Image image;
     const std::string path = assetPath(baseName, "png");
@@ -191,6 +208,7 @@ const std::string& packChecker::decodeSound(const std::string& fileName) {
     auto found = sounds.find(fileName);
     if (found != sounds.end()) return found->second;
     std::string& problem = sounds[fileName];
+    namedFiles.insert(fileName);
     gameLog log;
     hssSound sound;
     // Decoded whole, so a stream that breaks halfway is found now rather than while it plays.

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,9 @@ class cOverlayFXMgr;
 
 class packChecker {
 public:
-    // `assetsShown`: how the assets folder is written in findings ("../assets" when the game's own).
-    explicit packChecker(const std::string& assetsShown);
+    // `assetsShown`: how the assets folder is written in findings ("../assets" when the game's own);
+    // `assetsFull`: how a missing file's full path is written (default: ../assets resolved).
+    explicit packChecker(const std::string& assetsShown, const std::string& assetsFull = "");
     ~packChecker();
     packChecker(const packChecker&) = delete;
     packChecker& operator=(const packChecker&) = delete;
@@ -43,6 +45,13 @@ public:
 
     findingList findings;
     size_t weaponsChecked = 0;
+    // Every file of the assets folder a checked weapon reads, by file name.
+    std::set<std::string> namedFiles;
+
+    // Files that come from the base folder, not the pack checked, written under `baseShown` in findings.
+    void shareFrom(const std::set<std::string>& files, const std::string& baseShown);
+    // An error for each of `files` missing from the assets folder, which every weapon relies on.
+    void requireFiles(const std::vector<std::string>& files);
 
     // What decoding one image file gave; kept per file, as weapons share pictures.
     struct imageFile {
@@ -67,6 +76,8 @@ public:
 private:
     std::string assetsShown;
     std::string assetsFull;  // the assets folder from the root
+    std::set<std::string> shared;
+    std::string sharedShown;
     std::map<std::string, imageFile> images;
     std::map<std::string, std::string> sounds;
     bool effectsRead = false;

@@ -214,7 +214,9 @@ std::string freeKey(const std::string& cataloguePath) {
     return "1";
 }
 
-bool nameUsable(const std::string& name) {
+}  // namespace
+
+bool weaponNameUsable(const std::string& name) {
     if (name.empty() || name.size() > 64 || name[0] == '.' || name[0] == '-') return false;
     for (char c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.') return false;
@@ -222,11 +224,9 @@ bool nameUsable(const std::string& name) {
     return true;
 }
 
-}  // namespace
-
 int writeScaffold(const std::string& name, const std::string& folder, const std::string& cataloguePath,
-                  std::ostream& out, std::ostream& errors) {
-    if (!nameUsable(name)) {
+                  std::ostream& out, std::ostream& errors, bool inPack) {
+    if (!weaponNameUsable(name)) {
         errors << "kablix-check: cannot name a weapon '" << name << "': use letters, digits, '_', '-' and '.' "
                << "(not first), at most 64 characters\n";
         return 2;
@@ -255,6 +255,7 @@ int writeScaffold(const std::string& name, const std::string& folder, const std:
     }
     out << "wrote " << files.size() << " files to " << folder << ": " << name << ".xml and its pictures and sounds, "
         << name << "_*.png and " << name << "_*.wav\n";
+    if (inPack) return 0;
     if (!exists(folder + "/EFFECTS.xml") || !exists(folder + "/emptySound.ogg")) {
         out << "the folder still lacks the shared files every weapon uses (EFFECTS.xml, emptySound.ogg ...): "
                "see docs/weapon-format.md\n";

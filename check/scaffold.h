@@ -16,7 +16,11 @@ namespace QEL {
 // '.', not first, at most 64 characters: an ordinary file name the catalogue can hold), the folder
 // is not there, or any file it would write exists already. Returns the exit status: 0 written,
 // 1 refused, 2 a bad name.
+// In a pack (`inPack`), the catalogue is not mentioned: the caller says how to take the weapon up.
 int writeScaffold(const std::string& name, const std::string& folder, const std::string& cataloguePath,
-                  std::ostream& out, std::ostream& errors);
+                  std::ostream& out, std::ostream& errors, bool inPack = false);
+
+// True for a name a new weapon may have (see writeScaffold).
+bool weaponNameUsable(const std::string& name);
 
 }  // namespace QEL

@@ -401,6 +401,7 @@ bool weaponWalk::checkSound(TiXmlElement* sound) {
     for (int later = n + 1; later <= 3; ++later) {
         const std::string file = soundFileName(soundVariantName(base, later));
         if (!assetFileExists(file)) continue;
+        pack.namedFiles.insert(file);
         warning(sound, "sound file " + pack.shownPath(file) + " is never played: the variants stop at the first one "
                        "missing (" + soundFileName(soundVariantName(base, n)) + ")");
     }

@@ -11,6 +11,7 @@ pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 pkg_check_modules(PHYSFS REQUIRED IMPORTED_TARGET physfs)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 
 # TinyXML and LodePNG ship no pkg-config files on Debian 12.
 find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)

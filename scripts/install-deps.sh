@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config dpkg-dev file
   libsdl1.2-dev libsdl-ttf2.0-dev fonts-dejavu-core libgl-dev libtinyxml-dev libsqlite3-dev libvorbisidec-dev libogg-dev
-  liblodepng-dev libphysfs-dev libenet-dev libasound2-dev libexpat1-dev libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
+  liblodepng-dev libphysfs-dev libzip-dev libenet-dev libasound2-dev libexpat1-dev libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils iproute2 procps
   librsvg2-bin sox vorbis-tools espeak-ng python3
   clang libclang-rt-dev valgrind

@@ -14,6 +14,9 @@ import xml.etree.ElementTree as ET
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
 from kablix_e2e import Game, XServer, _wait_until, demo_pack  # noqa: E402
 
+SHARED = ("damage.txt emptySound.ogg ShellsHittingFloor1.ogg death01.ogg death02.ogg death03.ogg resurrect.ogg dodgeOn.ogg "
+          "dodgeOff.ogg dodgeFail.ogg dodgeShieldRecharged.ogg _switchModeButton.png _shield.png _helmetBodyArmor.png _deathGUI.png "
+          "_deathGAME.png" + "".join(" Digout_0%d.ogg" % n for n in range(1, 7))).split()
 WEAPON_KEYS = {"2": ("carbine", 0, 0), "3": ("rotary", 1, 0), "4": ("pulsar", 0, 1), "1": ("sidearm", 0, 0)}
 
 
@@ -27,9 +30,10 @@ class PackGameTest(unittest.TestCase):
             with open(os.path.join(empty, "list.txt"), "w") as catalogue_file:
                 catalogue_file.write("0=ghost\n")
             out = subprocess.run(check + ["--assets", empty, "--catalogue", "list.txt"], cwd=empty, capture_output=True, text=True).stdout
-        self.assertEqual(out, "list.txt:1:3: error: key 0 names weapon 'ghost', but {0}/ghost.xml does not exist\n{0}/EFFECTS.xml:1:1: "
-                         "error: cannot open the hit effects file, so no shot number sent by a frame has an effect\n0 weapons checked: 2 "
-                         "errors, 0 warnings\n".format(empty))
+        missing = "{0}/%s:1:1: error: missing: every weapon relies on this shared file of the base folder\n"
+        self.assertEqual(out, ("list.txt:1:3: error: key 0 names weapon 'ghost', but {0}/ghost.xml does not exist\n{0}/EFFECTS.xml:1:1: "
+                               "error: cannot open the hit effects file, so no shot number sent by a frame has an effect\n" +
+                               "".join(missing % name for name in sorted(SHARED)) + "0 weapons checked: 24 errors, 0 warnings\n").format(empty))
         with XServer() as x, Game(x, catalogue=catalogue, assets=assets) as game:
             game.wait_for_window()
             for key, (name, background_off, portrait) in WEAPON_KEYS.items():
