@@ -104,11 +104,12 @@ std::string diskFileOf(const std::string& path) {
     if (!isPackPath(path)) return path;
     const std::string file = packFile(path);
     const size_t slash = file.find('/');
-    const char* real = packFileIsRegular(file) ? PHYSFS_getRealDir(file.c_str()) : nullptr;
+    if (slash == std::string::npos || !PHYSFS_isInit()) return std::string();
+    // Asked of the pack's manifest, so that a file not there yet has its place too.
+    const char* real = PHYSFS_getRealDir((file.substr(0, slash) + "/pack.xml").c_str());
     struct stat folder {};
     // An archive's real place is the archive file itself.
-    if (!real || slash == std::string::npos || ::stat(real, &folder) != 0 || !S_ISDIR(folder.st_mode))
-        return std::string();
+    if (!real || ::stat(real, &folder) != 0 || !S_ISDIR(folder.st_mode)) return std::string();
     std::string disk = real;
     if (disk.empty() || disk.back() != '/') disk += '/';
     return disk + file.substr(slash + 1);

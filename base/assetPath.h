@@ -50,8 +50,8 @@ bool assetPathExists(const std::string& path);
 // Reads `path` whole into `out`: a plain path from the disk, a pack file through the pack file
 // system when it is a regular file of at most kPackFileLimit bytes.
 bool readAssetFile(const std::string& path, std::string& out);
-// The file on the disk that `path` is: itself for a plain path, the file in a pack folder for a
-// pack file; empty for a file inside an archive, which nobody saves.
+// The file on the disk that `path` is (or would be): itself for a plain path, the file in a pack
+// folder for a pack file; empty for a file inside an archive, which nobody saves.
 std::string diskFileOf(const std::string& path);
 
 // Sounds that pack files name (a weapon's <sound>, a hit effect's spurt): a name ending in ".wav"
