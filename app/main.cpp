@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     app->setWindowSize(QEL::kScreenWidth * options.scale, QEL::kScreenHeight * options.scale);
     app->setPeerSettings(network);
     // The packs are mounted before the first weapon is checked, and stay so until the end.
-    const auto packs = std::make_unique<QEL::packLibrary>(options.packs.packsDirs);
+    auto packs = std::make_unique<QEL::packLibrary>(options.packs.packsDirs);
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
     [[maybe_unused]] const QEL::weaponListing listing = packs->listing(*catalogue);  // for F12's page
     if (options.preview) {
@@ -178,6 +178,7 @@ int main(int argc, char** argv) {
 
     app->assetManager()->storeEventsToDB();
     QEL::destroyApp(app);
+    packs.reset();  // std::exit runs no destructors of main's own
     delete catalogue;
     std::cout << std::flush;
     SDL_Quit();

@@ -93,9 +93,7 @@ void packLibrary::addPack(const std::string& path) {
 weaponListing packLibrary::listing(const dataFileReader& catalogue) const {
     weaponListing result;
     packListing base;
-    std::vector<std::string> keys = catalogue.keyList();
-    std::sort(keys.begin(), keys.end());
-    for (const std::string& key : keys) {
+    for (const std::string& key : catalogue.keyList()) {
         const std::string weapon = catalogue.getValue(key);
         // Only plain keys name weapons ("s1" lines are settings), and a pack's weapon is listed with its pack.
         if (key.size() != 1 || weapon.empty() || weapon.find('/') != std::string::npos) continue;

@@ -22,8 +22,8 @@ public:
     // Finds and mounts the packs of `folders` (those of the command line; ../packs comes first).
     explicit packLibrary(const std::vector<std::string>& folders);
 
-    // What can be taken up: the base folder's catalogue weapons in key order, then each pack in the
-    // order found with its weapons sorted.
+    // What can be taken up: the base folder's catalogue weapons in the catalogue's order (as F12's
+    // page always listed them), each once, then each pack in the order found with its weapons sorted.
     weaponListing listing(const dataFileReader& catalogue) const;
 
     struct mountedPack {
