@@ -1,7 +1,7 @@
 """Packs played by the real game: two installed archives each hold gun.xml naming the same picture and sound
 files, and each weapon, taken up by name on the command line or by its catalogue key, shows its own picture
 and keeps its own row in scores.db; a pack folder found later under a name already found is left out; a
-weapon in a pack folder loads again when its picture is saved."""
+weapon in a pack folder loads again when its picture is saved; a pack's weapon is previewed by its name."""
 
 import os
 import shutil
@@ -79,6 +79,13 @@ class PackGame(unittest.TestCase):
         rows = scores_in(os.path.join(game.assetsdir, "scores.db"))
         self.assertEqual(sorted(name for name in rows if "/" in name or name == "gun"), ["a/gun", "b/gun", "c/gun"])
         self.assertEqual(rows["c/gun"]["used"], 2, "loaded, then loaded again on save")
+        seen = len(game.stdout())
+        game.args = ["--packs", packs, "--preview", "b/gun"]
+        game.start().wait_for_window()
+        game.wait_for_stdout("preview: idle0 1/1\n", after=seen)
+        shows(BLUE, "b/gun previewed")
+        game.key("Escape")
+        self.assertEqual(game.wait(), 0)
 
 
 if __name__ == "__main__":
