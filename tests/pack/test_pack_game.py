@@ -4,9 +4,9 @@ and keeps its own row in scores.db; a pack folder found later under a name alrea
 weapon in a pack folder loads again when its picture is saved; a pack's weapon is previewed by its name."""
 
 import os
-import shutil
 import subprocess
 import sys
+import time
 import unittest
 import zipfile
 
@@ -16,18 +16,18 @@ from kablix_e2e import Game, XServer, default_binary, demo_pack, scores_in  # no
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "weapon"))
 from test_live_reload_e2e import BLUE, GREEN, RED, solid_png  # noqa: E402
 
-# The gun of every pack: one picture filling the screen at rest, and a sound.
+# The gun of every pack: one picture filling the screen at rest, and a sound named as the game names a sound of its own.
 GUN = ('<kablixWeapon name="gun" allowInterrupt="false"><images><image id="0">gun.png</image></images>'
-       '<sounds><sound id="0" offset="0">shot</sound></sounds><shotTypes><single>1</single></shotTypes>'
+       '<sounds><sound id="0" offset="0">emptyClick</sound></sounds><shotTypes><single>1</single></shotTypes>'
        '<animations><animation name="idle0" frameCount="1"><frame img="0"/></animation>'
-       '<animation name="firstShot" frameCount="1"><frame img="0" snd="0"/></animation></animations></kablixWeapon>\n')
+       '<animation name="firstShot" frameCount="1" sound="0"><frame img="0"/></animation></animations></kablixWeapon>\n')
 LOADED = "   [assetSerializer] SUCCESS!\n"
 
 
 def pack_files(name, colour):
     with open(os.path.join(demo_pack()[0], "carbine_shot.ogg"), "rb") as sound:
         return {"pack.xml": '<kablixPack name="%s" title="Pack %s" version="1"/>' % (name, name), "gun.xml": GUN,
-                "gun.png": solid_png(colour), "shot.ogg": sound.read()}
+                "gun.png": solid_png(colour), "emptyClick.ogg": sound.read()}
 
 
 class PackGame(unittest.TestCase):
@@ -58,6 +58,10 @@ class PackGame(unittest.TestCase):
 
         game.wait_for_stdout(LOADED)
         shows(RED, "a/gun")
+        game.click(284, 200)  # its shot plays the pack's sound
+        game.wait_for_stdout("   E: shot ")
+        time.sleep(0.5)
+        self.assertGreater(game.loud_samples(), 2000, "the pack's sound was not heard")
         for key, colour, what in (("7", BLUE, "b/gun"), ("8", GREEN, "c/gun")):
             seen = len(game.stdout())
             game.key(key)
