@@ -1,5 +1,6 @@
 #include "app/liveReload.h"
 
+#include "base/assetPath.h"
 #include "weapon/cAssetMgr.h"
 
 #include <cerrno>
@@ -17,7 +18,14 @@ liveReload::liveReload(cAssetMgr& assets) : assets(assets) {
 void liveReload::followFilesInUse() {
     if (watching && watchedVersion == assets.filesVersion()) return;
     std::set<std::string> folders;
-    for (const std::string& path : assets.filesInUse()) folders.insert(folderOf(path));
+    diskFiles.clear();
+    for (const std::string& path : assets.filesInUse()) {
+        // A folder pack's files are watched where they are on the disk; an archive's are not.
+        const std::string disk = diskFileOf(path);
+        if (disk.empty()) continue;
+        folders.insert(folderOf(disk));
+        diskFiles[disk] = path;
+    }
     watcher.watchFolders(folders);
     watchedVersion = assets.filesVersion();
     watching = true;
@@ -35,7 +43,8 @@ std::string liveReload::weaponToReload(uint32_t nowMs) {
     const std::vector<std::string> saved = watcher.poll(nowMs, kSettleMs);
     bool weaponChanged = refused && !saved.empty();
     for (const std::string& path : saved) {
-        if (assets.fileChanged(path)) weaponChanged = true;
+        const auto known = diskFiles.find(path);
+        if (assets.fileChanged(known == diskFiles.end() ? path : known->second)) weaponChanged = true;
     }
     if (!weaponChanged) return std::string();
     reloadAsked = true;

@@ -1,11 +1,12 @@
 // Live reload for pack authors: watches the folders of every file the asset manager has read
-// (cAssetMgr::filesInUse) and, once a burst of saves has settled, hands each changed file to the
+// (cAssetMgr::filesInUse; a folder pack's files where they are on the disk, an archive's not) and, once a burst of saves has settled, hands each changed file to the
 // manager, which reads shared sounds, particle pictures and the hit effects again itself. Whether
 // the weapon is to be loaded again is the caller's to act on, the same way a catalogue key loads
 // it. Owned by whoever runs the turns (the main loop); borrows the asset manager.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "base/fileWatcher.h"
@@ -44,6 +45,7 @@ private:
     bool reloadAsked = false;   // the last poll asked for a reload, at askedVersion of the files
     uint32_t askedVersion = 0;
     bool refused = false;       // that reload loaded nothing: the next save of any file tries again
+    std::map<std::string, std::string> diskFiles;  // a watched file on the disk -> the name it was read by
 };
 
 }  // namespace QEL

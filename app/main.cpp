@@ -4,6 +4,7 @@
 #include "base/dataFileReader.h"
 #include "app/mainLoop.h"
 #include "app/options.h"
+#include "app/packLibrary.h"
 #include "app/weaponPreview.h"
 #include "render/screen.h"
 #include "sound/hss/hssDriver.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -155,7 +157,10 @@ int main(int argc, char** argv) {
     }
     app->setWindowSize(QEL::kScreenWidth * options.scale, QEL::kScreenHeight * options.scale);
     app->setPeerSettings(network);
+    // The packs are mounted before the first weapon is checked, and stay so until the end.
+    auto packs = std::make_unique<QEL::packLibrary>(options.packs.packsDirs);
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
+    [[maybe_unused]] const QEL::weaponListing listing = packs->listing(*catalogue);  // for F12's page
     if (options.preview) {
         QEL::weaponPreview preview(*app, options.animation);
         app->takeFirstWeapon(options.weapon, true);  // what the checker finds shows from the start
@@ -173,6 +178,7 @@ int main(int argc, char** argv) {
 
     app->assetManager()->storeEventsToDB();
     QEL::destroyApp(app);
+    packs.reset();  // std::exit runs no destructors of main's own
     delete catalogue;
     std::cout << std::flush;
     SDL_Quit();

@@ -32,8 +32,9 @@ constexpr OptionRow kOptionRows[] = {
     {"--remove-pack", "NAME", "removes the installed pack NAME from the packs folder, then exits"},
     {"--list-packs", "", "lists the packs in ../packs and in every --packs folder (name, version, title, author, "
      "license, weapons, file), then exits"},
-    {"--packs", "DIR", "a folder of packs besides ../packs (may be given more than once): --list-packs lists it too, "
-     "and --add-pack and --remove-pack use the last one given"},
+    {"--packs", "DIR", "a folder of packs besides ../packs (may be given more than once): the game plays its packs' "
+     "weapons as PACK/WEAPON (a pack found first wins over a later one of the same name), --list-packs lists it "
+     "too, and --add-pack and --remove-pack use the last one given"},
     {"--help", "", "this text"},
     {"--version", "", "the version"},
 };

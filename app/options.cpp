@@ -117,8 +117,8 @@ void printHelp(const char* program) {
                 "       %s [--scale N] --preview WEAPON [ANIMATION]\n"
                 "       %s --add-pack FILE.zip [--replace] | --remove-pack NAME | --list-packs [--packs DIR]\n"
                 "       %s --help | --version\n\n"
-                "Plays WEAPON (a weapon file's name in ../assets without .xml), or the weapon on key 0\n"
-                "of gunList.txt in the current folder.\n\n",
+                "Plays WEAPON (a weapon file's name in ../assets without .xml, or PACK/WEAPON for a weapon\n"
+                "of a pack), or the weapon on key 0 of gunList.txt in the current folder.\n\n",
                 program, program, program, program);
     for (const OptionRow& row : kOptionRows) std::fputs(optionLine(row).c_str(), stdout);
     std::fputs("\nKeys:\n", stdout);

@@ -1,6 +1,7 @@
 #include "app/weaponNotice.h"
 
 #include "base/assetPath.h"
+#include "base/fileWatcher.h"
 #include "check/packChecker.h"
 
 #include <algorithm>
@@ -38,8 +39,19 @@ std::string listed(const std::string& heading, const std::vector<std::string>& l
     return text;
 }
 
+bool inPack(const std::string& name) { return name.find('/') != std::string::npos; }
+
+// The checker reads the base folder, so a pack's weapon is pointed to the check of its pack: a
+// pack folder's on the disk, an archive's as the log has it.
+std::string packHint(const std::string& name) {
+    const std::string manifest = diskFileOf(placeOfWeapon(name).path("pack.xml"));
+    if (manifest.empty()) return "the log says why";
+    return "kablix-check --pack " + folderOf(manifest) + " " + weaponBaseName(name) + " lists what is wrong";
+}
+
 // The findings kablix-check gives for the weapon, errors first, each as it prints them.
 std::vector<std::string> checkerFindings(const std::string& name) {
+    if (inPack(name)) return {};
     packChecker checker(kAssetFolder);
     checker.checkWeapon(name);
 
@@ -55,12 +67,14 @@ std::vector<std::string> checkerFindings(const std::string& name) {
 
 std::string weaponNotice(const std::string& name) {
     std::vector<std::string> lines = checkerFindings(name);
+    if (inPack(name)) lines.push_back(packHint(name));
     if (lines.empty()) lines.push_back("the checker finds nothing wrong with its files; the log says why");
     return listed("Weapon \"" + name + "\" was not loaded:", lines, name);
 }
 
 std::string problemsNotice(const std::string& name) {
-    return listed("Weapon \"" + name + "\" loaded with problems:", checkerFindings(name), name);
+    const std::vector<std::string> lines = inPack(name) ? std::vector<std::string>{packHint(name)} : checkerFindings(name);
+    return listed("Weapon \"" + name + "\" loaded with problems:", lines, name);
 }
 
 std::string reviewNotice(const std::string& name) {

@@ -1,7 +1,8 @@
 // What the window says when a weapon is refused or fails to load, or is loaded again while its
 // author works on it: its name and the first three findings kablix-check gives for it (errors
 // before warnings), each as "file:line:column: error|warning: message", wrapped to the window's
-// width.
+// width. The checker reads the base folder: for a pack's weapon ("PACK/WEAPON") the notice says
+// how to check its pack instead.
 #pragma once
 
 #include <string>

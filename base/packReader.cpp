@@ -59,6 +59,36 @@ bool endsWith(const std::string& text, const std::string& tail) {
 
 }  // namespace
 
+bool packFileIsRegular(const std::string& file) {
+    PHYSFS_Stat stat;
+    return PHYSFS_isInit() && PHYSFS_stat(file.c_str(), &stat) && stat.filetype == PHYSFS_FILETYPE_REGULAR;
+}
+
+bool readPackFile(const std::string& file, size_t maxBytes, std::string& out, std::string& problem) {
+    if (!PHYSFS_isInit()) {
+        problem = "does not exist";
+        return false;
+    }
+    PHYSFS_Stat stat;
+    const auto fail = [&problem](const std::string& what) {
+        problem = what;
+        return false;
+    };
+    if (!PHYSFS_stat(file.c_str(), &stat)) return fail("does not exist");
+    if (stat.filetype != PHYSFS_FILETYPE_REGULAR) return fail("is not a regular file");
+    if (stat.filesize < 0 || static_cast<PHYSFS_uint64>(stat.filesize) > maxBytes)
+        return fail("is larger than " + std::to_string(maxBytes) + " bytes");
+    PHYSFS_File* handle = PHYSFS_openRead(file.c_str());
+    if (!handle) return fail("cannot be opened (" + physfsError() + ")");
+    // One byte more than announced is asked for, so a file that grew since stat is noticed.
+    out.assign(static_cast<size_t>(stat.filesize) + 1, '\0');
+    const PHYSFS_sint64 got = PHYSFS_readBytes(handle, &out[0], out.size());
+    PHYSFS_close(handle);
+    if (got != stat.filesize) return fail("could not be read at its announced size");
+    out.resize(static_cast<size_t>(got));
+    return true;
+}
+
 packReader::packReader() {
     if (PHYSFS_isInit()) {
         lastProblem = "the pack file system is already in use";
@@ -106,20 +136,7 @@ void packReader::unmount(const std::string& path) {
 
 bool packReader::readFile(const std::string& file, size_t maxBytes, std::string& out) {
     if (!owner) return false;
-    PHYSFS_Stat stat;
-    if (!PHYSFS_stat(file.c_str(), &stat)) return fail("does not exist");
-    if (stat.filetype != PHYSFS_FILETYPE_REGULAR) return fail("is not a regular file");
-    if (stat.filesize < 0 || static_cast<PHYSFS_uint64>(stat.filesize) > maxBytes)
-        return fail("is larger than " + std::to_string(maxBytes) + " bytes");
-    PHYSFS_File* handle = PHYSFS_openRead(file.c_str());
-    if (!handle) return fail("cannot be opened (" + physfsError() + ")");
-    // One byte more than announced is asked for, so a file that grew since stat is noticed.
-    out.assign(static_cast<size_t>(stat.filesize) + 1, '\0');
-    const PHYSFS_sint64 got = PHYSFS_readBytes(handle, &out[0], out.size());
-    PHYSFS_close(handle);
-    if (got != stat.filesize) return fail("could not be read at its announced size");
-    out.resize(static_cast<size_t>(got));
-    return true;
+    return readPackFile(file, maxBytes, out, lastProblem);
 }
 
 std::vector<std::string> packReader::weaponFiles(const std::string& name) const {

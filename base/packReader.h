@@ -14,6 +14,11 @@
 
 namespace QEL {
 
+// The pack file system's own reads, for whoever reads a mounted pack's files (the asset readers):
+// whether `file` ("NAME/FILE") is a regular file, and the same read as packReader::readFile.
+bool packFileIsRegular(const std::string& file);
+bool readPackFile(const std::string& file, size_t maxBytes, std::string& out, std::string& problem);
+
 class packReader {
 public:
     packReader();

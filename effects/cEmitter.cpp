@@ -123,7 +123,7 @@ void cEmitter::setFadeColour(bool fade) {
     for (cParticle* particle : particles) particle->fadeColour = fade;
 }
 
-std::string cEmitter::picturePath() const { return assetPath(file, "png"); }
+std::string cEmitter::picturePath() const { return picture.empty() ? assetPath(file, "png") : picture; }
 
 void cEmitter::ensureTexture() {
     if (!quads->getHasTexture()) quads->loadTexture(picturePath());
@@ -163,9 +163,11 @@ bool cEmitter::processRoot(TiXmlElement* element) {
     return true;
 }
 
-void cEmitter::setup(const std::string& emitterName, const std::string& imageFile, BlendMode blendMode) {
+void cEmitter::setup(const std::string& emitterName, const std::string& imageFile, BlendMode blendMode,
+                     const std::string& picturePath) {
     name = emitterName;
     file = imageFile;
+    picture = picturePath;
     blend = blendMode;
     if (blend == kBlendAdditiveFade) setFadeColour(true);
     ensureTexture();

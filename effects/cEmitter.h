@@ -85,10 +85,12 @@ public:
     // Reads a complete emitter from an <emitter> element (warnings for a missing name, duration or
     // scale; reading goes on after each). Always true.
     bool processRoot(TiXmlElement* emitter) override;
-    // A weapon emitter: only the name, the image (file + ".png" in the assets folder) and the blend.
-    void setup(const std::string& emitterName, const std::string& imageFile, BlendMode blendMode);
+    // A weapon emitter: only the name, the image (file + ".png" in the assets folder, or the
+    // picture named by `picture`, a pack's file) and the blend.
+    void setup(const std::string& emitterName, const std::string& imageFile, BlendMode blendMode,
+               const std::string& picture = std::string());
     std::string getName() const { return name; }
-    // The image file, "../assets/" + file + ".png".
+    // The image file, "../assets/" + file + ".png", or the picture setup named.
     std::string picturePath() const;
     // Reads the image file again (after it changed on disk); a file that cannot be read keeps
     // the picture shown so far.
@@ -116,6 +118,7 @@ public:
     int32_t rangeW = 0, rangeH = 0;  // size of the spawn area; a negative size counts as 0
     std::string name;
     std::string file;  // base name of the particle image (".png")
+    std::string picture;  // a weapon emitter's picture in a pack; empty for the assets folder
     float scale = 0.0f;
     float gravX = 0.0f, gravY = 0.0f;
     float speed = 0.0f;

@@ -2,7 +2,9 @@
 # Starts the installed game in the player's own folder, $XDG_DATA_HOME/kablix (by default
 # ~/.local/share/kablix): play/ holds the catalogue (copied once, so the player may edit it) and
 # the screenshots; assets/ links in the installed pack beside the player's scores.db and any
-# weapons the player adds. Arguments go to the game, which names itself as the player called it.
+# weapons the player adds; packs/ holds the player's packs, which the game is told of first (so
+# --add-pack puts packs there unless the player names another folder). Arguments go to the game,
+# which names itself as the player called it.
 set -eu
 prefix=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 game="$prefix/lib/games/kablix/kablix"
@@ -13,7 +15,7 @@ for arg in "$@"; do
 done
 shared="$prefix/share/games/kablix"
 home="${XDG_DATA_HOME:-${HOME:?HOME is not set}/.local/share}/kablix"
-mkdir -p "$home/play" "$home/assets"
+mkdir -p "$home/play" "$home/assets" "$home/packs"
 [ -e "$home/play/gunList.txt" ] || cp "$shared/play/gunList.txt" "$home/play/gunList.txt"
 for file in "$shared/assets/"*; do
   link="$home/assets/$(basename "$file")"
@@ -22,4 +24,4 @@ for file in "$shared/assets/"*; do
   [ -e "$link" ] || ln -s "$file" "$link"
 done
 cd "$home/play"
-exec -a "$name" "$game" "$@"
+exec -a "$name" "$game" --packs "$home/packs" "$@"

@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "base/assetPath.h"
 #include "base/log.h"
 #include "render/fileBytes.h"
 #include "render/screen.h"
@@ -49,7 +50,23 @@ int32_t powerOfTwoAtLeast2(uint32_t n) {
     return p;
 }
 
+// A pack's file comes whole from the pack file system; the copy keeps FileBytes' one shape.
+static FileBytes readPackBytes(const std::string& path) {
+    FileBytes file;
+    std::string bytes;
+    if (!readAssetFile(path, bytes)) return file;
+    file.status = -1;
+    if (bytes.empty()) return file;
+    file.data.reset(new (std::nothrow) uint8_t[bytes.size()]);
+    if (!file.data) return file;
+    std::memcpy(file.data.get(), bytes.data(), bytes.size());
+    file.size = bytes.size();
+    file.status = 1;
+    return file;
+}
+
 FileBytes readWholeFile(const std::string& path) {
+    if (isPackPath(path)) return readPackBytes(path);
     FileBytes file;
     FILE* handle = std::fopen(path.c_str(), "rb");
     if (!handle) return file;

@@ -1,5 +1,6 @@
 #include "sound/cSoundManager.h"
 
+#include "base/assetPath.h"
 #include "base/log.h"
 
 namespace QEL {
@@ -32,6 +33,18 @@ cSoundManager::~cSoundManager() {
     sounds.clear();
 }
 
+namespace {
+
+// A pack's sound is read whole through the pack file system and decoded from memory.
+int32_t loadSoundFile(hssSound& sound, const std::string& path) {
+    if (!isPackPath(path)) return sound.load(path.c_str(), 0);
+    std::string bytes;
+    if (!readAssetFile(path, bytes)) return hssErrCannotOpen;
+    return sound.loadFileBytes(std::move(bytes), path);
+}
+
+}  // namespace
+
 SoundFileRecord* cSoundManager::acquireFile(const std::string& path) {
     auto found = files.find(path);
     if (found != files.end()) {
@@ -39,7 +52,7 @@ SoundFileRecord* cSoundManager::acquireFile(const std::string& path) {
         return found->second;
     }
     hssSound* sound = new hssSound;
-    if (sound->load(path.c_str(), 0) != hssOk) {
+    if (loadSoundFile(*sound, path) != hssOk) {
         delete sound;
         return nullptr;
     }
@@ -173,7 +186,7 @@ bool cSoundManager::reloadFile(const std::string& path) {
     const auto found = files.find(path);
     if (found == files.end()) return false;
     auto fresh = std::make_unique<hssSound>();
-    if (fresh->load(path.c_str(), 0) != hssOk) return false;
+    if (loadSoundFile(*fresh, path) != hssOk) return false;
     SoundFileRecord* record = found->second;
     // The mixer reads the old decoding until the channels playing it are stopped.
     for (auto& entry : sounds) {

@@ -86,12 +86,13 @@ std::optional<FireMode> cAssetMgr::loadAsset(const checkedWeapon& checked, FireM
     display = checked.flags;
     damage->setPortrait(display.portraitDisplay);
     unloadAsset();
-    slots->startLoad();
+    loadPlace = checked.place;
+    slots->startLoad(loadPlace);
     ++filesRead;
     // Only a file the check parsed is the weapon's source (and watched while the load fails).
     sourceName = checked.document ? checked.name : std::string();
     sourceFiles.clear();
-    if (!sourceName.empty()) sourceFiles.push_back(assetPath(sourceName, "xml"));
+    if (!sourceName.empty()) sourceFiles.push_back(loadPlace.path(weaponBaseName(sourceName) + ".xml"));
     asset = std::make_unique<cAsset>(this);
     if (!serializer->loadXML(asset.get(), checked.document.get(), *this)) {
         // The weapon was never taken up: nothing of it goes to the score database.
@@ -138,13 +139,15 @@ void cAssetMgr::clearSlots() {
 }
 
 // Weapon emitters live as long as the particle layer and are shared by every weapon that names the
-// same picture.
+// same picture (a pack's pictures are named with the pack's name in front, so two packs' pictures
+// of one name stay two).
 cEmitter* cAssetMgr::weaponEmitter(const std::string& file, BlendMode blend) {
-    const std::string key = "DYN_" + file;
+    const bool inPack = !loadPlace.pack.empty();
+    const std::string key = "DYN_" + (inPack ? loadPlace.pack + "/" : std::string()) + file;
     cEmitter* emitter = particleLayer->findEmitter(key);
     if (!emitter) {
         emitter = new cEmitter(kScreenWidth, kScreenHeight);
-        emitter->setup(key, file, blend);
+        emitter->setup(key, file, blend, inPack ? loadPlace.path(file + ".png") : std::string());
         particleLayer->addEmitter(emitter);
     }
     sourceFiles.push_back(emitter->picturePath());
@@ -231,7 +234,7 @@ void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2, bool log
 
 // A weapon looked at was not used; without a weapon the events are nobody's.
 bool cAssetMgr::storeEventsToDB() {
-    if (!previewing && asset) return events->store(asset->name);
+    if (!previewing && asset) return events->store(scoreName());
     events->drop(!previewing);
     return false;
 }

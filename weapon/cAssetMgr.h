@@ -251,7 +251,12 @@ private:
     bool previewing = false;
     cAnimFrame* previewed = nullptr;  // the frame a preview shows; null: none
     FireMode modeToKeep = kNoFireMode;  // the start mode asked of the load in progress
+    // The weapon's row in the score database: a base-folder weapon's own name (as it always was),
+    // a pack's weapon "PACK/WEAPON", so that two packs' weapons of one name keep two rows.
+    std::string scoreName() const { return loadPlace.pack.empty() ? asset->name : sourceName; }
+
     std::string sourceName;                 // see weaponSource
+    assetPlace loadPlace;                   // where the weapon in hand (or being loaded) has its files
     displayFlags display;                   // see weaponDisplay
     std::vector<std::string> sourceFiles;   // the weapon file and particle pictures the last load read
     uint32_t filesRead = 0;                 // see filesVersion

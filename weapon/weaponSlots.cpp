@@ -47,7 +47,8 @@ void weaponSlots::clear() {
     }
 }
 
-void weaponSlots::startLoad() {
+void weaponSlots::startLoad(const assetPlace& weaponPlace) {
+    place = weaponPlace;
     files.clear();
     problems.clear();
 }
@@ -56,8 +57,9 @@ bool weaponSlots::loadImage(int32_t slot, intColor padColor, const std::string& 
     const char* fn = "QEL::cAssetMgr::loadImageIntoSlot";
     // A name too short to carry an extension is reported as it was given.
     const std::string base = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
-    files.push_back(assetPath(base, "png"));
-    if (fileName.size() < 4 || !assetFileExists(base, "png")) {
+    const std::string path = place.path(base + ".png");
+    files.push_back(path);
+    if (fileName.size() < 4 || !place.has(base + ".png")) {
         logError(fn, "IMAGE NOT FOUND: ", base, ".", "png");
         return false;
     }
@@ -66,7 +68,6 @@ bool weaponSlots::loadImage(int32_t slot, intColor padColor, const std::string& 
     set->unlock();
     set->clearQuads();
 
-    const std::string path = assetPath(base, "png");
     Image image;
     image.padR = padColor.r;
     image.padG = padColor.g;
@@ -90,9 +91,9 @@ bool weaponSlots::loadImage(int32_t slot, intColor padColor, const std::string& 
 }
 
 bool weaponSlots::loadSound(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) {
-    const std::string file = soundFileName(fileName);  // looks on disk for a ".wav" name
-    files.push_back(assetPath(file));
-    if (!assetFileExists(file)) {
+    const std::string file = soundFileName(fileName, place);  // looks for a ".wav" name's file
+    files.push_back(place.path(file));
+    if (!place.has(file)) {
         logError("QEL::cAssetMgr::loadSoundIntoSlot", "SOUND NOT FOUND: ", file);
         return false;
     }
@@ -103,11 +104,11 @@ bool weaponSlots::loadSound(int32_t slot, int32_t offset, int32_t instances, con
     // Variants -v1 to -v3; the first missing one ends the search. A sound that does not decode
     // leaves no pool behind.
     for (int n = 0; n <= 3; ++n) {
-        const std::string variant = n == 0 ? fileName : soundVariantName(fileName, n);
+        const std::string variant = n == 0 ? fileName : soundVariantName(fileName, n, place);
         if (n > 0) {
-            const std::string variantFile = soundFileName(variant);
-            files.push_back(assetPath(variantFile));  // a variant added later is seen too
-            if (!assetFileExists(variantFile)) break;
+            const std::string variantFile = soundFileName(variant, place);
+            files.push_back(place.path(variantFile));  // a variant added later is seen too
+            if (!place.has(variantFile)) break;
         }
         if (cSoundPool* pool = poolForSlot(instances, variant)) target->pools.push_back(pool);
     }
@@ -115,14 +116,16 @@ bool weaponSlots::loadSound(int32_t slot, int32_t offset, int32_t instances, con
 }
 
 // Two slots naming the same file share one pool: a second pool could not name its sounds, which
-// the first one's already carry.
-cSoundPool* weaponSlots::poolForSlot(int32_t instances, const std::string& name) {
+// the first one's already carry. A pack's sounds are named with the pack's name in front, so none
+// takes the name of a shared sound or of another pack's.
+cSoundPool* weaponSlots::poolForSlot(int32_t instances, const std::string& soundName) {
+    const std::string name = place.pack.empty() ? soundName : place.pack + "/" + soundName;
     for (const std::unique_ptr<cSoundSlot>& slot : sounds) {
         for (cSoundPool* pool : slot->pools) {
             if (pool && pool->name == name) return pool;
         }
     }
-    const std::string path = assetPath(soundFileName(name));
+    const std::string path = place.path(soundFileName(soundName, place));
     cSoundPool* pool = soundManager->createSoundPool(instances, name, path);
     // A file that is there but does not decode is said once, here, rather than at every play.
     // (A pool whose first name another sound holds made nothing either, but not for its file.)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/assetPath.h"
 #include "render/types.h"
 
 namespace QEL {
@@ -57,15 +58,15 @@ public:
 
     // Every slot emptied: pictures gone, pools given back, offsets 0.
     void clear();
-    // A new load: its files and problems are noted afresh.
-    void startLoad();
-    // The picture and sound files the last load read or looked for, as assetPath spells them.
+    // A new load of a weapon whose files are at `place`: its files and problems are noted afresh.
+    void startLoad(const assetPlace& place);
+    // The picture and sound files the last load read or looked for, as assetPlace::path spells them.
     const std::vector<std::string>& filesRead() const { return files; }
     // What the last load could not use, one sentence each naming its file.
     const std::vector<std::string>& loadProblems() const { return problems; }
 
 private:
-    cSoundPool* poolForSlot(int32_t instances, const std::string& name);
+    cSoundPool* poolForSlot(int32_t instances, const std::string& soundName);
     void emptySoundSlot(int32_t index);
 
     cSoundManager* soundManager;  // not owned
@@ -73,6 +74,7 @@ private:
     std::unique_ptr<QuadSet> images[kImageSlotCount];
     std::unique_ptr<cSoundSlot> sounds[kSoundSlotCount];
     int32_t offsets[kSoundSlotCount] = {};
+    assetPlace place;  // of the weapon being loaded
     std::vector<std::string> files;
     std::vector<std::string> problems;
 };

@@ -10,8 +10,8 @@ namespace {
 
 const char* const kProcessRoot = "QEL::weaponTest::processRoot";
 
-bool fileExists(const std::string& base, const char* extension, const char* kind) {
-    if (assetFileExists(base, extension)) return true;
+bool fileExists(const assetPlace& place, const std::string& base, const char* extension, const char* kind) {
+    if (place.has(base + "." + extension)) return true;
     logError(kProcessRoot, kind, " NOT FOUND: ", base, ".", extension);
     return false;
 }
@@ -19,30 +19,31 @@ bool fileExists(const std::string& base, const char* extension, const char* kind
 // An image text names its file with a three-letter extension, which is dropped: the image is always
 // looked up as a PNG, so gun.png and gun.jpg both need gun.png. A text too short to carry an
 // extension names no file.
-bool imageExists(TiXmlElement* image) {
+bool imageExists(const assetPlace& place, TiXmlElement* image) {
     const std::string text = getElementText(image);
-    if (text.size() >= 4) return fileExists(text.substr(0, text.size() - 4), "png", "IMAGE");
+    if (text.size() >= 4) return fileExists(place, text.substr(0, text.size() - 4), "png", "IMAGE");
     logError(kProcessRoot, "IMAGE NOT FOUND: ", text, ".png");
     return false;
 }
 
 // The check's own stand-in for a missing name, which its log line has always shown.
-bool emitterImageExists(TiXmlElement* emitter) {
-    return fileExists(getAttributeString(emitter, "name", "INVALID_FILE_NAME"), "png", "IMAGE");
+bool emitterImageExists(const assetPlace& place, TiXmlElement* emitter) {
+    return fileExists(place, getAttributeString(emitter, "name", "INVALID_FILE_NAME"), "png", "IMAGE");
 }
 
-bool soundExists(TiXmlElement* sound) {
-    const std::string file = soundFileName(getElementText(sound));
-    if (assetFileExists(file)) return true;
+bool soundExists(const assetPlace& place, TiXmlElement* sound) {
+    const std::string file = soundFileName(getElementText(sound), place);
+    if (place.has(file)) return true;
     logError(kProcessRoot, "SOUND NOT FOUND: ", file);
     return false;
 }
 
 // Whether every child of `parent` that the rule `name` describes passes `exists`; the check stops
 // at the first that does not, which `exists` has logged.
-bool allExist(TiXmlElement* parent, const char* name, bool (*exists)(TiXmlElement*)) {
+bool allExist(const assetPlace& place, TiXmlElement* parent, const char* name,
+              bool (*exists)(const assetPlace&, TiXmlElement*)) {
     bool found = true;
-    forEachChild(parent, weaponRule(name), [&](TiXmlElement* child) { found = found && exists(child); });
+    forEachChild(parent, weaponRule(name), [&](TiXmlElement* child) { found = found && exists(place, child); });
     return found;
 }
 
@@ -79,9 +80,9 @@ bool weaponTest::processRoot(TiXmlElement* root) {
         logWarning(kProcessRoot, "<images> element note specified.");
         return false;
     }
-    if (!allExist(images, "image", imageExists) ||
-        !allExist(root->FirstChildElement("emitters"), "emitter", emitterImageExists) ||
-        !allExist(root->FirstChildElement("sounds"), "sound", soundExists)) {
+    if (!allExist(place, images, "image", imageExists) ||
+        !allExist(place, root->FirstChildElement("emitters"), "emitter", emitterImageExists) ||
+        !allExist(place, root->FirstChildElement("sounds"), "sound", soundExists)) {
         return false;
     }
     flags = readDisplayFlags(root->FirstChildElement("custom"));
@@ -91,13 +92,15 @@ bool weaponTest::processRoot(TiXmlElement* root) {
 checkedWeapon testWeapon(const std::string& name) {
     checkedWeapon result;
     result.name = name;
-    if (!assetFileExists(name, "xml")) {
+    result.place = placeOfWeapon(name);
+    const std::string file = result.place.path(weaponBaseName(name) + ".xml");
+    if (!assetPathExists(file)) {
         logStatus("XML for ", name, " was not found.");
         return result;
     }
-    weaponTest check;
+    weaponTest check(result.place);
     TiXmlDocument* document = nullptr;
-    result.passed = check.loadXML(assetPath(name, "xml"), &document);
+    result.passed = check.loadXML(file, &document);
     result.document.reset(document);
     if (result.passed) result.flags = check.flags;
     return result;

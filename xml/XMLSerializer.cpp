@@ -1,5 +1,6 @@
 #include "xml/XMLSerializer.h"
 
+#include "base/assetPath.h"
 #include "base/log.h"
 
 #include <cstdint>
@@ -65,6 +66,7 @@ bool XMLSerializer::loadXML(const std::string& path, TiXmlDocument** slot) {
 }
 
 bool readXMLText(const std::string& path, std::string& text) {
+    if (isPackPath(path)) return readAssetFile(path, text);
     std::ifstream file(path);
     if (!file) return false;
     std::string line;

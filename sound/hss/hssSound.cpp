@@ -232,6 +232,7 @@ void hssSound::free() {
     std::free(data);
     data = nullptr;
     file.close();
+    std::string().swap(fileBytes);
     eightBit = false;
     stereo = false;
     sampleRate = 0;
@@ -252,6 +253,20 @@ int32_t hssSound::load(const char* path, uint32_t flags) {
     return loadWavFile(source);
 }
 
+int32_t hssSound::loadFileBytes(std::string bytes, const std::string& name, uint32_t flags) {
+    free();
+    fileBytes = std::move(bytes);
+    const int32_t result = loadOgg(name, flags);
+    if (result == hssOk || endsWithOgg(name)) return result;
+    const std::string wav = std::move(fileBytes);
+    return parseWav(reinterpret_cast<const uint8_t*>(wav.data()), wav.size());
+}
+
+bool hssSound::openFile(const std::string& path) {
+    if (fileBytes.empty()) return file.open(path.c_str());
+    return file.open(path.c_str(), fileBytes.data(), fileBytes.size());
+}
+
 int32_t hssSound::loadWav(const void* bytes, size_t size) {
     free();
     if (!bytes) return hssErrCannotOpen;
@@ -259,7 +274,7 @@ int32_t hssSound::loadWav(const void* bytes, size_t size) {
 }
 
 int32_t hssSound::loadOgg(const std::string& path, uint32_t flags) {
-    if (!file.open(path.c_str())) return hssErrCannotOpen;
+    if (!openFile(path)) return hssErrCannotOpen;
     hssStreamDecoder probe;
     if (hssOpenStream(probe, &file) != hssOk) {
         file.close();

@@ -31,6 +31,9 @@ public:
     int32_t load(const char* path, uint32_t flags = 0);
     // The same WAV reader over bytes in memory (copied; the block may be freed afterwards).
     int32_t loadWav(const void* data, size_t size);
+    // The same as load() for a file already read whole into memory, which the sound keeps while it
+    // streams from it; `name` says by its ending whether it is Ogg Vorbis, as a path does.
+    int32_t loadFileBytes(std::string bytes, const std::string& name, uint32_t flags = 0);
     void free();
 
     void setLoop(bool value) { loop = value; }
@@ -53,6 +56,7 @@ public:
 
 private:
     int32_t loadOgg(const std::string& path, uint32_t flags);
+    bool openFile(const std::string& path);
     // Reads a whole WAV file into memory and parses it there.
     int32_t loadWavFile(hssFile& source);
     // The WAV reader proper, over `size` bytes: every read is bounded by them.
@@ -72,6 +76,7 @@ private:
     int32_t speed = 128;           // 128 plays at the file's own rate
     hssSoundKind kind = hssSoundNone;
     hssFile file;                  // open while the sound is streamed
+    std::string fileBytes;         // the whole file when it was handed over in memory
 };
 
 }  // namespace QEL

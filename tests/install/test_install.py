@@ -12,6 +12,7 @@ import tempfile
 import threading
 import time
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
 from kablix_e2e import Game, XServer, default_binary  # noqa: E402
@@ -78,6 +79,11 @@ class InstallTest(unittest.TestCase):
             threading.Thread(target=escape_each_window, args=(x, script), daemon=True).start()
             out, err = script.communicate(timeout=100)
         self.assertEqual(script.returncode, 0, err)
+        archive = os.path.join(self.root, "t.zip")  # the player's packs folder is where packs go
+        with zipfile.ZipFile(archive, "w") as pack:
+            pack.writestr("pack.xml", '<kablixPack name="t" title="T" version="1"/>')
+        added = subprocess.run([launcher, "--add-pack", archive], env=env, capture_output=True, text=True)
+        self.assertEqual((added.returncode, os.listdir(os.path.join(own, "packs"))), (0, ["t.zip"]), added.stderr)
         self.assertIn("\n5=blaster\n", out)
         self.assertIn("preview: ", out)
         self.assertTrue(out.endswith("\n5 weapons checked: 0 errors, 0 warnings\n"), out[-300:])

@@ -1,0 +1,111 @@
+#include "app/packLibrary.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/dataFileReader.h"
+
+namespace QEL {
+
+namespace {
+
+constexpr const char* kGamePacksDir = "../packs";
+// A pack is mounted here first, to read its name from its pack.xml.
+constexpr const char* kProbe = ".probe";
+
+bool isPackEntry(const std::string& folder, const std::string& entry) {
+    struct stat info;
+    if (::stat((folder + "/" + entry).c_str(), &info) != 0) return false;
+    // A folder is a pack (an author's working copy) only with its pack.xml; others are passed over.
+    if (S_ISDIR(info.st_mode)) return ::stat((folder + "/" + entry + "/pack.xml").c_str(), &info) == 0;
+    return S_ISREG(info.st_mode) && entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".zip") == 0;
+}
+
+std::vector<std::string> packEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (entry->d_name[0] != '.' && isPackEntry(folder, entry->d_name)) names.push_back(entry->d_name);
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string realPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    const std::string result = real ? real : path;
+    std::free(real);
+    return result;
+}
+
+// "NAME/gun.xml" -> "NAME/gun"
+std::string weaponName(const std::string& file) { return file.substr(0, file.size() - 4); }
+
+}  // namespace
+
+packLibrary::packLibrary(const std::vector<std::string>& folders) : files(std::make_unique<packReader>()) {
+    if (!files->ready()) {
+        std::fprintf(stderr, "kablix: no packs are read: %s\n", files->problem().c_str());
+        return;
+    }
+    addFolder(kGamePacksDir);
+    for (const std::string& folder : folders) addFolder(folder);
+}
+
+void packLibrary::addFolder(const std::string& folder) {
+    const std::string real = realPath(folder);
+    if (std::find(foldersSeen.begin(), foldersSeen.end(), real) != foldersSeen.end()) return;
+    foldersSeen.push_back(real);
+    for (const std::string& entry : packEntries(folder)) addPack(folder + "/" + entry);
+}
+
+void packLibrary::addPack(const std::string& path) {
+    std::string text, problem;
+    packManifest manifest;
+    if (!files->mount(path, kProbe)) problem = files->problem();
+    else if (!files->readFile(std::string(kProbe) + "/pack.xml", kMaxManifestBytes, text)) problem = "pack.xml " + files->problem();
+    else if (!readPackManifest(text, manifest, problem)) problem = "pack.xml " + problem;
+    files->unmount(path);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "kablix: %s is not a pack: %s\n", path.c_str(), problem.c_str());
+        return;
+    }
+    for (const mountedPack& earlier : found) {
+        if (earlier.manifest.name != manifest.name) continue;
+        std::fprintf(stderr, "kablix: %s is left out: the pack '%s' was found first in %s\n", path.c_str(),
+                     manifest.name.c_str(), earlier.path.c_str());
+        return;
+    }
+    if (!files->mount(path, manifest.name)) {
+        std::fprintf(stderr, "kablix: %s is not a pack: %s\n", path.c_str(), files->problem().c_str());
+        return;
+    }
+    mountedPack pack{manifest, path, {}};
+    for (const std::string& file : files->weaponFiles(manifest.name)) pack.weapons.push_back(weaponName(file));
+    found.push_back(std::move(pack));
+}
+
+weaponListing packLibrary::listing(const dataFileReader& catalogue) const {
+    weaponListing result;
+    packListing base;
+    for (const std::string& key : catalogue.keyList()) {
+        const std::string weapon = catalogue.getValue(key);
+        // Only plain keys name weapons ("s1" lines are settings), and a pack's weapon is listed with its pack.
+        if (key.size() != 1 || weapon.empty() || weapon.find('/') != std::string::npos) continue;
+        if (std::find(base.weapons.begin(), base.weapons.end(), weapon) == base.weapons.end())
+            base.weapons.push_back(weapon);
+    }
+    result.push_back(base);
+    for (const mountedPack& pack : found) {
+        const packManifest& m = pack.manifest;
+        result.push_back(packListing{m.name, m.title, m.version, m.author, pack.weapons});
+    }
+    return result;
+}
+
+}  // namespace QEL
