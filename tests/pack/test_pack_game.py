@@ -20,7 +20,7 @@ from test_live_reload_e2e import BLUE, GREEN, RED, solid_png  # noqa: E402
 GUN = ('<kablixWeapon name="gun" allowInterrupt="false"><images><image id="0">gun.png</image></images>'
        '<sounds><sound id="0" offset="0">emptyClick</sound></sounds><shotTypes><single>1</single></shotTypes>'
        '<animations><animation name="idle0" frameCount="1"><frame img="0"/></animation>'
-       '<animation name="firstShot" frameCount="1" sound="0"><frame img="0"/></animation></animations></kablixWeapon>\n')
+       '<animation name="shot0" frameCount="1" sound="0"><frame img="0"/></animation></animations></kablixWeapon>\n')
 LOADED = "   [assetSerializer] SUCCESS!\n"
 
 
