@@ -1,6 +1,6 @@
 // cAssetMgr: the one object that holds the weapon in the user's hand, composed of its parts: the
 // slots the weapon is loaded into (weaponSlots), the event recorder (weaponEvents), the screen
-// (weaponScreen), the weapon file reader (which fills it through weaponLoadTarget), and the loaded
+// (weaponScreen), the weapon file reader (which fills it through weaponLoadTarget), the loaded
 // cAsset, and the firing state machine (weaponFiring), which it hands every input and turn. It
 // also owns the shared sounds (empty click, shells hitting the floor, death cries), the hit effects
 // and the weapon's particle layer, the damage display, the cartridge ejector and the debug light,
@@ -193,19 +193,21 @@ private:
     bool changeWeaponOnHit(const std::string& weaponName);
     void clearSlots();
 
-    // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
+    // The recorded events, the weapon in hand, its firing state machine, and what the manager owns.
     std::unique_ptr<weaponEvents> events;  // goes last: putting the weapon down stores its events
     bool dirty = true;        // something shown changed since the last picture
     bool drawing = true;      // off: update advances and fires every side effect but draws nothing
-    bool drewScreen = false;  // set by drawFrame when it drew; cleared at each update
+    bool drewScreen = false;  // set by showFrame when it drew; cleared at each update
     std::unique_ptr<cAsset> asset;
-    std::unique_ptr<weaponFiring> firing;  // borrows the asset between loadAsset and unloadAsset
     std::unique_ptr<cAssetSerializer> serializer;
     std::unique_ptr<cCartridgeEjector> ejector;
     std::unique_ptr<teamDamage> damage;
     std::unique_ptr<QEL::debugLight> debugLight;
     std::unique_ptr<weaponSlots> slots;
     std::unique_ptr<weaponScreen> screen;  // draws the layers, borrowing them
+    // Borrows the asset (between loadAsset and unloadAsset), the events, the damage display and
+    // the debug light; goes before them.
+    std::unique_ptr<weaponFiring> firing;
     cSoundPool* emptyClick = nullptr;  // owned by the sound manager
     cSoundManager* soundManager;              // not owned
     std::vector<int32_t> playingFrameSounds;  // ids of sounds started by frames

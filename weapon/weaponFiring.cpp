@@ -1,3 +1,4 @@
+// weaponFiring: the firing state machine (weaponFiring.h).
 #include "weapon/weaponFiring.h"
 
 #include <cmath>
