@@ -1,4 +1,4 @@
-// cAssetMgr: construction, loading a weapon into the slots, the fire-mode switch and events.
+// cAssetMgr: construction, loading a weapon into the slots, and events.
 #include "weapon/cAssetMgr.h"
 
 #include <algorithm>
@@ -41,6 +41,7 @@ cAssetMgr::cAssetMgr(cSoundManager* soundManager)
 
     emptyClick = soundManager->createSoundPool(3, "emptyClick", assetPath("emptySound", "ogg"));
     screen = std::make_unique<weaponScreen>(weaponScreen::layers{*particleLayer, *hitEffects, *ejector, *damage, *debugLight});
+    firing = std::make_unique<weaponFiring>(weaponFiring::parts{*this, *events, *damage, *debugLight, emptyClick});
 
     soundManager->createSound("death1", assetPath("death01", "ogg"));
     soundManager->createSound("death2", assetPath("death02", "ogg"));
@@ -103,29 +104,23 @@ std::optional<FireMode> cAssetMgr::loadAsset(const checkedWeapon& checked, FireM
     recordEvent(eventWeaponLoaded, -1, -1);
     ejector->gravityX = asset->gravityX;
     ejector->gravityY = asset->gravityY;
-    modeToKeep = keepMode;
-    toggleAssetMode();
-    modeToKeep = kNoFireMode;
-    if (fireMode == kNoFireMode) {
+    firing->takeUp(asset.get());
+    const FireMode mode = firing->nextMode(keepMode);
+    if (mode == kNoFireMode) {
         logWarning("QEL::cAssetMgr::loadAsset", "[cAssetMgr] No fire modes available for: ", asset->name);
     }
     dirty = true;
-    return fireMode;
+    return mode;
 }
 
 void cAssetMgr::unloadAsset() {
     storeEventsToDB();
-    fireMode = kNoFireMode;
-    currentAnimation = nullptr;
-    currentFrame = nullptr;
+    firing->putDown();
     previewed = nullptr;  // its animation goes with the asset
-    restProblemReported = false;
     pendingNetShot = -1;
     debugLight->reset();
     damage->set(damage->mode());
     asset.reset();
-    magazineSize = 0;
-    roundsLeft = -1;
     clearSlots();
     dirty = true;
 }
@@ -156,13 +151,11 @@ cEmitter* cAssetMgr::weaponEmitter(const std::string& file, BlendMode blend) {
 
 QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
     if (imageIndex < 0 || rounds <= 0) {
-        magazineSize = 0;
-        roundsLeft = -1;
+        firing->setMagazine(0);
         if (asset) asset->ammoImage = nullptr;
         return nullptr;
     }
-    magazineSize = rounds;
-    roundsLeft = rounds - 1;
+    firing->setMagazine(rounds);
     // The default slot stands in for missing backgrounds and must keep its one blank quad: a
     // magazine without its own slot is counted but not shown.
     if (imageIndex >= kImageSlotCount) {
@@ -183,49 +176,6 @@ QuadSet* cAssetMgr::setAmmo(int32_t rounds, int32_t imageIndex) {
     }
     set->rebuild();
     return set;
-}
-
-int32_t cAssetMgr::toggleAssetMode() {
-    if (damage->dead()) return fireMode;
-    if (!asset) return kNoFireMode;
-    const bool single = asset->singleEnabled, burst = asset->burstEnabled, automatic = asset->autoEnabled;
-    switch (fireMode) {
-        case kNoFireMode:
-            if (offersMode(modeToKeep)) fireMode = modeToKeep;
-            else if (asset->forceStartingMode != kNoFireMode) fireMode = asset->forceStartingMode;
-            else if (automatic) fireMode = kFireModeAuto;
-            else if (single) fireMode = kFireModeSingle;
-            else if (burst) fireMode = kFireModeBurst;
-            break;
-        case kFireModeAuto:
-            if (emptyClick) emptyClick->play2d();
-            fireMode = burst ? kFireModeBurst : single ? kFireModeSingle : kFireModeAuto;
-            break;
-        case kFireModeBurst:
-            if (emptyClick) emptyClick->play2d();
-            fireMode = single ? kFireModeSingle : automatic ? kFireModeAuto : kFireModeBurst;
-            break;
-        case kFireModeSingle:
-            if (emptyClick) emptyClick->play2d();
-            fireMode = automatic ? kFireModeAuto : burst ? kFireModeBurst : kFireModeSingle;
-            break;
-        default:
-            break;
-    }
-    const char* label = fireMode == kFireModeAuto    ? "auto fire"
-                        : fireMode == kFireModeBurst  ? "burst fire"
-                        : fireMode == kFireModeSingle ? "single fire"
-                                                      : "invalid fire mode";
-    logStatus(label);
-    screen->showMode(*asset, fireMode);
-    dirty = true;
-    recordEvent(eventSwitchedMode, fireMode, -1);
-    return fireMode;
-}
-
-bool cAssetMgr::offersMode(FireMode mode) const {
-    return (mode == kFireModeSingle && asset->singleEnabled) || (mode == kFireModeBurst && asset->burstEnabled) ||
-           (mode == kFireModeAuto && asset->autoEnabled);
 }
 
 void cAssetMgr::recordEvent(int32_t type, int32_t data1, int32_t data2, bool logged) {

@@ -1,10 +1,10 @@
 // cAssetMgr: the one object that holds the weapon in the user's hand, composed of its parts: the
 // slots the weapon is loaded into (weaponSlots), the event recorder (weaponEvents), the screen
-// (weaponScreen), the weapon file reader (which fills it through weaponLoadTarget), and the loaded
-// cAsset. It also owns the shared sounds (empty click, shells hitting the floor, death cries), the
-// hit effects and the weapon's particle layer, the damage display, the cartridge ejector and the
-// debug light. The firing state machine (cAssetMgrFiring.cpp) and the choice of what each turn
-// shows (cAssetMgrDrawing.cpp) run on it.
+// (weaponScreen), the weapon file reader (which fills it through weaponLoadTarget), the loaded
+// cAsset, and the firing state machine (weaponFiring), which it hands every input and turn. It
+// also owns the shared sounds (empty click, shells hitting the floor, death cries), the hit effects
+// and the weapon's particle layer, the damage display, the cartridge ejector and the debug light,
+// and draws what the firing state machine shows (cAssetMgrDrawing.cpp).
 //
 // Slots, pools and emitters handed out to the asset are borrowed: nothing outside frees them.
 // Everything runs on the main thread.
@@ -20,6 +20,7 @@
 #include "render/types.h"
 #include "stats/ScoreEvent.h"
 #include "weapon/cAsset.h"
+#include "weapon/weaponFiring.h"
 #include "weapon/weaponLoadTarget.h"
 #include "weapon/weaponSlots.h"
 #include "weapon/weaponTest.h"
@@ -37,8 +38,9 @@ class cSoundPool;
 class weaponEvents;
 class weaponScreen;
 
-// The weapon file reader fills the slots, the magazine and the cartridges through weaponLoadTarget.
-class cAssetMgr : private weaponLoadTarget {
+// The weapon file reader fills the slots, the magazine and the cartridges through weaponLoadTarget;
+// the firing state machine shows its pictures through firingOutput.
+class cAssetMgr : private weaponLoadTarget, private firingOutput {
 public:
     explicit cAssetMgr(cSoundManager* soundManager);
     ~cAssetMgr() override;
@@ -57,8 +59,8 @@ public:
     bool loadSoundIntoSlot(int32_t slot, int32_t offset, int32_t instances, const std::string& fileName) override;
     // Sets up the magazine; returns the slot showing the rounds, or null when none is shown.
     QuadSet* setAmmo(int32_t rounds, int32_t imageIndex) override;
-    // Next available fire mode (auto → burst → single); the first call after a load picks the start.
-    int32_t toggleAssetMode();
+    // Next available fire mode (auto → burst → single).
+    int32_t toggleAssetMode() { return firing->nextMode(); }
     // Logs the event line (unless `logged` is false) and keeps the event for the score database
     // (idle events are only logged). Received hits are summed into one event, so that a flood of
     // them takes no memory.
@@ -88,16 +90,12 @@ public:
     // the hit effects file.
     bool fileChanged(const std::string& path);
 
-    // --- Firing (cAssetMgrFiring.cpp) ---
-    // The trigger; while the player is dead a press digs and a release arms the next dig.
-    void injectInputDown();
-    void injectInputUp();
-    // True when the reload animation started.
-    bool requestReload();
-    // A press and release at once; a reload when the magazine is empty.
-    void tapInput();
-    // The shield input; true when the player is now dodging (which lets go of the trigger).
-    bool injectDodgeInput(bool pressed);
+    // --- Firing (weaponFiring.h says what each does; a hit taken in cAssetMgrFiring.cpp) ---
+    void injectInputDown() { firing->triggerDown(); }
+    void injectInputUp() { firing->triggerUp(); }
+    bool requestReload() { return firing->reload(); }
+    void tapInput() { firing->tap(); }
+    bool injectDodgeInput(bool pressed) { return firing->shield(pressed); }
     // A peer's shot with overlay effect `effectId` hit this player; `logged` false leaves out its
     // event line (the network's log budget is spent).
     void receiveHit(int32_t effectId, bool logged = true);
@@ -114,14 +112,14 @@ public:
     // last pictureShown, an animation frame due, a layer in motion.
     bool pictureDue(uint32_t now) const;
     // Milliseconds from `now` until the playing animation shows another frame or runs out; -1 at rest.
-    int32_t msToNextFrame(uint32_t now) const;
+    int32_t msToNextFrame(uint32_t now) const { return firing->msToNextFrame(now); }
     // Whether the last update drew the screen (with no weapon it did not).
     bool drewPicture() const { return drewScreen; }
     // The picture drawn is on screen: changes are counted from here.
     void pictureShown() { dirty = false; }
     void toggleDebugLight();
     // Shot events recorded or not; hits taking health or not.
-    void setShotStats(bool enabled) { shotStatsEnabled = enabled; }
+    void setShotStats(bool enabled) { firing->setShotStats(enabled); }
     void setDamageEnabled(bool enabled) { damageEnabled = enabled; }
     bool damageIsEnabled() const { return damageEnabled; }
     // The team game's mode for the damage display (0 and 1: no team game).
@@ -143,13 +141,13 @@ public:
     // for text that must not hide them; a turned round counts as the square around it.
     std::vector<IntCoords> hudRectangles() const;
     const teamDamage& damageDisplay() const { return *damage; }
-    FireMode currentFireMode() const { return fireMode; }
+    FireMode currentFireMode() const { return firing->fireMode(); }
     // Rounds in the magazine (0 when empty or not counted) and its size (0: not counted).
-    int32_t roundsLoaded() const { return roundsLeft + 1; }
-    int32_t magazineCapacity() const { return magazineSize; }
+    int32_t roundsLoaded() const { return firing->roundsLoaded(); }
+    int32_t magazineCapacity() const { return firing->magazineCapacity(); }
     // The name of the playing animation; empty at rest.
-    std::string playingAnimation() const { return currentAnimation ? currentAnimation->name : std::string(); }
-    bool isEmpty() const { return magazineSize != 0 && roundsLeft < 0; }
+    std::string playingAnimation() const { return firing->playing() ? firing->playing()->name : std::string(); }
+    bool isEmpty() const { return firing->isEmpty(); }
     bool playerDead() const;
     bool dodging() const;
     // What the weapon file reader filled in, for the format checks.
@@ -165,43 +163,19 @@ private:
     cCartridgeEjector& cartridges() override { return *ejector; }
     cEmitter* weaponEmitter(const std::string& file, BlendMode blend) override;
 
-    // Firing (cAssetMgrFiring.cpp).
-    // Starts `animation` (null: at rest) on the program clock; its first frame is shown anew.
-    void setAnimation(cAnimation* animation);
-    // Whether input may cut the playing animation short; cutting a shot short records an
-    // interrupted shot.
-    bool canInterrupt();
-    // Counts `rounds` fired: the light, the shot event of a shot, burst or last shot, the magazine.
-    void recordShot(int32_t rounds);
-    void recordShotFor(cAnimation* next, int32_t rounds);
-    // What follows the animation that ran out (null: rest); counts the round it starts with.
-    cAnimation* nextAnimation();
-    // "emptyState" when empty, else a random idle, else null.
-    cAnimation* restAnimation();
-    // What stands still at rest without idles: the wind-down, else burst1 or shot1 by the fire
-    // mode (its last frame shows); null when there is none. Both update and pictureDue ask it.
-    const cAnimation* stillAnimation() const;
-    void reloadFinished();
-    // Every round back in the magazine and on screen.
-    void refillMagazine();
-    void startIntroAtRest();
-    // update's work with a weapon in hand.
-    bool advance(uint32_t now, int32_t& netShotOut);
-    bool updateAtRest();
-    void fireRunOutTail(cAnimation* ranOut);
-    cAnimFrame* frameDue(cAnimation* animation, uint32_t now) const;
+    // A hit that kills (cAssetMgrFiring.cpp).
     void stopAllSounds();
 
-    // Drawing (cAssetMgrDrawing.cpp).
-    // Draws the whole screen with `frame` as the weapon picture; a frame that is not a repeat
-    // fires its side effects. While `drawing` is off only the side effects happen.
-    void drawFrame(cAnimFrame* frame, bool repeat);
-    // Draws every layer but the weapon picture and its background: what a weapon with nothing to
-    // show at rest still has on screen.
-    void drawWithoutWeapon();
-    // Fires the side effects of the frames strictly between `shown` and `next` of one animation.
-    void catchUpFrames(cAnimFrame* shown, cAnimFrame* next);
-    void fireFrameEffects(cAnimFrame* frame);
+    // What the firing state machine shows (firingOutput, cAssetMgrDrawing.cpp). While `drawing`
+    // is off only the side effects happen.
+    void showFrame(cAnimFrame* frame, bool repeat) override;
+    // What a weapon with nothing to show at rest still has on screen.
+    void showWithoutWeapon() override;
+    void fireFrameEffects(cAnimFrame* frame) override;
+    void showMode(FireMode mode) override;
+    void changed() override { dirty = true; }
+    // update's work with a weapon in hand: the layers move, then the firing state machine's turn.
+    bool advance(uint32_t now, int32_t& netShotOut);
     // Starts one of the slot's pools; without overlap the frame sounds still playing stop first,
     // with overlap at most two play at once.
     void playFrameSound(cSoundSlot* slot);
@@ -214,31 +188,26 @@ private:
     bool showPreviewed();
 
     // Loading (cAssetMgr.cpp).
-    bool offersMode(FireMode mode) const;
     // Reads EFFECTS.xml into hitEffects, dropping what it held.
     void loadHitEffects();
     bool changeWeaponOnHit(const std::string& weaponName);
     void clearSlots();
 
-    // The recorded events, the weapon in hand with its playing animation, and what the manager owns.
+    // The recorded events, the weapon in hand, its firing state machine, and what the manager owns.
     std::unique_ptr<weaponEvents> events;  // goes last: putting the weapon down stores its events
     bool dirty = true;        // something shown changed since the last picture
     bool drawing = true;      // off: update advances and fires every side effect but draws nothing
-    bool drewScreen = false;  // set by drawFrame when it drew; cleared at each update
-    bool inputHeld = false;
-    cAnimFrame* currentFrame = nullptr;
-    FireMode fireMode = kNoFireMode;
+    bool drewScreen = false;  // set by showFrame when it drew; cleared at each update
     std::unique_ptr<cAsset> asset;
-    cAnimation* currentAnimation = nullptr;
-    uint32_t animationStart = 0;
     std::unique_ptr<cAssetSerializer> serializer;
     std::unique_ptr<cCartridgeEjector> ejector;
     std::unique_ptr<teamDamage> damage;
     std::unique_ptr<QEL::debugLight> debugLight;
-    int32_t magazineSize = 0;   // 0: the weapon counts no ammunition
-    int32_t roundsLeft = -1;    // index of the last round in the magazine; -1 when empty
     std::unique_ptr<weaponSlots> slots;
     std::unique_ptr<weaponScreen> screen;  // draws the layers, borrowing them
+    // Borrows the asset (between loadAsset and unloadAsset), the events, the damage display and
+    // the debug light; goes before them.
+    std::unique_ptr<weaponFiring> firing;
     cSoundPool* emptyClick = nullptr;  // owned by the sound manager
     cSoundManager* soundManager;              // not owned
     std::vector<int32_t> playingFrameSounds;  // ids of sounds started by frames
@@ -246,11 +215,8 @@ private:
     std::unique_ptr<cOverlayFXMgr> hitEffects;
     std::unique_ptr<cOverlayFXMgr> particleLayer;
     bool damageEnabled = true;
-    bool shotStatsEnabled = true;
-    bool restProblemReported = false;  // the weapon has nothing to show at rest, already said
     bool previewing = false;
     cAnimFrame* previewed = nullptr;  // the frame a preview shows; null: none
-    FireMode modeToKeep = kNoFireMode;  // the start mode asked of the load in progress
     // The weapon's row in the score database: a base-folder weapon's own name (as it always was),
     // a pack's weapon "PACK/WEAPON", so that two packs' weapons of one name keep two rows.
     std::string scoreName() const { return loadPlace.pack.empty() ? asset->name : sourceName; }

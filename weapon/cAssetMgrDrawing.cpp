@@ -1,6 +1,6 @@
-// cAssetMgr: what each turn shows (the screen draws it, weaponScreen.h), whether a picture is due,
-// the preview's frame, and the side effects of each newly shown (or skipped) frame: sound,
-// cartridges with their rounds, particles, network value, light.
+// cAssetMgr: drawing what the firing state machine shows (the screen draws it, weaponScreen.h),
+// whether a picture is due, the preview's frame, and the side effects of each newly shown (or
+// skipped) frame: sound, cartridges with their rounds, particles, network value, light.
 #include <algorithm>
 #include <cstdlib>
 
@@ -18,7 +18,8 @@
 
 namespace QEL {
 
-void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
+// The log line keeps the reporting name it has always had: logs are read byte for byte.
+void cAssetMgr::showFrame(cAnimFrame* frame, bool repeat) {
     if (!asset) return;
     if (!frame) {
         logWarning("QEL::cAssetMgr::drawFrame",
@@ -27,30 +28,32 @@ void cAssetMgr::drawFrame(cAnimFrame* frame, bool repeat) {
     }
     if (!drawing) {
         // A new frame while the picture is kept: it is drawn at the next turn.
-        if (!repeat || frame != currentFrame) dirty = true;
+        if (!repeat || frame != firing->shownFrame()) dirty = true;
         if (!repeat) fireFrameEffects(frame);
-        currentFrame = frame;
+        firing->setShownFrame(frame);
         return;
     }
     drewScreen = true;
     screen->drawBehind(*asset, frame);
     if (!repeat) fireFrameEffects(frame);
-    currentFrame = frame;
-    screen->drawInFront(*asset, magazineSize != 0);
+    firing->setShownFrame(frame);
+    screen->drawInFront(*asset, firing->magazineCapacity() != 0);
 }
 
-void cAssetMgr::drawWithoutWeapon() {
+void cAssetMgr::showWithoutWeapon() {
     if (!asset || !drawing) return;
     drewScreen = true;
     screen->drawBehind(*asset, nullptr);
-    screen->drawInFront(*asset, magazineSize != 0);
+    screen->drawInFront(*asset, firing->magazineCapacity() != 0);
 }
+
+void cAssetMgr::showMode(FireMode mode) { screen->showMode(*asset, mode); }
 
 std::vector<IntCoords> cAssetMgr::hudRectangles() const {
     std::vector<IntCoords> covered;
     if (!asset) return covered;
     covered.emplace_back(asset->switchPosX, asset->switchPosY, 64, 64);
-    const QuadSet* rounds = magazineSize != 0 ? asset->ammoImage : nullptr;
+    const QuadSet* rounds = firing->magazineCapacity() != 0 ? asset->ammoImage : nullptr;
     for (uint32_t i = 0; rounds && i < rounds->quadCount(); ++i) {
         const FloatCoords& at = rounds->quadAt(i)->position;
         const float w = at.w * kScreenWidth, h = at.h * kScreenHeight;
@@ -73,42 +76,9 @@ bool cAssetMgr::pictureDue(uint32_t now) const {
     return animationFrameDue(now);
 }
 
-// Mirrors what update shows: the frame due by the clock (or the animation running out), or at rest
-// the intro's first frame, a new idle, or the wind-down's last frame.
 bool cAssetMgr::animationFrameDue(uint32_t now) const {
     if (previewing) return false;  // a new previewed frame has made the picture dirty
-    if (currentAnimation) {
-        if (static_cast<float>(now - animationStart) > static_cast<float>(currentAnimation->durationMs)) return true;
-        return frameDue(currentAnimation, now) != currentFrame;
-    }
-    if (asset->hasIntro) {
-        const cAnimation* intro = asset->withRole(animationRole::intro);
-        return intro && !intro->frames.empty() && intro->frames.front() != currentFrame;
-    }
-    if (asset->hasIdle) return true;
-    const cAnimation* still = stillAnimation();
-    // Nothing to show: due once, to take the last frame shown off the screen.
-    if (!still) return currentFrame != nullptr;
-    return !still->frames.empty() && still->frames.back() != currentFrame;
-}
-
-const cAnimation* cAssetMgr::stillAnimation() const {
-    if (const cAnimation* windDown = asset->withRole(animationRole::windDown)) return windDown;
-    return asset->findAnimation(fireMode == kFireModeBurst ? "burst1" : "shot1");
-}
-
-// A frame lasts 34 ms at most: the search is short and asks the very rule update uses.
-int32_t cAssetMgr::msToNextFrame(uint32_t now) const {
-    if (!currentAnimation) return -1;
-    const cAnimFrame* shown = frameDue(currentAnimation, now);
-    for (uint32_t ms = 1; ms <= 1000 / kAnimationFps + 1; ++ms) {
-        const uint32_t later = now + ms;
-        if (static_cast<float>(later - animationStart) > static_cast<float>(currentAnimation->durationMs) ||
-            frameDue(currentAnimation, later) != shown) {
-            return static_cast<int32_t>(ms);
-        }
-    }
-    return 1000 / kAnimationFps;
+    return firing->newFrameDue(now);
 }
 
 bool cAssetMgr::previewFrame(size_t animation, size_t frame) {
@@ -117,17 +87,17 @@ bool cAssetMgr::previewFrame(size_t animation, size_t frame) {
     if (!asset || animation >= asset->animations.size() || frame >= asset->animations[animation]->frames.size())
         return false;
     previewed = asset->animations[animation]->frames[frame];
-    if (frame == 0) refillMagazine();
+    if (frame == 0) firing->refillMagazine();
     fireFrameEffects(previewed);
     return true;
 }
 
 bool cAssetMgr::showPreviewed() {
     if (previewed) {
-        drawFrame(previewed, true);
+        showFrame(previewed, true);
     } else {
-        drawWithoutWeapon();
-        currentFrame = nullptr;
+        showWithoutWeapon();
+        firing->setShownFrame(nullptr);
     }
     return true;
 }
@@ -140,19 +110,9 @@ void cAssetMgr::fireFrameEffects(cAnimFrame* frame) {
     if (asset->light != kLightOff && frame->lit) debugLight->request();
 }
 
-void cAssetMgr::catchUpFrames(cAnimFrame* shown, cAnimFrame* next) {
-    if (!shown || !next || shown->animation != next->animation || !shown->animation) return;
-    bool passedShown = false;
-    for (cAnimFrame* frame : shown->animation->frames) {
-        if (frame == next) break;
-        if (passedShown) fireFrameEffects(frame);
-        if (frame == shown) passedShown = true;
-    }
-}
-
 void cAssetMgr::ejectCartridges(const cAnimFrame* frame) {
     // An ejecting animation counts its rounds here, one ejectNum per ejecting frame.
-    recordShot(frame->ejectNum);
+    firing->recordShot(frame->ejectNum);
     if (!ejector->image) return;
     for (int32_t i = 0; i < frame->ejectNum; ++i) {
         ejector->throwCartridge(frame->ejectX, frame->ejectY, frame->ejectRot, asset->ejectGivesMomentum,
