@@ -4,6 +4,7 @@
 #include "base/dataFileReader.h"
 #include "app/mainLoop.h"
 #include "app/options.h"
+#include "app/weaponChooser.h"
 #include "app/weaponPreview.h"
 #include "render/screen.h"
 #include "sound/hss/hssDriver.h"
@@ -166,7 +167,7 @@ int main(int argc, char** argv) {
         app->takeFirstWeapon(options.weapon.empty() ? catalogue->getValue("0") : options.weapon, false,
                              catalogue->getValue("0"));
         openJoysticks();
-        QEL::mainLoop loop(*app, *catalogue, traceRequested("KABLIX_TRACE_INPUT"),
+        QEL::mainLoop loop(*app, *catalogue, QEL::catalogueListing(*catalogue), traceRequested("KABLIX_TRACE_INPUT"),
                            traceRequested("KABLIX_TRACE_FRAMES"));
         loop.run();
     }

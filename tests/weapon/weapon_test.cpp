@@ -12,6 +12,7 @@
 #include "app/cApp.h"
 #include "app/inputTable.h"
 #include "app/mainLoop.h"
+#include "app/weaponChooser.h"
 #include "base/dataFileReader.h"
 #include "effects/overlayEffects.h"
 #include "effects/teamDamage.h"
@@ -323,7 +324,7 @@ TEST_F(Weapon, GamepadButtonsAndTriggerAxisPlayThroughTheMainLoop) {
         SDL_Event quit{};
         quit.type = SDL_QUIT;
         SDL_PushEvent(&quit);
-        QEL::mainLoop(*app, catalogue, false).run();
+        QEL::mainLoop(*app, catalogue, QEL::catalogueListing(catalogue), false).run();
         long long rounds = 0;
         return events(takeLog(), rounds);
     };
