@@ -63,7 +63,7 @@ const std::vector<InputBinding> kBindings = {
     key(SDLK_RSHIFT, A::shiftUp, 0, nullptr, nullptr, S::any, E::release),
     key(SDLK_F1, A::screenshot, 0, "F1", "write play/screenshot.png"),
     key(SDLK_F11, A::fullScreen, 0, "F11", "full screen on / off"),
-    key(SDLK_F12, A::help, 0, "F12", "choose a weapon from every pack's (F12 or Escape closes the page)"),
+    key(SDLK_F12, A::help, 0, "F12", "the weapon chooser over the picture (F12 or Escape closes it)"),
     key(SDLK_UP, A::chooserUp, 0, "Up / Down, wheel", "on F12's page: select the weapon above / below"),
     key(SDLK_DOWN, A::chooserDown),
     {D::mouseButton, SDL_BUTTON_WHEELUP, SDL_BUTTON_WHEELUP, E::press, S::any, A::chooserUp, 0, nullptr, nullptr},
@@ -72,7 +72,7 @@ const std::vector<InputBinding> kBindings = {
      "on F12's page: select the weapon pressed (nothing fires)"},
     key(SDLK_RETURN, A::chooserTake, 0, "Return, Enter", "on F12's page: take up the selected weapon"),
     key(SDLK_KP_ENTER, A::chooserTake),
-    key(SDLK_TAB, A::chooserKeys, 0, "Tab", "on F12's page: these keys / the weapons"),
+    key(SDLK_TAB, A::chooserKeys, 0, "Tab", "on F12's page: the keys / the weapons"),
     // The shake action numbers: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
     key(SDLK_F2, A::chooseShake, 3, "F2 F3 F4 F5", "a shake does nothing / fires / reloads / fires and reloads"),
     key(SDLK_F3, A::chooseShake, 1),
