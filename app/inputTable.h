@@ -34,7 +34,7 @@ enum class InputAction {
     escape,          // closes F12's page, else quits
     // While F12's page is open these come before every other row, and only the first that an input
     // matches is carried out; while it is closed they do nothing.
-    chooserUp,       // the weapon above the selection
+    chooserUp,       // the weapon above the selection; argument 1: a page above
     chooserDown,
     chooserPoint,    // the weapon on the line pressed; nothing fires
     chooserTake,     // takes up the selected weapon

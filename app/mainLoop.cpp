@@ -135,7 +135,7 @@ void mainLoop::handleEvent(const SDL_Event& event) {
 void mainLoop::dispatch(InputDevice device, int32_t code, InputEdge edge, int32_t x, int32_t y) {
     if (page != Page::closed) {
         for (const InputBinding& row : inputBindings()) {
-            if (onPageOnly(row.action) && bindingMatches(row, device, code, edge, shift)) return choose(row.action, x, y);
+            if (onPageOnly(row.action) && bindingMatches(row, device, code, edge, shift)) return choose(row, x, y);
         }
     }
     for (const InputBinding& row : inputBindings()) {
@@ -276,14 +276,17 @@ void mainLoop::showPage(Page shown) {
     app.showHelp(page == Page::closed ? std::string() : helpPage());
 }
 
-void mainLoop::choose(InputAction action, int32_t x, int32_t y) {
+void mainLoop::choose(const InputBinding& row, int32_t x, int32_t y) {
+    const InputAction action = row.action;
     if (action == InputAction::chooserKeys) return showPage(page == Page::keys ? Page::weapons : Page::keys);
     if (page != Page::weapons) return;
     if (action == InputAction::chooserTake) return switchWeapon(chooser->selected());
     const std::string before = chooser->selected();
     if (action == InputAction::chooserPoint) chooser->selectLine(app.helpLineAt(x, y) - 1);  // below the title
-    if (action == InputAction::chooserUp || action == InputAction::chooserDown)
-        chooser->move(action == InputAction::chooserUp ? -1 : 1);
+    if (action == InputAction::chooserUp || action == InputAction::chooserDown) {
+        const int32_t steps = row.argument == 1 ? std::max(1, app.helpPageLines() - 3) : 1;  // a page less its heading
+        chooser->move(action == InputAction::chooserUp ? -steps : steps);
+    }
     if (chooser->selected() == before) return;
     if (trace) std::fprintf(stderr, "kablix: chooser selects %s\n", chooser->selected().c_str());
     showPage(page);

@@ -80,7 +80,7 @@ private:
     void showPage(Page shown);
     void escape();
     // The chooser's actions while the page is open.
-    void choose(InputAction action, int32_t x, int32_t y);
+    void choose(const InputBinding& row, int32_t x, int32_t y);
     std::string helpPage() const;
     void setShotStats(bool enabled);
     void setDamage(bool enabled);

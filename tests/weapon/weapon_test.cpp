@@ -349,7 +349,7 @@ TEST_F(Weapon, GamepadButtonsAndTriggerAxisPlayThroughTheMainLoop) {
 }
 
 // F12's chooser over a listing longer than its page: the view scrolls with the selection, a pack's
-// heading comes into view with its first weapon, and Return takes up the last of 41 weapons.
+// heading comes into view with its first weapon, and Page Down and Return take up the last of 41.
 TEST_F(Weapon, ChooserScrollsToEveryWeaponOfALongListing) {
     QEL::weaponListing listing{{"desert", "Desert Arms", "1.2", "Ann", {"desert/rifle"}}, {"", "", "", "", {}}};
     for (int i = 0; i < 40; ++i) listing[1].weapons.push_back("w" + std::to_string(i));
@@ -371,7 +371,7 @@ TEST_F(Weapon, ChooserScrollsToEveryWeaponOfALongListing) {
     const QEL::dataFileReader catalogue("gunList.txt");
     app->takeFirstWeapon("w1", false);
     std::vector<SDLKey> keys{SDLK_F12};
-    keys.insert(keys.end(), 45, SDLK_DOWN);
+    keys.insert(keys.end(), 3, SDLK_PAGEDOWN);
     keys.push_back(SDLK_RETURN);
     for (SDLKey key : keys) {
         SDL_Event event{};
