@@ -29,7 +29,8 @@ class weaponChooser;
 class mainLoop {
 public:
     // traceInput: write a line to standard error for every state change that shows nothing on
-    // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them.
+    // standard output (mirroring, Shift, the chooser's selection) and the frame count at the end,
+    // so that tests can see them.
     // traceFrames: for the timing program, the frame count once a second and when each press was shown.
     // `listing`: every weapon F12's chooser offers and next/previous weapon walk through.
     mainLoop(cApp& app, const dataFileReader& catalogue, weaponListing listing, bool traceInput,
