@@ -149,15 +149,18 @@ class ShellTest(unittest.TestCase):
                 self.assertTrue(all(abs(g - c) <= 12 for g, c in zip(got, colour)),
                                 "after %s: pixel (%d, %d) is %s" % (key, px, py, got))
 
-        # F12 lays the help page over the picture: white text (no colour of the picture is white; the
-        # notice below is left out),
-        # the same whether the picture is mirrored or not. Escape closes the page and does not quit.
+        # F12 lays its page over the picture: white text (no colour of the picture is white; the
+        # notice below is left out), the same whether the picture is mirrored or not. Escape closes
+        # the page and does not quit.
         def text_pixels(*keys):
             _, _, n, rows = game.screenshot(*keys)
             return {(x, y) for y, row in enumerate(rows[:260]) for x in range(568) if min(row[x * n:x * n + 3]) > 200}
         mirrored = text_pixels("backslash", "F12")
         self.assertGreater(len(mirrored), 400)
         self.assertEqual(text_pixels("comma"), mirrored)
+        # Tab shows the keys on the page instead (26 lines of them), and Tab again the weapons.
+        self.assertGreater(len(text_pixels("Tab")), 2 * len(mirrored))
+        self.assertEqual(text_pixels("Tab"), mirrored)
         # The page is the weapon chooser: a title, the base folder's heading, the catalogue's
         # weapons (quarters in hand and selected) and a line of keys. Down, Down, Up and a wheel
         # step select no_9, which Return takes up; a press on no_k's line selects it and nothing
