@@ -86,13 +86,16 @@ class ShellTest(unittest.TestCase):
             points = [(x, y) for x in range(60, 520, 23) for y in (4, 9)]
             self.assertEqual(window_pixels(big.display, scaled.window, [(2 * x, 2 * y) for x, y in points]),
                              [tuple(rows[y][x * n:x * n + 3]) for x, y in points])
-            # While F12's page is open a press on the mode switch neither switches nor fires; the
-            # first Escape closes the page, the second quits.
+            # While F12's page is open a press selects the weapon on its line (pulsar, the sixth of
+            # seven lines in the middle of the picture), and one on the mode switch neither switches
+            # nor fires; the first Escape closes the page, the second quits.
             scaled.key("F12")
+            scaled.click(2 * 200, 2 * 184)
             scaled.click(2 * 526, 2 * 278)
             scaled.key("Escape", "Escape")
             self.assertEqual(scaled.wait(), 0)
             self.assertEqual(scaled.stdout().count("   E: switchedMode data1: "), switches)
+            self.assertIn("kablix: chooser selects pulsar\n", scaled.stderr())
         # Without an audio device the game plays on, silently, with one warning that says why, and ALSA says nothing.
         silent = self.game(audio="alsa", env={"AUDIODEV": "kablix-no-such-device"})
         silent.wait_for_window()
