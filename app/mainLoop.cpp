@@ -260,8 +260,8 @@ void mainLoop::switchWeapon(const std::string& name, FireMode keepMode, bool rev
     const displayFlags& flags = app.assetManager()->weaponDisplay();
     logStatus("FPS: ", flags.backgroundOff);
     logStatus("Portrait: ", flags.portraitDisplay);
-    if (page == Page::weapons) {  // a key's weapon is selected too, and marked
-        chooser->show(app.helpPageLines() - 2, name);
+    if (page == Page::weapons) {  // a key's weapon is selected too, and marked; a reload moves nothing
+        chooser->show(app.helpPageLines() - 2, review ? chooser->selected() : name);
         showPage(page);
     }
 }
