@@ -78,8 +78,8 @@ class ShellTest(unittest.TestCase):
                     break
                 time.sleep(0.3)
             self.assertGreater(scaled.stdout().count("   E: switchedMode data1: "), switches)
-            switches = scaled.stdout().count("   E: switchedMode data1: ")
             width, height, n, rows = scaled.screenshot()
+            switches = scaled.stdout().count("   E: switchedMode data1: ")  # every click above is handled by now
             self.assertEqual((width, height), (568, 320))
             # The picture, each pixel twice as large (points above the swaying weapon: the two
             # pictures are taken at different moments).
