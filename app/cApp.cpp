@@ -90,6 +90,13 @@ void cApp::keepNoticesOff(const IntCoords& area) { text->reserve(area); }
 
 bool cApp::helpShown() const { return text->helpShown(); }
 
+int32_t cApp::helpPageLines() const { return text->helpPageLines(); }
+
+int32_t cApp::helpLineAt(int32_t x, int32_t y) const {
+    ScaledOutput::toPicture(shownWidth, shownHeight, x, y);
+    return text->helpLineAt(x, y);
+}
+
 void cApp::setViewport(int32_t width, int32_t height) {
     windowWidth = width;
     windowHeight = height;

@@ -99,9 +99,12 @@ public:
 
     // Where other text is (the preview's panel), which a notice keeps off.
     void keepNoticesOff(const IntCoords& area);
-    // The help page over the picture (an empty text hides it).
+    // F12's page over the picture (an empty text hides it).
     void showHelp(const std::string& text);
     bool helpShown() const;
+    // How many lines the page can show; its line at window pixel (x, y), or -1 off its lines.
+    int32_t helpPageLines() const;
+    int32_t helpLineAt(int32_t x, int32_t y) const;
     // The name the weapon in hand was loaded by (a catalogue value), empty before the first load.
     const std::string& weaponInHand() const { return inHand; }
 

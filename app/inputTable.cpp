@@ -47,7 +47,7 @@ const std::vector<InputBinding> kBindings = {
     pad(D::joyButton, kPadShield, E::press, A::shieldDown),
     pad(D::joyButton, kPadShield, E::release, A::shieldUp),
     pad(D::joyButton, kPadPrevious, E::press, A::previousWeapon, "gamepad 4 / 5",
-        "the previous / next weapon of play/gunList.txt"),
+        "the previous / next weapon of F12's list"),
     pad(D::joyButton, kPadNext, E::press, A::nextWeapon),
     key(SDLK_SPACE, A::nextFireMode, 0, "Space", "next fire mode"),
     key(SDLK_RETURN, A::reload, 0, "Return", "reload"),
@@ -63,7 +63,19 @@ const std::vector<InputBinding> kBindings = {
     key(SDLK_RSHIFT, A::shiftUp, 0, nullptr, nullptr, S::any, E::release),
     key(SDLK_F1, A::screenshot, 0, "F1", "write play/screenshot.png"),
     key(SDLK_F11, A::fullScreen, 0, "F11", "full screen on / off"),
-    key(SDLK_F12, A::help, 0, "F12", "this help over the picture (F12 or Escape closes it)"),
+    key(SDLK_F12, A::help, 0, "F12", "the weapon chooser over the picture (F12 or Escape closes it)"),
+    // Argument 1: a page at a time.
+    key(SDLK_UP, A::chooserUp, 0, "Up Down PgUp PgDn", "on F12's page: select the weapon (or a page) above / below"),
+    key(SDLK_DOWN, A::chooserDown),
+    key(SDLK_PAGEUP, A::chooserUp, 1),
+    key(SDLK_PAGEDOWN, A::chooserDown, 1),
+    {D::mouseButton, SDL_BUTTON_WHEELUP, SDL_BUTTON_WHEELUP, E::press, S::any, A::chooserUp, 0, "wheel, mouse press",
+     "on F12's page: select the weapon above / below / pressed (nothing fires)"},
+    {D::mouseButton, SDL_BUTTON_WHEELDOWN, SDL_BUTTON_WHEELDOWN, E::press, S::any, A::chooserDown, 0, nullptr, nullptr},
+    {D::mouseButton, 1, 255, E::press, S::any, A::chooserPoint, 0, nullptr, nullptr},
+    key(SDLK_RETURN, A::chooserTake, 0, "Return, Enter", "on F12's page: take up the selected weapon"),
+    key(SDLK_KP_ENTER, A::chooserTake),
+    key(SDLK_TAB, A::chooserKeys, 0, "Tab", "on F12's page: the keys / the weapons"),
     // The shake action numbers: 0 reload, 1 fire, 2 fire and reload, 3 nothing.
     key(SDLK_F2, A::chooseShake, 3, "F2 F3 F4 F5", "a shake does nothing / fires / reloads / fires and reloads"),
     key(SDLK_F3, A::chooseShake, 1),
@@ -89,7 +101,7 @@ const std::vector<InputBinding> kBindings = {
     key(SDLK_KP9, A::damage, 1, "keypad 9 / 6", "take damage on / off", S::up),
     key(SDLK_KP6, A::damage, 0, nullptr, nullptr, S::up),
     key(SDLK_KP8, A::debugLight, 0, "keypad 8", "debug light on / off", S::up),
-    key(SDLK_ESCAPE, A::escape, 0, "Escape", "quit (the counts are stored); closes the help first"),
+    key(SDLK_ESCAPE, A::escape, 0, "Escape", "quit (the counts are stored); closes F12's page first"),
 };
 
 // Each help line: a row with a help text, named by its inputs.
@@ -107,6 +119,17 @@ const std::vector<InputBinding>& inputBindings() { return kBindings; }
 bool bindingMatches(const InputBinding& row, InputDevice device, int32_t code, InputEdge edge, bool shiftHeld) {
     if (row.device != device || row.edge != edge || code < row.first || code > row.last) return false;
     return row.shift == ShiftState::any || (row.shift == ShiftState::held) == shiftHeld;
+}
+
+bool onPageOnly(InputAction action) {
+    switch (action) {
+    case InputAction::chooserUp:
+    case InputAction::chooserDown:
+    case InputAction::chooserPoint:
+    case InputAction::chooserTake:
+    case InputAction::chooserKeys: return true;
+    default: return false;
+    }
 }
 
 std::string inputHelp() {

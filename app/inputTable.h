@@ -21,7 +21,7 @@ enum class InputAction {
     shieldDown,      // in a team game; while dead a press digs
     shieldUp,
     pickWeapon,      // the catalogue's weapon on the key pressed
-    nextWeapon,      // the catalogue's weapon after (or before) the one in hand, in key order
+    nextWeapon,      // the weapon after (or before) the one in hand in F12's list of every pack's weapons
     previousWeapon,
     simulatedHit,    // the shot on the key's "s" entry of the catalogue, as if a peer had sent it
     shake,
@@ -31,7 +31,14 @@ enum class InputAction {
     screenshot,
     fullScreen,
     help,
-    escape,          // closes the help page, else quits
+    escape,          // closes F12's page, else quits
+    // While F12's page is open these come before every other row, and only the first that an input
+    // matches is carried out; while it is closed they do nothing.
+    chooserUp,       // the weapon above the selection; argument 1: a page above
+    chooserDown,
+    chooserPoint,    // the weapon on the line pressed; nothing fires
+    chooserTake,     // takes up the selected weapon
+    chooserKeys,     // the page shows the keys instead of the weapons, or back
     networkMode,     // argument: the multiplayer mode
     shotStats,       // argument: 1 on, 0 off
     damage,          // argument: 1 on, 0 off
@@ -70,6 +77,8 @@ const std::vector<InputBinding>& inputBindings();
 // Whether `row` stands for `code` (a key symbol, button or axis) of `device` at `edge`, with
 // Shift held or not.
 bool bindingMatches(const InputBinding& row, InputDevice device, int32_t code, InputEdge edge, bool shiftHeld);
+// Whether `action` belongs to F12's page (see chooserUp).
+bool onPageOnly(InputAction action);
 
 // One "  INPUTS  HELP" line per help line of the table (what --help and F12 show).
 std::string inputHelp();

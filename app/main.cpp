@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     // The packs are mounted before the first weapon is checked, and stay so until the end.
     auto packs = std::make_unique<QEL::packLibrary>(options.packs.packsDirs);
     auto* catalogue = new QEL::dataFileReader("gunList.txt");
-    [[maybe_unused]] const QEL::weaponListing listing = packs->listing(*catalogue);  // for F12's page
+    const QEL::weaponListing listing = packs->listing(*catalogue);
     if (options.preview) {
         QEL::weaponPreview preview(*app, options.animation);
         app->takeFirstWeapon(options.weapon, true);  // what the checker finds shows from the start
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
         app->takeFirstWeapon(options.weapon.empty() ? catalogue->getValue("0") : options.weapon, false,
                              catalogue->getValue("0"));
         openJoysticks();
-        QEL::mainLoop loop(*app, *catalogue, traceRequested("KABLIX_TRACE_INPUT"),
+        QEL::mainLoop loop(*app, *catalogue, listing, traceRequested("KABLIX_TRACE_INPUT"),
                            traceRequested("KABLIX_TRACE_FRAMES"));
         loop.run();
     }

@@ -3,6 +3,7 @@
 #include "base/appTime.h"
 #include "app/cApp.h"
 #include "app/liveReload.h"
+#include "app/weaponChooser.h"
 #include "base/dataFileReader.h"
 #include "base/log.h"
 #include "effects/debugLight.h"
@@ -31,9 +32,11 @@ double steadySeconds() {
 
 }  // namespace
 
-mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput, bool traceFrames)
+mainLoop::mainLoop(cApp& app, const dataFileReader& catalogue, weaponListing listing, bool traceInput,
+                   bool traceFrames)
     : app(app), catalogue(catalogue), trace(traceInput), traceFrames(traceFrames),
-      reload(std::make_unique<liveReload>(*app.assetManager())) {}
+      reload(std::make_unique<liveReload>(*app.assetManager())),
+      chooser(std::make_unique<weaponChooser>(std::move(listing), catalogueKeys(catalogue))) {}
 
 mainLoop::~mainLoop() {
     delete tweets;
@@ -130,8 +133,13 @@ void mainLoop::handleEvent(const SDL_Event& event) {
 }
 
 void mainLoop::dispatch(InputDevice device, int32_t code, InputEdge edge, int32_t x, int32_t y) {
+    if (page != Page::closed) {
+        for (const InputBinding& row : inputBindings()) {
+            if (onPageOnly(row.action) && bindingMatches(row, device, code, edge, shift)) return choose(row, x, y);
+        }
+    }
     for (const InputBinding& row : inputBindings()) {
-        if (bindingMatches(row, device, code, edge, shift)) perform(row, code, x, y);
+        if (!onPageOnly(row.action) && bindingMatches(row, device, code, edge, shift)) perform(row, code, x, y);
     }
 }
 
@@ -177,6 +185,11 @@ void mainLoop::perform(const InputBinding& row, int32_t code, int32_t x, int32_t
     case InputAction::debugLight: app.assetManager()->toggleDebugLight(); break;
     case InputAction::shiftDown: setShiftHeld(true); break;
     case InputAction::shiftUp: setShiftHeld(false); break;
+    case InputAction::chooserUp:
+    case InputAction::chooserDown:
+    case InputAction::chooserPoint:
+    case InputAction::chooserTake:
+    case InputAction::chooserKeys: break;  // the page's own (dispatch)
     }
 }
 
@@ -206,8 +219,8 @@ void mainLoop::writeStatusMessage() {
 }
 
 void mainLoop::escape() {
-    if (app.helpShown())
-        toggleHelp();
+    if (page != Page::closed)
+        showPage(Page::closed);
     else
         quit = true;
 }
@@ -232,18 +245,9 @@ void mainLoop::simulateHit(int32_t key) {
     if (!value.empty()) app.receiveShot(std::atoi(value.c_str()));
 }
 
-// Without a weapon of the catalogue in hand the first (or, going back, the last) is taken.
 void mainLoop::stepWeapon(int32_t by) {
-    std::vector<std::string> weapons;
-    for (const std::string& key : catalogue.keyList()) {
-        if (key.size() == 1 && !catalogue.getValue(key).empty()) weapons.push_back(catalogue.getValue(key));
-    }
-    if (weapons.empty()) return;
-    const auto inHand = std::find(weapons.begin(), weapons.end(), app.weaponInHand());
-    const int32_t count = static_cast<int32_t>(weapons.size());
-    int32_t next = by > 0 ? 0 : count - 1;
-    if (inHand != weapons.end()) next = (static_cast<int32_t>(inHand - weapons.begin()) + by + count) % count;
-    switchWeapon(weapons[static_cast<size_t>(next)]);
+    const std::string next = chooser->step(app.weaponInHand(), by);
+    if (!next.empty()) switchWeapon(next);
 }
 
 // The weapon in use keeps working unless the new one passes the check.
@@ -256,26 +260,45 @@ void mainLoop::switchWeapon(const std::string& name, FireMode keepMode, bool rev
     const displayFlags& flags = app.assetManager()->weaponDisplay();
     logStatus("FPS: ", flags.backgroundOff);
     logStatus("Portrait: ", flags.portraitDisplay);
+    if (page == Page::weapons) {  // a key's weapon is selected too, and marked; a reload moves nothing
+        chooser->show(app.helpPageLines() - 2, review ? chooser->selected() : name);
+        showPage(page);
+    }
 }
 
-void mainLoop::toggleHelp() { app.showHelp(app.helpShown() ? std::string() : helpPage()); }
+void mainLoop::toggleHelp() {
+    if (page == Page::closed) chooser->show(app.helpPageLines() - 2, app.weaponInHand());
+    showPage(page == Page::closed ? Page::weapons : Page::closed);
+}
 
-std::string mainLoop::helpPage() const {
-    std::string weapons, line;
-    for (const std::string& key : catalogue.keyList()) {
-        if (key.size() != 1) continue;  // shot entries (s…) and keypad entries (k…) name no weapon
-        const std::string value = catalogue.getValue(key);
-        std::string entry = key + " " + value + (value == app.weaponInHand() ? "*" : "") + "  ";
-        if (line.size() + entry.size() > 80) {
-            weapons += line + "\n";
-            line.clear();
-        }
-        line += (line.empty() ? "  " : "") + entry;
+void mainLoop::showPage(Page shown) {
+    page = shown;
+    app.showHelp(page == Page::closed ? std::string() : helpPage());
+}
+
+void mainLoop::choose(const InputBinding& row, int32_t x, int32_t y) {
+    const InputAction action = row.action;
+    if (action == InputAction::chooserKeys) return showPage(page == Page::keys ? Page::weapons : Page::keys);
+    if (page != Page::weapons) return;
+    if (action == InputAction::chooserTake) return switchWeapon(chooser->selected());
+    const std::string before = chooser->selected();
+    if (action == InputAction::chooserPoint) chooser->selectLine(app.helpLineAt(x, y) - 1);  // below the title
+    if (action == InputAction::chooserUp || action == InputAction::chooserDown) {
+        const int32_t steps = row.argument == 1 ? std::max(1, app.helpPageLines() - 3) : 1;  // a page less its heading
+        chooser->move(action == InputAction::chooserUp ? -steps : steps);
     }
-    weapons += line;
-    // The title line names the network room: the page has no line to spare.
+    if (chooser->selected() == before) return;
+    if (trace) std::fprintf(stderr, "kablix: chooser selects %s\n", chooser->selected().c_str());
+    showPage(page);
+}
+
+// The title line names the network room: the page has no line to spare.
+std::string mainLoop::helpPage() const {
     const std::string room = app.roomName().empty() ? "the default room" : "room " + app.roomName();
-    return "Kablix keys (network: " + room + ")\n" + inputHelp() + "\nWeapons (* in hand):\n" + weapons;
+    if (page == Page::keys) return "Kablix keys (network: " + room + ")\n" + inputHelp();
+    return "Kablix weapons, " + std::to_string(chooser->selectedPlace()) + " of " +
+           std::to_string(chooser->weapons().size()) + " (network: " + room + ")\n" + chooser->view(app.weaponInHand()) +
+           "\nUp, Down, wheel, click: select   Return: take up   Tab: keys   F12: close";
 }
 
 std::string catalogueKeyFor(SDLKey key) {

@@ -2,7 +2,7 @@
 // them out on the application object, the display and the weapon catalogue, and runs one frame
 // per turn until a quit was requested; a turn draws and shows a picture only when it can differ
 // from the one on screen. Lives in main from the end of start-up to shutdown; borrows the
-// application object and the catalogue.
+// application object and the catalogue, and owns F12's weapon chooser with the listing it shows.
 #pragma once
 
 #include <SDL/SDL.h>
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/inputTable.h"
+#include "app/weaponListing.h"
 #include "stats/ScoreEvent.h"
 
 namespace QEL {
@@ -23,13 +24,17 @@ enum class MirrorMode : int32_t;
 class dataFileReader;
 class liveReload;
 class tweetGenerator;
+class weaponChooser;
 
 class mainLoop {
 public:
     // traceInput: write a line to standard error for every state change that shows nothing on
-    // standard output (mirroring, Shift) and the frame count at the end, so that tests can see them.
+    // standard output (mirroring, Shift, the chooser's selection) and the frame count at the end,
+    // so that tests can see them.
     // traceFrames: for the timing program, the frame count once a second and when each press was shown.
-    mainLoop(cApp& app, const dataFileReader& catalogue, bool traceInput, bool traceFrames = false);
+    // `listing`: every weapon F12's chooser offers and next/previous weapon walk through.
+    mainLoop(cApp& app, const dataFileReader& catalogue, weaponListing listing, bool traceInput,
+             bool traceFrames = false);
     ~mainLoop();
 
     // Runs turns until a quit was requested; the turn that sees the quit still draws its frame.
@@ -70,16 +75,20 @@ private:
     void setMirrorMode(MirrorMode mode);
     void setShakeAction(int action);
     void writeStatusMessage();
+    // F12's page: the weapon chooser, or the keys (Tab switches); shown again whenever it changes.
+    enum class Page { closed, weapons, keys };
     void toggleHelp();
+    void showPage(Page shown);
     void escape();
-    // The keys and the catalogue's weapons, the one in hand marked.
+    // The chooser's actions while the page is open.
+    void choose(const InputBinding& row, int32_t x, int32_t y);
     std::string helpPage() const;
     void setShotStats(bool enabled);
     void setDamage(bool enabled);
     // The catalogue's weapon on digit or letter key `key`, or the shot on its "s" entry.
     void pickWeapon(int32_t key);
     void simulateHit(int32_t key);
-    // The catalogue's weapon `by` places (1 or -1) from the one in hand, in key order.
+    // The listing's weapon `by` places (1 or -1) from the one in hand.
     void stepWeapon(int32_t by);
     // keepMode: the fire mode to start in when the weapon offers it (kNoFireMode: its own start
     // mode). `review`: the weapon was saved while in hand (cApp::takeWeapon).
@@ -95,6 +104,8 @@ private:
     bool traceFrames;
     tweetGenerator* tweets = nullptr;  // owned; made by the first status message request
     std::unique_ptr<liveReload> reload;
+    std::unique_ptr<weaponChooser> chooser;
+    Page page = Page::closed;
     bool quit = false;
     // F1 is answered after the next frame is drawn and before it is swapped: the back buffer
     // holds no defined picture between a swap and the next frame.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/weaponChooser.h"
 #include "base/dataFileReader.h"
 
 namespace QEL {
@@ -91,16 +92,7 @@ void packLibrary::addPack(const std::string& path) {
 }
 
 weaponListing packLibrary::listing(const dataFileReader& catalogue) const {
-    weaponListing result;
-    packListing base;
-    for (const std::string& key : catalogue.keyList()) {
-        const std::string weapon = catalogue.getValue(key);
-        // Only plain keys name weapons ("s1" lines are settings), and a pack's weapon is listed with its pack.
-        if (key.size() != 1 || weapon.empty() || weapon.find('/') != std::string::npos) continue;
-        if (std::find(base.weapons.begin(), base.weapons.end(), weapon) == base.weapons.end())
-            base.weapons.push_back(weapon);
-    }
-    result.push_back(base);
+    weaponListing result = catalogueListing(catalogue);
     for (const mountedPack& pack : found) {
         const packManifest& m = pack.manifest;
         result.push_back(packListing{m.name, m.title, m.version, m.author, pack.weapons});

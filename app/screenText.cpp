@@ -2,6 +2,8 @@
 
 #include "render/screen.h"
 
+#include <SDL/SDL_ttf.h>
+
 #include <algorithm>
 
 namespace QEL {
@@ -18,6 +20,29 @@ screenText::screenText() : font(TextFont::open(kPointSize)), help(font.get()), b
 void screenText::setHelp(const std::string& text) {
     dirty = dirty || text != help.text();
     help.setText(text);
+}
+
+namespace {
+
+// The page is drawn in the middle of the screen.
+int32_t pageLeft(const TextPanel& page) { return (kScreenWidth - page.width()) / 2; }
+int32_t pageTop(const TextPanel& page) { return (kScreenHeight - page.height()) / 2; }
+
+}  // namespace
+
+// One line less than the screen's height holds leaves room for the box's padding.
+int32_t screenText::helpPageLines() const {
+    return font ? std::max(1, kScreenHeight / TTF_FontLineSkip(font->handle()) - 1) : 1;
+}
+
+// The box's padding is the same above the first line as below the last.
+int32_t screenText::helpLineAt(int32_t x, int32_t y) const {
+    if (!font || !help.visible() || x < pageLeft(help) || x >= pageLeft(help) + help.width()) return -1;
+    const int32_t lineHeight = TTF_FontLineSkip(font->handle());
+    const int32_t count = static_cast<int32_t>(std::count(help.text().begin(), help.text().end(), '\n')) + 1;
+    const int32_t padding = (help.height() - count * lineHeight) / 2;
+    const int32_t offset = y - pageTop(help) - padding;
+    return offset < 0 || offset >= count * lineHeight ? -1 : offset / lineHeight;
 }
 
 void screenText::setNetworkBadge(TeamMode mode, int32_t peers, const std::string& room, int32_t refused,
@@ -104,7 +129,7 @@ void screenText::expire(uint32_t nowMs) {
 void screenText::draw() {
     notice.draw(noticeX, noticeY);
     badge.draw(kScreenWidth - badge.width() - kMargin, kMargin);
-    help.draw((kScreenWidth - help.width()) / 2, (kScreenHeight - help.height()) / 2);
+    help.draw(pageLeft(help), pageTop(help));
     dirty = false;
 }
 

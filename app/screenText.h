@@ -1,4 +1,4 @@
-// What the game writes over the picture: the help page (F12) in the middle, while networking is
+// What the game writes over the picture: F12's page (the weapon chooser or the keys) in the middle, while networking is
 // on a badge in the top right corner with the game mode and the number of connected copies, and
 // a notice when a weapon was not loaded, along the bottom unless what the weapon shows there
 // (its rounds, the fire-mode switch) would be hidden.
@@ -23,6 +23,10 @@ public:
     // An empty text hides the page.
     void setHelp(const std::string& text);
     bool helpShown() const { return !help.text().empty(); }
+    // How many lines a page can show; the line of the page at screen pixel (x, y), origin top
+    // left, or -1 off the page's lines.
+    int32_t helpPageLines() const;
+    int32_t helpLineAt(int32_t x, int32_t y) const;
     // The badge for multiplayer mode `mode` (1: networking off, no badge) and `peers` copies.
     // In a named `room` the badge starts with it; links refused and shots dropped follow the count.
     void setNetworkBadge(TeamMode mode, int32_t peers, const std::string& room = std::string(), int32_t refused = 0,

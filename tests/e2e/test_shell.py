@@ -79,14 +79,23 @@ class ShellTest(unittest.TestCase):
                 time.sleep(0.3)
             self.assertGreater(scaled.stdout().count("   E: switchedMode data1: "), switches)
             width, height, n, rows = scaled.screenshot()
+            switches = scaled.stdout().count("   E: switchedMode data1: ")  # every click above is handled by now
             self.assertEqual((width, height), (568, 320))
             # The picture, each pixel twice as large (points above the swaying weapon: the two
             # pictures are taken at different moments).
             points = [(x, y) for x in range(60, 520, 23) for y in (4, 9)]
             self.assertEqual(window_pixels(big.display, scaled.window, [(2 * x, 2 * y) for x, y in points]),
                              [tuple(rows[y][x * n:x * n + 3]) for x, y in points])
-            scaled.key("Escape")
+            # While F12's page is open a press selects the weapon on its line (pulsar, the sixth of
+            # seven lines in the middle of the picture), and one on the mode switch neither switches
+            # nor fires; the first Escape closes the page, the second quits.
+            scaled.key("F12")
+            scaled.click(2 * 200, 2 * 184)
+            scaled.click(2 * 526, 2 * 278)
+            scaled.key("Escape", "Escape")
             self.assertEqual(scaled.wait(), 0)
+            self.assertEqual(scaled.stdout().count("   E: switchedMode data1: "), switches)
+            self.assertIn("kablix: chooser selects pulsar\n", scaled.stderr())
         # Without an audio device the game plays on, silently, with one warning that says why, and ALSA says nothing.
         silent = self.game(audio="alsa", env={"AUDIODEV": "kablix-no-such-device"})
         silent.wait_for_window()
@@ -143,15 +152,39 @@ class ShellTest(unittest.TestCase):
                 self.assertTrue(all(abs(g - c) <= 12 for g, c in zip(got, colour)),
                                 "after %s: pixel (%d, %d) is %s" % (key, px, py, got))
 
-        # F12 lays the help page over the picture: white text (no colour of the picture is white; the
-        # notice below is left out),
-        # the same whether the picture is mirrored or not. Escape closes the page and does not quit.
+        # F12 lays its page over the picture: white text (no colour of the picture is white; the
+        # notice below is left out), the same whether the picture is mirrored or not. Escape closes
+        # the page and does not quit.
         def text_pixels(*keys):
             _, _, n, rows = game.screenshot(*keys)
             return {(x, y) for y, row in enumerate(rows[:260]) for x in range(568) if min(row[x * n:x * n + 3]) > 200}
         mirrored = text_pixels("backslash", "F12")
-        self.assertGreater(len(mirrored), 1500)
+        self.assertGreater(len(mirrored), 400)
         self.assertEqual(text_pixels("comma"), mirrored)
+        # Tab shows the keys on the page instead (26 lines of them), and Tab again the weapons.
+        self.assertGreater(len(text_pixels("Tab")), 2 * len(mirrored))
+        self.assertEqual(text_pixels("Tab"), mirrored)
+        # The page is the weapon chooser: a title, the base folder's heading, the catalogue's
+        # weapons (quarters in hand and selected) and a line of keys. Down, Down, Up and a wheel
+        # step select no_9, which Return takes up; a press on no_k's line selects it and nothing
+        # fires; a key still takes its weapon. Nothing else reaches standard output.
+        mark = len(game.stdout())
+        game.key("Down", "Down", "Up")
+        game.click(300, 300, button=5)
+        game.key("Return")
+        game.wait_for_stdout("   XML for no_9 was not found.\n", after=mark)
+        _, _, n, rows = game.screenshot()
+        left = next(x for x in range(568) if max(rows[130][x * n:x * n + 3]) < 200) + 1  # the box's left margin
+        dark = [y for y in range(60, 260) if max(rows[y][left * n:left * n + 3]) < 200]
+        self.assertEqual(dark, list(range(dark[0], dark[-1] + 1)))
+        line = (len(dark) - 8) / 9
+        game.click(100, int(dark[0] + 4 + 6.5 * line))
+        game.key("Return")
+        game.wait_for_stdout("   XML for no_k was not found.\n", after=mark)
+        game.key("a")
+        game.wait_for_stdout("   XML for no_a was not found.\n", after=mark)
+        self.assertEqual(game.stdout()[mark:], "".join("   XML for no_%s was not found.\n   WEAPON LOADING CANCELLED!\n"
+                                                       % k for k in "9ka"))
         self.assertEqual(text_pixels("Escape"), set())
         game.key("Escape")
         self.assertEqual(game.wait(), 0)

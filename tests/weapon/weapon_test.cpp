@@ -12,6 +12,7 @@
 #include "app/cApp.h"
 #include "app/inputTable.h"
 #include "app/mainLoop.h"
+#include "app/weaponChooser.h"
 #include "base/dataFileReader.h"
 #include "effects/overlayEffects.h"
 #include "effects/teamDamage.h"
@@ -323,7 +324,7 @@ TEST_F(Weapon, GamepadButtonsAndTriggerAxisPlayThroughTheMainLoop) {
         SDL_Event quit{};
         quit.type = SDL_QUIT;
         SDL_PushEvent(&quit);
-        QEL::mainLoop(*app, catalogue, false).run();
+        QEL::mainLoop(*app, catalogue, QEL::catalogueListing(catalogue), false).run();
         long long rounds = 0;
         return events(takeLog(), rounds);
     };
@@ -344,6 +345,45 @@ TEST_F(Weapon, GamepadButtonsAndTriggerAxisPlayThroughTheMainLoop) {
         turn(6000, {{SDL_JOYBUTTONDOWN, button}});
         EXPECT_EQ(app->weaponInHand(), weapon);
     }
+    QEL::destroyApp(app);
+}
+
+// F12's chooser over a listing longer than its page: the view scrolls with the selection, a pack's
+// heading comes into view with its first weapon, and Page Down and Return take up the last of 41.
+TEST_F(Weapon, ChooserScrollsToEveryWeaponOfALongListing) {
+    QEL::weaponListing listing{{"desert", "Desert Arms", "1.2", "Ann", {"desert/rifle"}}, {"", "", "", "", {}}};
+    for (int i = 0; i < 40; ++i) listing[1].weapons.push_back("w" + std::to_string(i));
+    QEL::weaponChooser chooser(listing, {{"w1", "1"}});
+    chooser.show(5, "w1");
+    EXPECT_EQ(chooser.view("w1"), "Desert Arms 1.2 by Ann\n    rifle\nKablix demo weapons\n    w0\n> 1 w1 *");
+    chooser.move(100);
+    EXPECT_EQ(chooser.view("w1"), "    w35\n    w36\n    w37\n    w38\n>   w39");
+    chooser.move(-39);
+    EXPECT_EQ(chooser.view("w1"), "Kablix demo weapons\n>   w0\n  1 w1 *\n    w2\n    w3");
+    EXPECT_FALSE(chooser.selectLine(0));
+    EXPECT_TRUE(chooser.selectLine(4));
+    EXPECT_EQ(chooser.selected(), "w3");
+    EXPECT_EQ(chooser.step("desert/rifle", -1), "w39");
+
+    for (const char* name : {"w1", "w39"}) writeAsset(name + std::string(".xml"), weaponXml(name, standardImages() + anims({"shot1"})));
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    QEL::cApp* app = QEL::createApp(0, 0, 0, 0);
+    const QEL::dataFileReader catalogue("gunList.txt");
+    app->takeFirstWeapon("w1", false);
+    std::vector<SDLKey> keys{SDLK_F12};
+    keys.insert(keys.end(), 3, SDLK_PAGEDOWN);
+    keys.push_back(SDLK_RETURN);
+    for (SDLKey key : keys) {
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.keysym.sym = key;
+        SDL_PushEvent(&event);
+    }
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    QEL::mainLoop(*app, catalogue, listing, false).run();
+    EXPECT_EQ(app->weaponInHand(), "w39");
     QEL::destroyApp(app);
 }
 
