@@ -1,5 +1,5 @@
 """Packs played by the real game: two installed archives each hold gun.xml naming the same picture and sound
-files, and each weapon, taken up by name on the command line or by its catalogue key, shows its own picture
+files, and each weapon, taken up by name on the command line, by its catalogue key or from F12's chooser, shows its own picture
 and keeps its own row in scores.db; a pack folder found later under a name already found is left out; a
 weapon in a pack folder loads again when its picture is saved; a pack's weapon is previewed by its name."""
 
@@ -80,6 +80,11 @@ class PackGame(unittest.TestCase):
         time.sleep(0.5)
         notice = game.stderr().split('Weapon "c/gun" was not loaded:', 1)[-1]
         self.assertRegex(notice[:300], r"/c/gun\.xml:1:\d+: error: IMAGE NOT FOUND:\s+gone\.png")
+        seen = len(game.stdout())
+        game.key("F12", "Up", "Return")  # the chooser: from c/gun in hand up to b/gun
+        game.wait_for_stdout(LOADED, after=seen)
+        game.key("Escape")
+        shows(BLUE, "b/gun from the chooser")
         game.key("Escape")
         self.assertEqual(game.wait(), 0)
         stderr = game.stderr()
