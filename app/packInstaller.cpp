@@ -157,6 +157,25 @@ std::vector<std::string> folderEntries(const std::string& folder) {
 
 }  // namespace
 
+std::string readPackAt(packReader& files, const std::string& path, packManifest& manifest, size_t& weapons) {
+    std::string problem;
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".zip") == 0) {
+        std::vector<unsigned char> bytes;
+        if (!readArchive(path, bytes, problem)) return problem;
+        problem = archiveProblem(bytes);
+        if (!problem.empty()) return problem;
+    }
+    if (!files.mount(path, kIncoming)) return files.problem();
+    std::string text;
+    if (!files.readFile(std::string(kIncoming) + "/pack.xml", kMaxManifestBytes, text))
+        problem = "pack.xml " + files.problem();
+    else if (!readPackManifest(text, manifest, problem))
+        problem = "pack.xml " + problem;
+    weapons = files.weaponFiles(kIncoming).size();
+    files.unmount(path);
+    return problem;
+}
+
 packOutcome installPack(packReader& files, const std::string& archive, const std::string& packsDir, bool replace,
                         const weaponVetter& vet) {
     std::vector<unsigned char> bytes;
@@ -199,19 +218,13 @@ std::vector<std::string> listPacks(packReader& files, const std::string& packsDi
         struct stat info;
         const bool folder = exists(path, info) && S_ISDIR(info.st_mode);
         if (!folder && (entry.size() < 4 || entry.compare(entry.size() - 4, 4, ".zip") != 0)) continue;
-        std::string text, problem;
         packManifest manifest;
-        if (!files.mount(path, kIncoming))
-            problem = files.problem();
-        else if (!files.readFile(std::string(kIncoming) + "/pack.xml", kMaxManifestBytes, text))
-            problem = "pack.xml " + files.problem();
-        else if (!readPackManifest(text, manifest, problem))
-            problem = "pack.xml " + problem;
+        size_t weapons = 0;
+        const std::string problem = readPackAt(files, path, manifest, weapons);
         if (problem.empty())
-            lines.push_back(listLine(manifest, files.weaponFiles(kIncoming).size(), path));
+            lines.push_back(listLine(manifest, weapons, path));
         else
             problems.push_back(path + " is not a pack: " + problem);
-        files.unmount(path);
     }
     return lines;
 }

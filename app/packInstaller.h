@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/packReader.h"
+#include "xml/packManifest.h"
 
 #include <functional>
 #include <string>
@@ -36,6 +37,13 @@ packOutcome removePack(const std::string& name, const std::string& packsDir);
 // ../packs/desert.zip"), sorted by file name; a missing folder holds none. What is there but is
 // not a readable pack goes to `problems`, one line each.
 std::vector<std::string> listPacks(packReader& files, const std::string& packsDir, std::vector<std::string>& problems);
+
+// Reads the manifest of the pack at `path` (a folder, or a .zip judged first as adding judges it:
+// entries, sizes, ratios, links, paths), mounting it for the while under a name of its own; the
+// number of its weapons goes to `weapons`. Empty when it is a pack, else why not. The game and
+// --list-packs ask this of every pack they find, so one dropped into a packs folder by hand is
+// held to the rules of adding.
+std::string readPackAt(packReader& files, const std::string& path, packManifest& manifest, size_t& weapons);
 
 // What the command line asks of the packs folders (--add-pack, --remove-pack, --list-packs, --packs, --replace).
 struct packRequest {

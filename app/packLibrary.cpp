@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/packInstaller.h"
 #include "app/weaponChooser.h"
 #include "base/dataFileReader.h"
 
@@ -15,8 +16,6 @@ namespace QEL {
 namespace {
 
 constexpr const char* kGamePacksDir = "../packs";
-// A pack is mounted here first, to read its name from its pack.xml.
-constexpr const char* kProbe = ".probe";
 
 bool isPackEntry(const std::string& folder, const std::string& entry) {
     struct stat info;
@@ -66,12 +65,9 @@ void packLibrary::addFolder(const std::string& folder) {
 }
 
 void packLibrary::addPack(const std::string& path) {
-    std::string text, problem;
     packManifest manifest;
-    if (!files->mount(path, kProbe)) problem = files->problem();
-    else if (!files->readFile(std::string(kProbe) + "/pack.xml", kMaxManifestBytes, text)) problem = "pack.xml " + files->problem();
-    else if (!readPackManifest(text, manifest, problem)) problem = "pack.xml " + problem;
-    files->unmount(path);
+    size_t weapons = 0;
+    const std::string problem = readPackAt(*files, path, manifest, weapons);
     if (!problem.empty()) {
         std::fprintf(stderr, "kablix: %s is not a pack: %s\n", path.c_str(), problem.c_str());
         return;

@@ -1,7 +1,9 @@
 """Packs played by the real game: two installed archives each hold gun.xml naming the same picture and sound
-files, and each weapon, taken up by name on the command line, by its catalogue key or from F12's chooser, shows its own picture
-and keeps its own row in scores.db; a pack folder found later under a name already found is left out; a
-weapon in a pack folder loads again when its picture is saved; a pack's weapon is previewed by its name."""
+files, and each weapon, taken up by name on the command line, by its catalogue key or from F12's chooser,
+shows its own picture and keeps its own row in scores.db; a pack folder found later under a name already
+found is left out, and so is an archive dropped in by hand that adding would refuse; a weapon in a pack
+folder loads again when its picture is saved, and a broken save's notice lists its pack's findings; a
+pack's weapon is previewed by its name."""
 
 import os
 import subprocess
@@ -48,6 +50,9 @@ class PackGame(unittest.TestCase):
             for file, data in pack_files(name, colour).items():
                 with open(os.path.join(folder, name, file), "wb") as out:
                     out.write(data.encode() if isinstance(data, str) else data)
+        with zipfile.ZipFile(os.path.join(packs, "bomb.zip"), "w", zipfile.ZIP_DEFLATED) as out:  # dropped in by hand
+            out.writestr("pack.xml", '<kablixPack name="bomb" title="Bomb" version="1"/>')
+            out.writestr("gun.png", bytes(8 << 20))
         game.args = ["--packs", packs, "--packs", later, "a/gun"]
         game.start()
         game.wait_for_window()
@@ -89,6 +94,7 @@ class PackGame(unittest.TestCase):
         self.assertEqual(game.wait(), 0)
         stderr = game.stderr()
         self.assertIn("%s/a is left out: the pack 'a' was found first in %s/a.zip" % (later, packs), stderr)
+        self.assertIn("%s/bomb.zip is not a pack: entry 'gun.png' is packed more than 100:1" % packs, stderr)
         self.assertNotIn("cannot decode", stderr)
         self.assertEqual(stderr.count("not loaded"), 1, "only the broken save's")
         rows = scores_in(os.path.join(game.assetsdir, "scores.db"))
