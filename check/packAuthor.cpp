@@ -1,6 +1,5 @@
 #include "check/packAuthor.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,21 +47,7 @@ bool readWhole(const std::string& path, std::string& bytes) {
     return bool(in) || in.eof();
 }
 
-// Creates the file only when it is not there (O_EXCL).
-bool writeNew(const std::string& path, const std::string& bytes) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote <= 0) break;
-        done += size_t(wrote);
-    }
-    const bool closed = close(fd) == 0;
-    if (done == bytes.size() && closed) return true;
-    unlink(path.c_str());
-    return false;
-}
+bool writeNew(const std::string& path, const std::string& bytes) { return writeNewFile(path, bytes.data(), bytes.size()); }
 
 // The references a weapon file makes to files of its own, as written in it, with the files
 // each one means (a sound's variants among them).

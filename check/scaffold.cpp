@@ -185,20 +185,8 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-// Creates the file only when it is not there (O_EXCL), so even a file that appears meanwhile is kept.
 bool writeNew(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote <= 0) break;
-        done += size_t(wrote);
-    }
-    const bool closed = close(fd) == 0;
-    if (done == bytes.size() && closed && !bytes.empty()) return true;
-    unlink(path.c_str());
-    return false;
+    return !bytes.empty() && writeNewFile(path, reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 // A key the catalogue leaves free: 0 (taken up at start) when it has none there or cannot be read.
@@ -263,6 +251,21 @@ int writeScaffold(const std::string& name, const std::string& folder, const std:
     out << "add this line to the catalogue (gunList.txt; key 0 is the weapon taken up at start):\n"
         << freeKey(cataloguePath) << "=" << name << "\n";
     return 0;
+}
+
+bool writeNewFile(const std::string& path, const char* data, size_t size) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t wrote = write(fd, data + done, size - done);
+        if (wrote <= 0) break;
+        done += size_t(wrote);
+    }
+    const bool closed = close(fd) == 0;
+    if (done == size && closed) return true;
+    unlink(path.c_str());
+    return false;
 }
 
 }  // namespace QEL

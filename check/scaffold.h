@@ -5,6 +5,7 @@
 // checks clean and plays once the pack has the shared files every weapon uses.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 
@@ -22,5 +23,9 @@ int writeScaffold(const std::string& name, const std::string& folder, const std:
 
 // True for a name a new weapon may have (see writeScaffold).
 bool weaponNameUsable(const std::string& name);
+
+// Writes `size` bytes to a new file at `path`, made only when nothing is there (O_EXCL), so even a
+// file that appears meanwhile is kept; a file not written in full is removed again.
+bool writeNewFile(const std::string& path, const char* data, size_t size);
 
 }  // namespace QEL
