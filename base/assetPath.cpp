@@ -42,12 +42,7 @@ const std::vector<std::string>& sharedAssetFiles() {
     return files;
 }
 
-bool assetFileExists(const std::string& fileName) {
-    FILE* file = std::fopen(assetPath(fileName).c_str(), "rb");
-    if (!file) return false;
-    std::fclose(file);
-    return true;
-}
+bool assetFileExists(const std::string& fileName) { return assetPathExists(assetPath(fileName)); }
 
 bool assetFileExists(const std::string& name, const std::string& extension) {
     return assetFileExists(name + "." + extension);
