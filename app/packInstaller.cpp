@@ -144,18 +144,23 @@ std::string listLine(const packManifest& manifest, size_t weapons, const std::st
     return line + ": " + std::to_string(weapons) + (weapons == 1 ? " weapon in " : " weapons in ") + path;
 }
 
-std::vector<std::string> folderEntries(const std::string& folder) {
+}  // namespace
+
+std::vector<std::string> packEntries(const std::string& packsDir) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+    if (DIR* dir = ::opendir(packsDir.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            struct stat info;
+            if (name[0] == '.') continue;
+            const bool folder = ::stat((packsDir + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+            if (folder || (name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0)) names.push_back(name);
+        }
         ::closedir(dir);
     }
     std::sort(names.begin(), names.end());
     return names;
 }
-
-}  // namespace
 
 std::string readPackAt(packReader& files, const std::string& path, packManifest& manifest, size_t& weapons) {
     std::string problem;
@@ -213,11 +218,8 @@ packOutcome removePack(const std::string& name, const std::string& packsDir) {
 
 std::vector<std::string> listPacks(packReader& files, const std::string& packsDir, std::vector<std::string>& problems) {
     std::vector<std::string> lines;
-    for (const std::string& entry : folderEntries(packsDir)) {
+    for (const std::string& entry : packEntries(packsDir)) {
         const std::string path = packsDir + "/" + entry;
-        struct stat info;
-        const bool folder = exists(path, info) && S_ISDIR(info.st_mode);
-        if (!folder && (entry.size() < 4 || entry.compare(entry.size() - 4, 4, ".zip") != 0)) continue;
         packManifest manifest;
         size_t weapons = 0;
         const std::string problem = readPackAt(files, path, manifest, weapons);

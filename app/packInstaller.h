@@ -38,6 +38,10 @@ packOutcome removePack(const std::string& name, const std::string& packsDir);
 // not a readable pack goes to `problems`, one line each.
 std::vector<std::string> listPacks(packReader& files, const std::string& packsDir, std::vector<std::string>& problems);
 
+// The names in `packsDir` that may be packs: its folders and its .zip files (not those starting
+// with '.', where an archive being added is written), sorted.
+std::vector<std::string> packEntries(const std::string& packsDir);
+
 // Reads the manifest of the pack at `path` (a folder, or a .zip judged first as adding judges it:
 // entries, sizes, ratios, links, paths), mounting it for the while under a name of its own; the
 // number of its weapons goes to `weapons`. Empty when it is a pack, else why not. The game and

@@ -1,6 +1,5 @@
 #include "app/packLibrary.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,23 +16,13 @@ namespace {
 
 constexpr const char* kGamePacksDir = "../packs";
 
-bool isPackEntry(const std::string& folder, const std::string& entry) {
+// A folder is a pack (an author's working copy) only with its pack.xml, and an archive only as a
+// plain file; others are passed over quietly.
+bool isPackEntry(const std::string& path) {
     struct stat info;
-    if (::stat((folder + "/" + entry).c_str(), &info) != 0) return false;
-    // A folder is a pack (an author's working copy) only with its pack.xml; others are passed over.
-    if (S_ISDIR(info.st_mode)) return ::stat((folder + "/" + entry + "/pack.xml").c_str(), &info) == 0;
-    return S_ISREG(info.st_mode) && entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".zip") == 0;
-}
-
-std::vector<std::string> packEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.' && isPackEntry(folder, entry->d_name)) names.push_back(entry->d_name);
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    if (::stat(path.c_str(), &info) != 0) return false;
+    if (S_ISDIR(info.st_mode)) return ::stat((path + "/pack.xml").c_str(), &info) == 0;
+    return S_ISREG(info.st_mode);
 }
 
 std::string realPath(const std::string& path) {
@@ -61,7 +50,8 @@ void packLibrary::addFolder(const std::string& folder) {
     const std::string real = realPath(folder);
     if (std::find(foldersSeen.begin(), foldersSeen.end(), real) != foldersSeen.end()) return;
     foldersSeen.push_back(real);
-    for (const std::string& entry : packEntries(folder)) addPack(folder + "/" + entry);
+    for (const std::string& entry : packEntries(folder))
+        if (isPackEntry(folder + "/" + entry)) addPack(folder + "/" + entry);
 }
 
 void packLibrary::addPack(const std::string& path) {
